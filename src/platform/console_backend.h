@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/notifier.h"
+
+#include <iosfwd>
+
+namespace platform
+{
+
+// Messages for a terminal: "Error: ..." and "Warning: ..." on the error
+// stream, "Info: ..." on the output stream, one line each, with nobody to
+// wait for. The wait cursor means nothing here.
+class ConsoleBackend final : public IBackend
+{
+public:
+    ConsoleBackend(std::ostream& out, std::ostream& err, bool bQuiet);
+
+    void ShowMessage(const std::string& text, const std::string& caption, MessageKind kind,
+                     MessageOwner owner) override;
+    CursorHandle SetWaitCursor() override { return 0; }
+    void RestoreCursor(CursorHandle) override {}
+
+private:
+    std::ostream& m_out;
+    std::ostream& m_err;
+    const bool m_bQuiet;
+};
+
+// Folds a message box text onto one line: the line breaks and the blanks
+// around them become a single space.
+std::string OneLine(const std::string& text);
+
+} // namespace platform

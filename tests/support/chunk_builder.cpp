@@ -1,0 +1,245 @@
+#include "chunk_builder.h"
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+
+namespace build3ds
+{
+
+Bytes U16(std::uint16_t value)
+{
+    return {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8)};
+}
+
+Bytes U32(std::uint32_t value)
+{
+    return {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+            static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+}
+
+Bytes F32(float value)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    return U32(bits);
+}
+
+Bytes Str(const std::string& text)
+{
+    Bytes bytes(text.begin(), text.end());
+    bytes.push_back(0);
+    return bytes;
+}
+
+Bytes Zeros(std::size_t count)
+{
+    return Bytes(count, 0);
+}
+
+Bytes Cat(const std::vector<Bytes>& parts)
+{
+    Bytes all;
+    for (const Bytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts)
+{
+    return Cat(std::vector<Bytes>(parts));
+}
+
+Bytes Chunk(std::uint16_t id, const std::vector<Bytes>& parts)
+{
+    const Bytes body = Cat(parts);
+    return Cat({U16(id), U32(static_cast<std::uint32_t>(body.size() + kChunkHeaderSize)), body});
+}
+
+Bytes Chunk(std::uint16_t id, std::initializer_list<Bytes> parts)
+{
+    return Chunk(id, std::vector<Bytes>(parts));
+}
+
+Bytes ChunkWithLength(std::uint16_t id, std::uint32_t length, std::initializer_list<Bytes> parts)
+{
+    return Cat({U16(id), U32(length), Cat(parts)});
+}
+
+Bytes VertexList(const std::vector<Vector3>& vertices)
+{
+    std::vector<Bytes> parts{U16(static_cast<std::uint16_t>(vertices.size()))};
+    for (const Vector3& v : vertices)
+        parts.push_back(Cat({F32(v.x), F32(v.y), F32(v.z)}));
+    return Chunk(kChunkVertexList, parts);
+}
+
+Bytes FaceList(const std::vector<Triangle>& faces, std::initializer_list<Bytes> subChunks)
+{
+    std::vector<Bytes> parts{U16(static_cast<std::uint16_t>(faces.size()))};
+    for (const Triangle& f : faces)
+        parts.push_back(Cat({U16(f[0]), U16(f[1]), U16(f[2]), U16(0)}));
+    for (const Bytes& sub : subChunks)
+        parts.push_back(sub);
+    return Chunk(kChunkFaceList, parts);
+}
+
+Bytes MaterialGroup(const std::string& material, const std::vector<std::uint16_t>& faces)
+{
+    std::vector<Bytes> parts{Str(material), U16(static_cast<std::uint16_t>(faces.size()))};
+    for (const std::uint16_t f : faces)
+        parts.push_back(U16(f));
+    return Chunk(kChunkFaceMaterial, parts);
+}
+
+Bytes MapCoords(const std::vector<MapCoord>& coords)
+{
+    std::vector<Bytes> parts{U16(static_cast<std::uint16_t>(coords.size()))};
+    for (const MapCoord& uv : coords)
+        parts.push_back(Cat({F32(uv.u), F32(uv.v)}));
+    return Chunk(kChunkMapCoords, parts);
+}
+
+Bytes Version(std::uint32_t version)
+{
+    return Chunk(kChunkVersion, {U32(version)});
+}
+
+Bytes Object(const Mesh& mesh)
+{
+    std::vector<Bytes> groups;
+    for (const auto& [material, faces] : mesh.groups)
+        groups.push_back(MaterialGroup(material, faces));
+    std::vector<Bytes> children{VertexList(mesh.vertices)};
+    if (!mesh.faces.empty())
+    {
+        Bytes faceList = FaceList(mesh.faces);
+        // The groups are sub-chunks of the face list: extend its length.
+        const Bytes groupBytes = Cat(groups);
+        const Bytes faceBody(faceList.begin() + kChunkHeaderSize, faceList.end());
+        children.push_back(Chunk(kChunkFaceList, {faceBody, groupBytes}));
+    }
+    if (!mesh.mapCoords.empty())
+        children.push_back(MapCoords(mesh.mapCoords));
+    return Chunk(kChunkObject, {Str(mesh.name), Chunk(kChunkTriMesh, children)});
+}
+
+Bytes Object(const std::string& name, std::initializer_list<Bytes> children)
+{
+    return Chunk(kChunkObject, {Str(name), Cat(children)});
+}
+
+Bytes Material(const std::string& name, const std::string& mapName)
+{
+    std::vector<Bytes> parts{Chunk(kChunkMaterialName, {Str(name)}),
+                             Chunk(kChunkDiffuseColor, {Zeros(9)})};
+    if (!mapName.empty())
+        parts.push_back(Chunk(kChunkTextureMap, {Chunk(0xA300, {Str(mapName)}), Chunk(0xA351, {U16(0)})}));
+    return Chunk(kChunkMaterial, parts);
+}
+
+Bytes File(const std::vector<Bytes>& editorChildren)
+{
+    return Chunk(kChunkPrimary, {Version(3), Chunk(kChunkEditor, editorChildren)});
+}
+
+Bytes File(std::initializer_list<Bytes> editorChildren)
+{
+    return File(std::vector<Bytes>(editorChildren));
+}
+
+Mesh Triangle1(const std::string& name)
+{
+    Mesh mesh;
+    mesh.name = name;
+    mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    mesh.faces = {{0, 1, 2}};
+    mesh.mapCoords = {{0, 0}, {1, 0}, {0, 1}};
+    return mesh;
+}
+
+Mesh Cube(const std::string& name, float size)
+{
+    Mesh mesh;
+    mesh.name = name;
+    for (int i = 0; i < 8; ++i)
+    {
+        mesh.vertices.push_back({(i & 1) ? size : 0.0f, (i & 2) ? size : 0.0f, (i & 4) ? size : 0.0f});
+        mesh.mapCoords.push_back({(i & 1) ? 1.0f : 0.0f, (i & 2) ? 1.0f : 0.0f});
+    }
+    mesh.faces = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
+                  {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
+    return mesh;
+}
+
+Mesh Grid(const std::string& name, int n)
+{
+    if (n < 2 || 2 * (n - 1) * (n - 1) > 65535)
+        throw std::invalid_argument("grid size out of range");
+    Mesh mesh;
+    mesh.name = name;
+    for (int y = 0; y < n; ++y)
+    {
+        for (int x = 0; x < n; ++x)
+        {
+            const float fx = static_cast<float>(x) / static_cast<float>(n - 1);
+            const float fy = static_cast<float>(y) / static_cast<float>(n - 1);
+            mesh.vertices.push_back({fx * 10.0f, fy * 10.0f, std::sin(fx * 6.0f) * std::cos(fy * 5.0f)});
+            mesh.mapCoords.push_back({fx, fy});
+        }
+    }
+    for (int y = 0; y + 1 < n; ++y)
+    {
+        for (int x = 0; x + 1 < n; ++x)
+        {
+            const auto v = static_cast<std::uint16_t>(y * n + x);
+            const auto right = static_cast<std::uint16_t>(v + 1);
+            const auto down = static_cast<std::uint16_t>(v + n);
+            const auto diagonal = static_cast<std::uint16_t>(v + n + 1);
+            mesh.faces.push_back({v, down, right});
+            mesh.faces.push_back({right, down, diagonal});
+        }
+    }
+    return mesh;
+}
+
+Mesh Ribbon(const std::string& name, int count)
+{
+    if (count < 3 || count > 65535)
+        throw std::invalid_argument("ribbon size out of range");
+    Mesh mesh;
+    mesh.name = name;
+    for (int i = 0; i < count; ++i)
+    {
+        const float t = static_cast<float>(i) * 0.001f;
+        mesh.vertices.push_back({std::cos(t * 7.0f) * (10.0f + t), std::sin(t * 7.0f) * (10.0f + t),
+                                 (i % 2) ? 1.0f : 0.0f});
+        mesh.mapCoords.push_back({t, (i % 2) ? 1.0f : 0.0f});
+    }
+    // Triangle i joins vertices i, i + 1 and i + 2, wrapping round at the
+    // end, so there are as many faces as vertices.
+    for (int i = 0; i < count; ++i)
+    {
+        const auto a = static_cast<std::uint16_t>(i);
+        const auto b = static_cast<std::uint16_t>((i + 1) % count);
+        const auto c = static_cast<std::uint16_t>((i + 2) % count);
+        mesh.faces.push_back((i % 2) ? Triangle{a, c, b} : Triangle{a, b, c});
+    }
+    return mesh;
+}
+
+std::istringstream AsStream(const Bytes& bytes)
+{
+    return std::istringstream(std::string(bytes.begin(), bytes.end()), std::ios::binary);
+}
+
+void WriteFile(const std::filesystem::path& path, const Bytes& bytes)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!file)
+        throw std::runtime_error("cannot write " + path.string());
+}
+
+} // namespace build3ds

@@ -1,0 +1,41 @@
+#include "test_support.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+TempDir::TempDir()
+{
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt)
+    {
+        auto candidate = std::filesystem::temp_directory_path() / ("3ds2vnp-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(candidate))
+        {
+            m_path = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary directory");
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+std::string ReadWholeFile(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+bool LoadBytes(C3dsModel& model, const build3ds::Bytes& bytes, const std::string& name)
+{
+    auto stream = build3ds::AsStream(bytes);
+    return model.Load(stream, name);
+}

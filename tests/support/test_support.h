@@ -1,0 +1,29 @@
+#pragma once
+
+#include "chunk_builder.h"
+#include "platform/recording_backend.h"
+
+#include <filesystem>
+#include <string>
+
+// A fresh directory under the system's temporary directory, removed with
+// everything in it when the object goes.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+std::string ReadWholeFile(const std::filesystem::path& path);
+
+// Loads bytes as a model through the stream entry point.
+bool LoadBytes(C3dsModel& model, const build3ds::Bytes& bytes, const std::string& name = "test.3ds");
