@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Where the project text goes.
+class IByteSink
+{
+public:
+    virtual ~IByteSink() = default;
+    // Takes size bytes; false when they could not be stored.
+    [[nodiscard]] virtual bool Put(const char* data, std::size_t size) = 0;
+};
+
+class StringSink final : public IByteSink
+{
+public:
+    bool Put(const char* data, std::size_t size) override
+    {
+        m_text.append(data, size);
+        return true;
+    }
+    std::string m_text;
+};
+
+// A file that appears at its path only when it was written completely: the
+// bytes go to a temporary file beside the target, which Commit renames over
+// the target. A failure at any point removes the temporary file and leaves
+// whatever was at the target untouched.
+class OutputFile final : public IByteSink
+{
+public:
+    OutputFile() = default;
+    ~OutputFile() override;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates the temporary file; false when the directory cannot take it.
+    [[nodiscard]] bool Create(const std::string& path);
+    bool Put(const char* data, std::size_t size) override;
+    // Closes the file and moves it to the target path.
+    [[nodiscard]] bool Commit();
+
+    // The system's reason for the last failure.
+    const std::string& Error() const { return m_strError; }
+
+    // The system's write call; tests replace it to make writes fail.
+    using WriteFunction = long (*)(int fd, const void* data, std::size_t size);
+    static WriteFunction s_pfnWrite;
+
+private:
+    void Discard();
+    bool Fail();
+
+    int m_fd = -1;
+    std::string m_strPath;
+    std::string m_strTempPath;
+    std::string m_strError;
+};

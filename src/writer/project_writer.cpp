@@ -1,0 +1,348 @@
+#include "writer/project_writer.h"
+
+#include "model/c3ds_model.h"
+#include "platform/notifier.h"
+#include "writer/number_format.h"
+#include "writer/output_file.h"
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace
+{
+
+constexpr const char* kDefaultTexture = "default.bmp";
+
+// Fills a fixed buffer with the project text and hands it to the sink when
+// full, so that memory stays flat whatever the size of the model. Every line
+// ends with CR LF: the file format is Windows text, whatever the platform.
+class TextBuffer
+{
+public:
+    explicit TextBuffer(IByteSink& sink) : m_sink(sink) {}
+
+    // Literal text, already with CR LF line ends.
+    void Literal(const char* text, std::size_t size)
+    {
+        Reserve(size);
+        std::memcpy(m_pos, text, size);
+        m_pos += size;
+    }
+    template <std::size_t N> void Literal(const char (&text)[N]) { Literal(text, N - 1); }
+
+    // A name, byte for byte, followed by the line end; a line feed inside
+    // the name becomes CR LF like any other.
+    void NameLine(const std::string& name)
+    {
+        Reserve(0);
+        for (const char c : name)
+        {
+            Reserve(2);
+            if (c == '\n')
+                *m_pos++ = '\r';
+            *m_pos++ = c;
+        }
+        EndLine();
+    }
+
+    // An integer alone on a line: " %i ".
+    void IntLine(std::int32_t value)
+    {
+        Reserve(16);
+        *m_pos++ = ' ';
+        m_pos = FormatInt(m_pos, value);
+        *m_pos++ = ' ';
+        EndLine();
+    }
+
+    void FaceNumberLine(std::int32_t number)
+    {
+        Reserve(20);
+        std::memcpy(m_pos, "FACE ", 5);
+        m_pos = FormatInt(m_pos + 5, number);
+        EndLine();
+    }
+
+    void PairLine(float u, float v)
+    {
+        Reserve(2 * kMaxFixed4Length + 4);
+        m_pos = FormatFixed4(m_pos, u);
+        m_pos = Separator(m_pos);
+        m_pos = FormatFixed4(m_pos, v);
+        EndLine();
+    }
+
+    void TripleLine(const Vector3& v)
+    {
+        Reserve(3 * kMaxFixed4Length + 6);
+        m_pos = FormatFixed4(m_pos, v.x);
+        m_pos = Separator(m_pos);
+        m_pos = FormatFixed4(m_pos, v.y);
+        m_pos = Separator(m_pos);
+        m_pos = FormatFixed4(m_pos, v.z);
+        EndLine();
+    }
+
+    // A normal that overflowed single precision on its way has no direction
+    // worth writing: it is written as the zero vector.
+    void NormalLine(const Vector3& n)
+    {
+        if (std::isfinite(n.x) && std::isfinite(n.y) && std::isfinite(n.z))
+            TripleLine(n);
+        else
+            Literal("0.0000, 0.0000, 0.0000\r\n");
+    }
+
+    [[nodiscard]] bool Finish()
+    {
+        Flush();
+        return !m_bFailed;
+    }
+
+private:
+    static constexpr std::size_t kSize = 1 << 16;
+
+    static char* Separator(char* p)
+    {
+        p[0] = ',';
+        p[1] = ' ';
+        return p + 2;
+    }
+
+    void EndLine()
+    {
+        m_pos[0] = '\r';
+        m_pos[1] = '\n';
+        m_pos += 2;
+    }
+
+    // Room for size more bytes and a line end.
+    void Reserve(std::size_t size)
+    {
+        if (static_cast<std::size_t>(m_end - m_pos) < size + 2)
+            Flush();
+    }
+
+    void Flush()
+    {
+        // After a failure the rest is formatted and dropped; the caller
+        // learns of it from Finish.
+        if (!m_bFailed && m_pos != m_buffer && !m_sink.Put(m_buffer, static_cast<std::size_t>(m_pos - m_buffer)))
+            m_bFailed = true;
+        m_pos = m_buffer;
+    }
+
+    IByteSink& m_sink;
+    char m_buffer[kSize];
+    char* m_pos = m_buffer;
+    char* const m_end = m_buffer + kSize;
+    bool m_bFailed = false;
+};
+
+// One face record: the corners a, c, b, a (the winding turned round, the
+// first corner repeated), the face normal turned round, the texture name.
+void WriteFace(TextBuffer& out, const MeshObject& mesh, std::int32_t f, const std::vector<MaterialEntry>& materials)
+{
+    const FaceEntry& face = mesh.faces[static_cast<std::size_t>(f)];
+    const std::uint32_t corners[4] = {face.vertexIndex[0], face.vertexIndex[2], face.vertexIndex[1],
+                                      face.vertexIndex[0]};
+
+    out.FaceNumberLine(f + 1);
+    for (const std::uint32_t v : corners)
+        out.TripleLine(mesh.vertices[v]);
+    if (mesh.mapCoordCount > 0)
+    {
+        for (const std::uint32_t v : corners)
+            out.PairLine(mesh.mapCoords[v].u, mesh.mapCoords[v].v);
+    }
+    else
+    {
+        out.Literal("0, 0\r\n0, 0\r\n0, 0\r\n0, 0\r\n");
+    }
+    for (const std::uint32_t v : corners)
+        out.NormalLine(mesh.vertexNormals[v]);
+
+    Vector3 faceNormal;
+    ScaleVector(mesh.faceNormals[static_cast<std::size_t>(f)], -1.0f, faceNormal);
+    out.NormalLine(faceNormal);
+    out.Literal("0, 0, 0\r\n0, 0, 0\r\n");
+    out.NameLine(materials.at(static_cast<std::size_t>(face.materialIndex)).mapName);
+    out.Literal("BLANK\r\nBLANK\r\nBLANK\r\n");
+}
+
+// A section: the level line, the face count, the LOD value, the faces. The
+// LOD 1 and LOD 2 sections differ only in these arguments.
+void WriteSection(TextBuffer& out, const char* levelLine, std::int32_t lodValue, const MeshObject& mesh,
+                  const std::vector<MaterialEntry>& materials)
+{
+    out.Literal(levelLine, std::strlen(levelLine));
+    out.IntLine(mesh.faceCount);
+    out.IntLine(lodValue);
+    for (std::int32_t f = 0; f < mesh.faceCount; ++f)
+        WriteFace(out, mesh, f, materials);
+}
+
+void GiveDefaultTexture(MaterialEntry& material)
+{
+    if (material.mapName.empty())
+        material.mapName = kDefaultTexture;
+}
+
+} // namespace
+
+CProjectWriter::CProjectWriter(const std::string& outputPath, C3dsModel* pLod1, C3dsModel* pLod2)
+    : m_pLod1(pLod1), m_pLod2(pLod2), m_szOutputPath(outputPath), m_bHasLod2(pLod2 != nullptr)
+{
+}
+
+void CProjectWriter::BuildTextureTable()
+{
+    if (m_bTableBuilt || m_pLod1 == nullptr)
+        return;
+    m_bTableBuilt = true;
+
+    // Each LOD 1 material adds one entry, duplicates included: the editor
+    // numbers the textures the way the materials are numbered.
+    for (std::int32_t i = 0; i < m_pLod1->m_nMaterialCount; ++i)
+    {
+        MaterialEntry& material = m_pLod1->m_materials.at(static_cast<std::size_t>(i));
+        GiveDefaultTexture(material);
+        m_textures.push_back({material.mapName});
+    }
+    if (m_bHasLod2)
+    {
+        // LOD 2 adds only names not listed yet, compared case-sensitively.
+        for (std::int32_t i = 0; i < m_pLod2->m_nMaterialCount; ++i)
+        {
+            MaterialEntry& material = m_pLod2->m_materials.at(static_cast<std::size_t>(i));
+            GiveDefaultTexture(material);
+            bool bListed = false;
+            for (const TextureEntry& entry : m_textures)
+            {
+                if (entry.name == material.mapName)
+                {
+                    bListed = true;
+                    break;
+                }
+            }
+            if (!bListed)
+                m_textures.push_back({material.mapName});
+        }
+    }
+    m_nTextureCount = static_cast<std::int32_t>(m_textures.size());
+}
+
+bool CProjectWriter::CheckLod2MeshCount() const
+{
+    if (m_bHasLod2 && m_pLod2->m_nMeshCount > m_pLod1->m_nMeshCount)
+    {
+        platform::ShowError("The LOD 2 contains more meshes than LOD 1");
+        return false;
+    }
+    return true;
+}
+
+bool CProjectWriter::Write()
+{
+    BuildTextureTable();
+    if (!CheckLod2MeshCount())
+        return false;
+
+    OutputFile file;
+    if (!file.Create(m_szOutputPath))
+    {
+        platform::ShowError("Could not create output file");
+        return false;
+    }
+    if (!Emit(file) || !file.Commit())
+    {
+        platform::ShowError("Could not write output file: " + m_szOutputPath + "\n\n" + file.Error());
+        return false;
+    }
+    return true;
+}
+
+bool CProjectWriter::WriteTo(IByteSink& sink)
+{
+    BuildTextureTable();
+    return CheckLod2MeshCount() && Emit(sink);
+}
+
+bool CProjectWriter::Emit(IByteSink& sink) const
+{
+    // Large enough to live on the heap rather than the stack.
+    auto out = std::make_unique<TextBuffer>(sink);
+    out->Literal("v1.1\r\n");
+    out->IntLine(m_pLod1->m_nMeshCount);
+    out->IntLine(m_nTextureCount);
+
+    const std::int32_t lod2MeshCount = m_bHasLod2 ? m_pLod2->m_nMeshCount : 0;
+    for (std::int32_t i = 0; i < m_pLod1->m_nMeshCount; ++i)
+    {
+        const MeshObject& mesh = m_pLod1->m_meshes.at(static_cast<std::size_t>(i));
+        const bool bHasPartner = i < lod2MeshCount;
+        out->NameLine(mesh.name);
+        out->IntLine(bHasPartner ? 2 : 1);
+        out->Literal(" 0 \r\n 0 \r\n 1 \r\n 0 \r\n"
+                     "0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0\r\n"
+                     "0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n");
+        WriteSection(*out, "LOD 1\r\n", 1000, mesh, m_pLod1->m_materials);
+        if (bHasPartner)
+            WriteSection(*out, "LOD 2\r\n", 2000, m_pLod2->m_meshes.at(static_cast<std::size_t>(i)),
+                         m_pLod2->m_materials);
+    }
+
+    for (std::int32_t t = 0; t < m_nTextureCount; ++t)
+    {
+        out->NameLine(m_textures[static_cast<std::size_t>(t)].name);
+        out->Literal(" 0 \r\n 0 \r\n");
+    }
+    return out->Finish();
+}
+
+bool CProjectWriter::ScaleModels(int mode, float factor)
+{
+    if (factor < 0.0f || factor == 0.0f)
+        return false;
+    float multiplier;
+    if (mode == 1)
+        multiplier = factor;
+    else if (mode == 2)
+        multiplier = static_cast<float>(1.0 / static_cast<double>(factor));
+    else
+        return true;
+
+    C3dsModel* const models[2] = {m_pLod1, m_bHasLod2 ? m_pLod2 : nullptr};
+    const auto forEachCoordinate = [&](auto&& visit) {
+        for (C3dsModel* pModel : models)
+        {
+            if (pModel == nullptr)
+                continue;
+            for (std::int32_t i = 0; i < pModel->m_nMeshCount; ++i)
+            {
+                for (Vector3& v : pModel->m_meshes.at(static_cast<std::size_t>(i)).vertices)
+                {
+                    if (!visit(v.x) || !visit(v.y) || !visit(v.z))
+                        return false;
+                }
+            }
+        }
+        return true;
+    };
+
+    // A product beyond the float range would reach the file as "inf": refuse
+    // the factor before anything changes.
+    const bool bFits = forEachCoordinate([multiplier](float& c) { return std::isfinite(c * multiplier); });
+    if (!bFits)
+    {
+        platform::ShowError("Scaling by this factor takes the model's coordinates beyond the range that the "
+                            "project file can hold");
+        return false;
+    }
+    forEachCoordinate([multiplier](float& c) {
+        c = c * multiplier;
+        return true;
+    });
+    return true;
+}
