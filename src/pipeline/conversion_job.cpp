@@ -1,0 +1,141 @@
+#include "pipeline/conversion_job.h"
+
+#include "model/c3ds_model.h"
+#include "platform/notifier.h"
+#include "writer/project_writer.h"
+
+#include <cwchar>
+#include <cwctype>
+#include <climits>
+#include <new>
+#include <stdexcept>
+
+ConversionJob::ConversionJob() = default;
+ConversionJob::~ConversionJob() = default;
+
+bool ConversionJob::Run(const ConversionRequest& request)
+{
+    if (!request.lod1Path)
+    {
+        platform::ShowError("Please select a file to convert");
+        return false;
+    }
+
+    platform::ScopedWaitCursor waitCursor;
+    Release(); // nothing should be left, but a run starts clean in any case
+
+    Outcome outcome;
+    try
+    {
+        outcome = Convert(request);
+    }
+    catch (const std::bad_alloc&)
+    {
+        platform::ShowError("There is not enough memory to convert the model.");
+        outcome = Outcome::Failed;
+    }
+    catch (const std::exception& error)
+    {
+        platform::ShowError(std::string("The conversion stopped on an unexpected error: ") + error.what());
+        outcome = Outcome::Failed;
+    }
+
+    Release();
+    waitCursor.Restore();
+    if (outcome == Outcome::Written)
+        platform::ShowMessage("Conversion succeeded!", "Info", platform::MessageKind::Information,
+                              platform::MessageOwner::ActiveWindow);
+    else if (outcome == Outcome::Failed)
+        platform::ShowError("Conversion failed");
+    return outcome == Outcome::Written;
+}
+
+ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request)
+{
+    // Both models are loaded and checked before any output path or writer
+    // exists: a model that fails never leads to a file.
+    m_pLod1 = std::make_unique<C3dsModel>();
+    if (!m_pLod1->Load(request.lod1Path->c_str()))
+        return Outcome::Failed;
+    if (m_pLod1->m_nMaterialCount < 1)
+    {
+        platform::ShowError("No materials found for the LOD 1 model");
+        return Outcome::Refused;
+    }
+
+    if (request.lod2Path)
+    {
+        m_pLod2 = std::make_unique<C3dsModel>();
+        if (!m_pLod2->Load(request.lod2Path->c_str()))
+            return Outcome::Failed;
+        if (m_pLod2->m_nMaterialCount < 1)
+        {
+            platform::ShowError("No materials found for the LOD 2 model");
+            return Outcome::Refused;
+        }
+    }
+
+    m_pWriter = std::make_unique<CProjectWriter>(OutputPath(request.outputDir, request.lod1Title), m_pLod1.get(),
+                                                 m_pLod2.get());
+    if (request.scaleMode != ScaleNone)
+    {
+        // A factor of 0 or below is passed over silently and the models
+        // are written as loaded. A factor that would overflow has been
+        // reported by the scaling, and writing unscaled would be wrong.
+        const auto factor = static_cast<float>(request.scaleFactor);
+        if (!m_pWriter->ScaleModels(request.scaleMode, factor) && factor > 0.0f)
+            return Outcome::Failed;
+    }
+    const bool bWritten = m_pWriter->Write();
+    m_pWriter.reset();
+    return bWritten ? Outcome::Written : Outcome::Failed;
+}
+
+void ConversionJob::Release()
+{
+    m_pWriter.reset();
+    m_pLod2.reset();
+    m_pLod1.reset();
+}
+
+std::string ConversionJob::OutputPath(const std::string& outputDir, const std::string& lod1Title)
+{
+#ifdef _WIN32
+    return LowerCaseByLocale(outputDir + "\\" + lod1Title + ".vnp");
+#else
+    return outputDir + "/" + LowerCaseByLocale(lod1Title + ".vnp");
+#endif
+}
+
+std::string LowerCaseByLocale(const std::string& text)
+{
+    std::string lower;
+    lower.reserve(text.size());
+    std::mbstate_t in{};
+    std::mbstate_t out{};
+    const char* p = text.data();
+    std::size_t left = text.size();
+    while (left > 0)
+    {
+        wchar_t wide;
+        const std::size_t used = std::mbrtowc(&wide, p, left, &in);
+        if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2) || used == 0)
+        {
+            // Not a character (or a zero byte): keep the byte, start afresh.
+            lower += *p;
+            ++p;
+            --left;
+            in = std::mbstate_t{};
+            continue;
+        }
+        char bytes[MB_LEN_MAX];
+        const std::size_t made = std::wcrtomb(bytes, static_cast<wchar_t>(std::towlower(static_cast<wint_t>(wide))), &out);
+        if (made == static_cast<std::size_t>(-1))
+            lower.append(p, used);
+        else
+            lower.append(bytes, made);
+        p += used;
+        left -= used;
+    }
+    return lower;
+}

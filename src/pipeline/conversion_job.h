@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+class C3dsModel;
+class CProjectWriter;
+
+enum ScaleMode : std::int32_t
+{
+    ScaleNone = 0,
+    ScaleUp = 1,
+    ScaleDown = 2,
+};
+
+// The user's choices at the moment Convert is pressed.
+struct ConversionRequest
+{
+    std::optional<std::string> lod1Path; // none: no LOD 1 file chosen
+    std::string lod1Title;               // the LOD 1 file's name cut before its last "."
+    std::optional<std::string> lod2Path; // none: no LOD 2 file chosen
+    std::string outputDir;
+    ScaleMode scaleMode = ScaleNone;
+    std::int32_t scaleFactor = 0; // 0 when the field is empty or unreadable
+};
+
+// One conversion from .3ds to .vnp, reported to the user from start to end.
+class ConversionJob
+{
+public:
+    ConversionJob();
+    ~ConversionJob();
+    ConversionJob(const ConversionJob&) = delete;
+    ConversionJob& operator=(const ConversionJob&) = delete;
+
+    // Loads the LOD 1 file (and the LOD 2 file), scales, writes the project
+    // file and tells the user the outcome. True exactly when the file was
+    // written. Nothing escapes: every failure has been shown by then, and
+    // the job holds no model or writer afterwards.
+    bool Run(const ConversionRequest& request);
+
+    // The project file for a LOD 1 title: the output directory, one
+    // separator, the title and ".vnp", lower-cased. Windows lowers the whole
+    // path; elsewhere the directory keeps its case, since file systems there
+    // tell case apart, and only the file name is lowered.
+    static std::string OutputPath(const std::string& outputDir, const std::string& lod1Title);
+
+    bool HoldsNothing() const { return !m_pLod1 && !m_pLod2 && !m_pWriter; }
+
+private:
+    enum class Outcome
+    {
+        Written,
+        Failed,  // the user is told "Conversion failed" at the end
+        Refused, // the user has been told why; nothing more to say
+    };
+
+    Outcome Convert(const ConversionRequest& request);
+    void Release();
+
+    // The writer refers to the models, so it is declared after them and
+    // released before them.
+    std::unique_ptr<C3dsModel> m_pLod1;
+    std::unique_ptr<C3dsModel> m_pLod2;
+    std::unique_ptr<CProjectWriter> m_pWriter;
+};
+
+// Lower-cases text by the user's locale: ASCII and every other letter that
+// the C library knows there. Bytes that are no character stay as they are.
+std::string LowerCaseByLocale(const std::string& text);
