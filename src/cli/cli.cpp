@@ -1,0 +1,172 @@
+#include "cli/cli.h"
+
+#include "model/c3ds_model.h"
+#include "pipeline/conversion_job.h"
+#include "platform/console_backend.h"
+
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <limits>
+#include <ostream>
+
+namespace
+{
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// A whole number of at least 1 that fits the request's factor.
+std::string CheckFactor(const std::string& text)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return "must be a whole number of at least 1";
+    if (text.size() > 10 || std::stoll(text) > std::numeric_limits<std::int32_t>::max())
+        return "is too large";
+    if (std::stoll(text) < 1)
+        return "must be a whole number of at least 1";
+    return "";
+}
+
+// The name of the file without its extension: cut before the last ".".
+std::string FileTitle(const std::filesystem::path& path)
+{
+    const std::string name = path.filename().string();
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string ParentDir(const std::filesystem::path& path)
+{
+    const std::string parent = path.parent_path().string();
+    return parent.empty() ? "." : parent;
+}
+
+bool PrintInfo(const std::string& path, std::ostream& out)
+{
+    C3dsModel model;
+    if (!model.Load(path.c_str()))
+        return false;
+    out << path << '\n' << "  meshes: " << model.m_nMeshCount << '\n';
+    for (const MeshObject& mesh : model.m_meshes)
+        out << "    \"" << mesh.name << "\": " << mesh.vertexCount << " vertices, " << mesh.faceCount << " faces, "
+            << mesh.mapCoordCount << " mapping coordinates\n";
+    out << "  materials: " << model.m_nMaterialCount << '\n';
+    for (const MaterialEntry& material : model.m_materials)
+        out << "    \"" << material.name << "\": "
+            << (material.mapName.empty() ? std::string("no texture") : "texture " + material.mapName) << '\n';
+    return true;
+}
+
+} // namespace
+
+int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
+{
+    CLI::App app{"Converts 3D Studio .3ds models into Vantrel project files (.vnp).", "3ds2vnp"};
+    std::vector<std::string> models;
+    std::string outputDir;
+    std::string lod2Path;
+    std::string scaleUp;
+    std::string scaleDown;
+    bool bInfo = false;
+    bool bQuiet = false;
+
+    app.add_option("MODEL.3ds", models, "the models to convert, one .vnp file each")->required();
+    app.add_option("-o,--output-dir", outputDir,
+                   "write the .vnp files into DIR (default: each model's own folder)")
+        ->option_text("DIR");
+    app.add_option("--lod2", lod2Path, "merge FILE as level of detail 2 (only with a single MODEL)")
+        ->option_text("FILE");
+    auto* pUp = app.add_option("--scale-up", scaleUp, "multiply every coordinate by the whole number N (N >= 1)")
+                    ->option_text("N");
+    auto* pDown = app.add_option("--scale-down", scaleDown, "divide every coordinate by the whole number N (N >= 1)")
+                      ->option_text("N");
+    pUp->excludes(pDown);
+    app.add_flag("--info", bInfo,
+                 "print each model's meshes (vertices, faces, mapping coordinates), materials and texture "
+                 "files; write nothing");
+    app.add_flag("-q,--quiet", bQuiet, "print errors only");
+    app.set_version_flag("-V,--version", "3ds2vnp 1.1.0");
+    app.footer("Exit status: 0 when every model was converted, 1 when any failed, 2 for a usage error.");
+
+    const auto usageError = [&](const std::string& reason) {
+        err << "3ds2vnp: " << reason << "\nTry '3ds2vnp --help' for more information.\n";
+        return kExitUsage;
+    };
+
+    try
+    {
+        app.parse(argc, argv);
+    }
+    catch (const CLI::CallForHelp&)
+    {
+        out << app.help();
+        return 0;
+    }
+    catch (const CLI::CallForVersion&)
+    {
+        out << "3ds2vnp 1.1.0\n";
+        return 0;
+    }
+    catch (const CLI::ParseError& error)
+    {
+        return usageError(error.what());
+    }
+
+    ConversionRequest base;
+    for (const auto& [text, mode, name] : {std::tuple{scaleUp, ScaleUp, "--scale-up"},
+                                           std::tuple{scaleDown, ScaleDown, "--scale-down"}})
+    {
+        if (!app.count(name))
+            continue;
+        const std::string problem = CheckFactor(text);
+        if (!problem.empty())
+            return usageError(std::string(name) + ": '" + text + "' " + problem);
+        base.scaleMode = mode;
+        base.scaleFactor = static_cast<std::int32_t>(std::stoll(text));
+    }
+    if (!lod2Path.empty())
+    {
+        if (models.size() > 1)
+            return usageError("--lod2 goes with a single MODEL");
+        base.lod2Path = lod2Path;
+    }
+
+    platform::ConsoleBackend console(out, err, bQuiet);
+    platform::InstallBackend(&console);
+    struct Uninstall
+    {
+        ~Uninstall() { platform::InstallBackend(nullptr); }
+    } uninstall;
+
+    if (bInfo)
+    {
+        bool bAllRead = true;
+        for (const std::string& model : models)
+            bAllRead = PrintInfo(model, out) && bAllRead;
+        return bAllRead ? 0 : kExitFailed;
+    }
+
+    ConversionJob job;
+    int converted = 0;
+    for (const std::string& model : models)
+    {
+        ConversionRequest request = base;
+        request.lod1Path = model;
+        request.lod1Title = FileTitle(model);
+        request.outputDir = outputDir.empty() ? ParentDir(model) : outputDir;
+        if (models.size() > 1 && !bQuiet)
+            out << model << ":\n";
+        if (job.Run(request))
+        {
+            ++converted;
+            if (!bQuiet)
+                out << "Wrote " << ConversionJob::OutputPath(request.outputDir, request.lod1Title) << '\n';
+        }
+    }
+
+    const auto failed = static_cast<int>(models.size()) - converted;
+    if (models.size() > 1)
+        (failed > 0 ? err : out) << converted << " converted, " << failed << " failed\n";
+    return failed > 0 ? kExitFailed : 0;
+}
