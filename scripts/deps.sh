@@ -8,7 +8,7 @@ packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libben
 case "${1:-}" in
   --sanitize) packages+=(clang libclang-rt-dev) ;;
   --fuzz) packages+=(clang libclang-rt-dev) ;;
-  --bench) packages+=(assimp-utils hyperfine) ;;
+  --bench) packages+=(assimp-utils time) ;;
 esac
 
 missing=()

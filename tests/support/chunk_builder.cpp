@@ -133,7 +133,7 @@ Bytes Object(const std::string& name, std::initializer_list<Bytes> children)
 Bytes Material(const std::string& name, const std::string& mapName)
 {
     std::vector<Bytes> parts{Chunk(kChunkMaterialName, {Str(name)}),
-                             Chunk(kChunkDiffuseColor, {Zeros(9)})};
+                             Chunk(kChunkDiffuseColor, {Chunk(0x0011, {Bytes{200, 200, 200}})})};
     if (!mapName.empty())
         parts.push_back(Chunk(kChunkTextureMap, {Chunk(0xA300, {Str(mapName)}), Chunk(0xA351, {U16(0)})}));
     return Chunk(kChunkMaterial, parts);

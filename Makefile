@@ -1,0 +1,73 @@
+# The two commands for a newcomer are `make run` and `make test`; each
+# installs what is missing first.
+
+BUILD          ?= build
+SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD     ?= build-fuzz
+FUZZ_SECONDS   ?= 300
+JOBS           ?= $(shell nproc)
+
+CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+.PHONY: all deps build test run bench fuzz fuzz-smoke test-sanitize examples clean
+
+all: build
+
+deps:
+	@bash scripts/deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) > /dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# With a display: the desktop converter. Without one: the command line
+# converts the bundled example model.
+run: build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ -x $(BUILD)/3ds2vnp-gui ]; then \
+	  $(BUILD)/3ds2vnp-gui; \
+	else \
+	  echo "No display: converting the example model on the command line."; \
+	  mkdir -p $(BUILD)/example-output; \
+	  echo "$$ $(BUILD)/3ds2vnp --lod2 examples/crate_lod2.3ds -o $(BUILD)/example-output examples/crate.3ds"; \
+	  $(BUILD)/3ds2vnp --lod2 examples/crate_lod2.3ds -o $(BUILD)/example-output examples/crate.3ds; \
+	fi
+
+# Regenerates the example models from the builder in tests/support.
+examples: build
+	$(BUILD)/make_examples examples
+
+bench: build
+	@bash scripts/deps.sh --bench
+	$(BUILD)/bench/vnp_bench
+	bash scripts/bench_e2e.sh $(BUILD)
+
+# The logic, the command line and the tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer; every test but the desktop ones.
+test-sanitize: deps
+	@bash scripts/deps.sh --sanitize
+	@CC=clang CXX=clang++ cmake -S . -B $(SANITIZE_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVNP_SANITIZE=ON -DVNP_BUILD_GUI=OFF -DVNP_BUILD_BENCH=OFF > /dev/null
+	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+fuzz-build: deps
+	@bash scripts/deps.sh --fuzz
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVNP_FUZZ=ON -DVNP_BUILD_GUI=OFF -DVNP_BUILD_BENCH=OFF -DBUILD_TESTING=OFF > /dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# Runs each fuzz target for FUZZ_SECONDS; new corpus entries and crash
+# inputs go to fuzz/work and fuzz/findings, which git ignores.
+fuzz: fuzz-build
+	bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# The short run of CI: 60 seconds per target over the committed seeds.
+fuzz-smoke: fuzz-build
+	bash scripts/fuzz.sh $(FUZZ_BUILD) 60 --smoke
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

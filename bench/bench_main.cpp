@@ -1,0 +1,186 @@
+// Load, normals and write of generated models, beside the quadratic normal
+// computation and a plain snprintf formatter for scale.
+
+#include "chunk_builder.h"
+#include "model/c3ds_model.h"
+#include "writer/number_format.h"
+#include "writer/output_file.h"
+#include "writer/project_writer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+
+using namespace build3ds;
+
+namespace
+{
+
+const Bytes& RibbonFile(int count)
+{
+    static std::map<int, Bytes> files;
+    auto& file = files[count];
+    if (file.empty())
+        file = File({Material("Skin", "skin.bmp"), Object(Ribbon("Ribbon", count))});
+    return file;
+}
+
+C3dsModel LoadRibbon(int count)
+{
+    auto stream = AsStream(RibbonFile(count));
+    C3dsModel model;
+    if (!model.Load(stream, "ribbon.3ds"))
+        std::abort();
+    return model;
+}
+
+class NullSink final : public IByteSink
+{
+public:
+    bool Put(const char*, std::size_t size) override
+    {
+        m_bytes += size;
+        return true;
+    }
+    std::size_t m_bytes = 0;
+};
+
+// Load and normals together, from a file on disk, as a conversion does.
+void BM_LoadAndNormals(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    const auto path = std::filesystem::temp_directory_path() / "vnp-bench-ribbon.3ds";
+    WriteFile(path, RibbonFile(count));
+    for (auto _ : state)
+    {
+        C3dsModel model;
+        benchmark::DoNotOptimize(model.Load(path.c_str()));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * RibbonFile(count).size()));
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_LoadAndNormals)->Arg(1000)->Arg(16000)->Arg(65535)->Unit(benchmark::kMillisecond);
+
+void BM_ComputeNormals(benchmark::State& state)
+{
+    C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        model.ComputeNormals();
+}
+BENCHMARK(BM_ComputeNormals)->Arg(65535)->Unit(benchmark::kMillisecond);
+
+// The vertex normals the first way they were stated: every vertex searches
+// every face. For comparison only.
+void BM_QuadraticVertexNormals(benchmark::State& state)
+{
+    const C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
+    const MeshObject& mesh = model.m_meshes[0];
+    std::vector<Vector3> normals(mesh.vertices.size());
+    for (auto _ : state)
+    {
+        for (std::uint32_t v = 0; v < mesh.vertices.size(); ++v)
+        {
+            Vector3 sum;
+            int shared = 0;
+            for (std::size_t f = 0; f < mesh.faces.size(); ++f)
+            {
+                const auto& idx = mesh.faces[f].vertexIndex;
+                if (idx[0] == v || idx[1] == v || idx[2] == v)
+                {
+                    AddVector(sum, mesh.faceNormals[f], sum);
+                    ++shared;
+                }
+            }
+            DivideVector(sum, static_cast<float>(shared), normals[v]);
+            NormalizeVector(normals[v]);
+        }
+        benchmark::DoNotOptimize(normals.data());
+    }
+}
+BENCHMARK(BM_QuadraticVertexNormals)->Arg(65535)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_WriteProject(benchmark::State& state)
+{
+    C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
+    std::size_t bytes = 0;
+    for (auto _ : state)
+    {
+        CProjectWriter writer("unused.vnp", &model, nullptr);
+        NullSink sink;
+        benchmark::DoNotOptimize(writer.WriteTo(sink));
+        bytes += sink.m_bytes;
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(BM_WriteProject)->Arg(65535)->Unit(benchmark::kMillisecond);
+
+// The face records' numbers through snprintf("%.4f"), the plain way, with
+// the same amount of text: what the writer would cost without to_chars.
+void BM_WriteNumbersWithSnprintf(benchmark::State& state)
+{
+    const C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
+    const MeshObject& mesh = model.m_meshes[0];
+    std::string text;
+    std::size_t bytes = 0;
+    for (auto _ : state)
+    {
+        text.clear();
+        char line[160];
+        for (const FaceEntry& face : mesh.faces)
+        {
+            const std::uint32_t corners[4] = {face.vertexIndex[0], face.vertexIndex[2], face.vertexIndex[1],
+                                              face.vertexIndex[0]};
+            for (const std::uint32_t v : corners)
+            {
+                const Vector3& p = mesh.vertices[v];
+                text.append(line, static_cast<std::size_t>(std::snprintf(line, sizeof line, "%.4f, %.4f, %.4f\r\n",
+                                                                         double{p.x}, double{p.y}, double{p.z})));
+            }
+            for (const std::uint32_t v : corners)
+            {
+                const MapCoord& uv = mesh.mapCoords[v];
+                text.append(line, static_cast<std::size_t>(
+                                      std::snprintf(line, sizeof line, "%.4f, %.4f\r\n", double{uv.u}, double{uv.v})));
+            }
+            for (const std::uint32_t v : corners)
+            {
+                const Vector3& n = mesh.vertexNormals[v];
+                text.append(line, static_cast<std::size_t>(std::snprintf(line, sizeof line, "%.4f, %.4f, %.4f\r\n",
+                                                                         double{n.x}, double{n.y}, double{n.z})));
+            }
+        }
+        bytes += text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(BM_WriteNumbersWithSnprintf)->Arg(65535)->Unit(benchmark::kMillisecond);
+
+void BM_FormatFixed4(benchmark::State& state)
+{
+    float value = 0.0f;
+    char text[kMaxFixed4Length];
+    for (auto _ : state)
+    {
+        benchmark::DoNotOptimize(FormatFixed4(text, value));
+        value += 0.37f;
+    }
+}
+BENCHMARK(BM_FormatFixed4);
+
+void BM_Snprintf4(benchmark::State& state)
+{
+    float value = 0.0f;
+    char text[64];
+    for (auto _ : state)
+    {
+        benchmark::DoNotOptimize(std::snprintf(text, sizeof text, "%.4f", double{value}));
+        value += 0.37f;
+    }
+}
+BENCHMARK(BM_Snprintf4);
+
+} // namespace
+
+BENCHMARK_MAIN();
