@@ -304,7 +304,7 @@ void C3dsModel::ReadVertexList(MeshObject& mesh, ChunkRecord& chunk)
         Damaged(QuotedName(mesh) + " has fewer vertex positions than its vertex list counts");
     mesh.vertices.assign(count, Vector3{});
     ReadBytes(chunk, mesh.vertices.data(), count * static_cast<std::uint32_t>(sizeof(Vector3)));
-    FixFloatOrder(&mesh.vertices.data()->x, count * 3u);
+    FixFloatOrder(reinterpret_cast<float*>(mesh.vertices.data()), count * 3u);
     mesh.vertexCount = count;
     SkipChunk(); // anything beyond the counted positions
 }
@@ -365,7 +365,7 @@ void C3dsModel::ReadMapCoords(MeshObject& mesh, ChunkRecord& chunk)
         Damaged(QuotedName(mesh) + " has fewer mapping coordinates than it counts");
     mesh.mapCoords.assign(count, MapCoord{});
     ReadBytes(chunk, mesh.mapCoords.data(), count * static_cast<std::uint32_t>(sizeof(MapCoord)));
-    FixFloatOrder(&mesh.mapCoords.data()->u, count * 2u);
+    FixFloatOrder(reinterpret_cast<float*>(mesh.mapCoords.data()), count * 2u);
     mesh.mapCoordCount = count;
     SkipChunk();
 }

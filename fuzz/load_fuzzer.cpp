@@ -1,0 +1,23 @@
+// Loads arbitrary bytes as a .3ds file; on success writes the project text
+// to memory. Any crash, hang or outsized allocation is a finding.
+
+#include "model/c3ds_model.h"
+#include "writer/output_file.h"
+#include "writer/project_writer.h"
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::istringstream stream(std::string(reinterpret_cast<const char*>(data), size), std::ios::binary);
+    C3dsModel model;
+    if (model.Load(stream, "fuzz.3ds") && model.m_nMaterialCount > 0)
+    {
+        CProjectWriter writer("unused.vnp", &model, nullptr);
+        StringSink sink;
+        (void)writer.WriteTo(sink);
+    }
+    return 0;
+}
