@@ -1,0 +1,24 @@
+#include "ui/dialog_services.h"
+
+#include <QFileDialog>
+
+const char* const DesktopDialogServices::kFilter3ds = "3d Studio Files (*.3ds *.3dS *.3Ds *.3DS)";
+const char* const DesktopDialogServices::kFilterAll = "All Files (*)";
+
+std::optional<QString> DesktopDialogServices::ChooseModelFile(QWidget* owner)
+{
+    QString selected = QString::fromLatin1(kFilter3ds);
+    const QString path = QFileDialog::getOpenFileName(
+        owner, QString(), QString(), QString::fromLatin1(kFilter3ds) + ";;" + QString::fromLatin1(kFilterAll), &selected);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+std::optional<QString> DesktopDialogServices::ChooseFolder(QWidget* owner, const QString& title, const QString& start)
+{
+    const QString folder = QFileDialog::getExistingDirectory(owner, title, start);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder;
+}
