@@ -113,12 +113,7 @@ int main(int argc, char** argv)
         {"map-count.3ds", File({Material("A"), Object("M", {Chunk(kChunkMapCoords, {U16(60000), Zeros(8)})})})},
         {"group-count.3ds", File({Material("A"), Object("G", {Chunk(kChunkFaceMaterial, {Str("A"), U16(40000), U16(0)})})})},
     };
-    {
-        Bytes inner = Material("Deep");
-        for (int i = 0; i < 10000; ++i)
-            inner = Chunk(kChunkEditor, {inner});
-        bad.push_back({"nesting-10000.3ds", Chunk(kChunkPrimary, {inner})});
-    }
+    bad.push_back({"nesting-10000.3ds", Chunk(kChunkPrimary, {Nested(kChunkEditor, 10000, Material("Deep"))})});
     {
         Mesh m = Triangle1("Wing");
         m.faces.push_back({0, 2, 3});

@@ -104,12 +104,7 @@ TEST(BadInput, BrokenChunkStructureIsDamage)
 
 TEST(BadInput, NestingIsBoundedAt64Levels)
 {
-    const auto nested = [](int levels) {
-        Bytes inner = Material("A");
-        for (int i = 0; i < levels; ++i)
-            inner = Chunk(kChunkEditor, {inner});
-        return Chunk(kChunkPrimary, {inner});
-    };
+    const auto nested = [](int levels) { return Chunk(kChunkPrimary, {Nested(kChunkEditor, levels, Material("A"))}); };
     C3dsModel model;
     EXPECT_TRUE(LoadBytes(model, nested(62)));
     EXPECT_EQ(model.m_nMaterialCount, 1);

@@ -67,6 +67,21 @@ Bytes ChunkWithLength(std::uint16_t id, std::uint32_t length, std::initializer_l
     return Cat({U16(id), U32(length), Cat(parts)});
 }
 
+Bytes Nested(std::uint16_t id, int levels, const Bytes& inner)
+{
+    // Headers first, then the content once: no copy per level.
+    Bytes bytes;
+    bytes.reserve(static_cast<std::size_t>(levels) * kChunkHeaderSize + inner.size());
+    for (int level = 0; level < levels; ++level)
+    {
+        const auto length = static_cast<std::uint32_t>((levels - level) * kChunkHeaderSize + inner.size());
+        const Bytes header = Cat({U16(id), U32(length)});
+        bytes.insert(bytes.end(), header.begin(), header.end());
+    }
+    bytes.insert(bytes.end(), inner.begin(), inner.end());
+    return bytes;
+}
+
 Bytes VertexList(const std::vector<Vector3>& vertices)
 {
     std::vector<Bytes> parts{U16(static_cast<std::uint16_t>(vertices.size()))};

@@ -34,6 +34,9 @@ Bytes Chunk(std::uint16_t id, const std::vector<Bytes>& parts);
 // A chunk that states the given length, whatever it holds.
 Bytes ChunkWithLength(std::uint16_t id, std::uint32_t length, std::initializer_list<Bytes> parts = {});
 
+// levels chunks of the id, each holding the next, the innermost holding inner.
+Bytes Nested(std::uint16_t id, int levels, const Bytes& inner);
+
 using Triangle = std::array<std::uint16_t, 3>;
 
 Bytes VertexList(const std::vector<Vector3>& vertices);
