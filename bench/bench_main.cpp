@@ -2,6 +2,7 @@
 // computation and a plain snprintf formatter for scale.
 
 #include "chunk_builder.h"
+#include "reference_normals.h"
 #include "model/c3ds_model.h"
 #include "writer/number_format.h"
 #include "writer/output_file.h"
@@ -75,28 +76,8 @@ BENCHMARK(BM_ComputeNormals)->Arg(65535)->Unit(benchmark::kMillisecond);
 void BM_QuadraticVertexNormals(benchmark::State& state)
 {
     const C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
-    const MeshObject& mesh = model.m_meshes[0];
-    std::vector<Vector3> normals(mesh.vertices.size());
     for (auto _ : state)
-    {
-        for (std::uint32_t v = 0; v < mesh.vertices.size(); ++v)
-        {
-            Vector3 sum;
-            int shared = 0;
-            for (std::size_t f = 0; f < mesh.faces.size(); ++f)
-            {
-                const auto& idx = mesh.faces[f].vertexIndex;
-                if (idx[0] == v || idx[1] == v || idx[2] == v)
-                {
-                    AddVector(sum, mesh.faceNormals[f], sum);
-                    ++shared;
-                }
-            }
-            DivideVector(sum, static_cast<float>(shared), normals[v]);
-            NormalizeVector(normals[v]);
-        }
-        benchmark::DoNotOptimize(normals.data());
-    }
+        benchmark::DoNotOptimize(QuadraticVertexNormals(model.m_meshes[0]));
 }
 BENCHMARK(BM_QuadraticVertexNormals)->Arg(65535)->Iterations(1)->Unit(benchmark::kMillisecond);
 

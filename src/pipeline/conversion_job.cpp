@@ -54,26 +54,11 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request)
 {
     // Both models are loaded and checked before any output path or writer
     // exists: a model that fails never leads to a file.
-    m_pLod1 = std::make_unique<C3dsModel>();
-    if (!m_pLod1->Load(request.lod1Path->c_str()))
-        return Outcome::Failed;
-    if (m_pLod1->m_nMaterialCount < 1)
-    {
-        platform::ShowError("No materials found for the LOD 1 model");
-        return Outcome::Refused;
-    }
-
-    if (request.lod2Path)
-    {
-        m_pLod2 = std::make_unique<C3dsModel>();
-        if (!m_pLod2->Load(request.lod2Path->c_str()))
-            return Outcome::Failed;
-        if (m_pLod2->m_nMaterialCount < 1)
-        {
-            platform::ShowError("No materials found for the LOD 2 model");
-            return Outcome::Refused;
-        }
-    }
+    Outcome outcome = LoadModel(m_pLod1, *request.lod1Path, "No materials found for the LOD 1 model");
+    if (outcome == Outcome::Loaded && request.lod2Path)
+        outcome = LoadModel(m_pLod2, *request.lod2Path, "No materials found for the LOD 2 model");
+    if (outcome != Outcome::Loaded)
+        return outcome;
 
     m_pWriter = std::make_unique<CProjectWriter>(OutputPath(request.outputDir, request.lod1Title), m_pLod1.get(),
                                                  m_pLod2.get());
@@ -89,6 +74,20 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request)
     const bool bWritten = m_pWriter->Write();
     m_pWriter.reset();
     return bWritten ? Outcome::Written : Outcome::Failed;
+}
+
+ConversionJob::Outcome ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path,
+                                                const char* noMaterials)
+{
+    pModel = std::make_unique<C3dsModel>();
+    if (!pModel->Load(path.c_str()))
+        return Outcome::Failed;
+    if (pModel->m_nMaterialCount < 1)
+    {
+        platform::ShowError(noMaterials);
+        return Outcome::Refused;
+    }
+    return Outcome::Loaded;
 }
 
 void ConversionJob::Release()

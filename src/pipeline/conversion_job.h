@@ -52,12 +52,14 @@ public:
 private:
     enum class Outcome
     {
+        Loaded,  // a model is loaded and has materials: the run goes on
         Written,
         Failed,  // the user is told "Conversion failed" at the end
         Refused, // the user has been told why; nothing more to say
     };
 
     Outcome Convert(const ConversionRequest& request);
+    Outcome LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path, const char* noMaterials);
     void Release();
 
     // The writer refers to the models, so it is declared after them and

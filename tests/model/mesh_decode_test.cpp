@@ -7,13 +7,6 @@ using namespace build3ds;
 namespace
 {
 
-C3dsModel LoadOk(const Bytes& bytes)
-{
-    C3dsModel model;
-    EXPECT_TRUE(LoadBytes(model, bytes));
-    return model;
-}
-
 Mesh TwoFaces(std::vector<std::pair<std::string, std::vector<std::uint16_t>>> groups)
 {
     Mesh mesh;

@@ -1,3 +1,4 @@
+#include "reference_normals.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -9,16 +10,6 @@ using namespace build3ds;
 
 namespace
 {
-
-MeshObject MakeMesh(std::vector<Vector3> vertices, std::vector<FaceEntry> faces)
-{
-    MeshObject mesh;
-    mesh.vertexCount = static_cast<std::int32_t>(vertices.size());
-    mesh.faceCount = static_cast<std::int32_t>(faces.size());
-    mesh.vertices = std::move(vertices);
-    mesh.faces = std::move(faces);
-    return mesh;
-}
 
 C3dsModel WithMesh(MeshObject mesh)
 {
@@ -39,42 +30,6 @@ void ExpectVector(const Vector3& v, float x, float y, float z)
 bool SameBits(const Vector3& a, const Vector3& b)
 {
     return std::memcmp(&a, &b, sizeof(Vector3)) == 0;
-}
-
-// The vertex normals as first stated: for every vertex, a pass over all
-// faces. Quadratic, and the reference for the fast version.
-std::vector<Vector3> QuadraticVertexNormals(const MeshObject& mesh)
-{
-    std::vector<Vector3> unnormalised(mesh.faces.size());
-    for (std::size_t f = 0; f < mesh.faces.size(); ++f)
-    {
-        const auto& idx = mesh.faces[f].vertexIndex;
-        Vector3 d1, d2;
-        SubtractVector(mesh.vertices[idx[0]], mesh.vertices[idx[2]], d1);
-        SubtractVector(mesh.vertices[idx[2]], mesh.vertices[idx[1]], d2);
-        CrossProduct(d1, d2, unnormalised[f]);
-    }
-    std::vector<Vector3> normals(mesh.vertices.size());
-    for (std::uint32_t v = 0; v < mesh.vertices.size(); ++v)
-    {
-        Vector3 sum;
-        int shared = 0;
-        for (std::size_t f = 0; f < mesh.faces.size(); ++f)
-        {
-            const auto& idx = mesh.faces[f].vertexIndex;
-            if (idx[0] == v || idx[1] == v || idx[2] == v)
-            {
-                AddVector(sum, unnormalised[f], sum);
-                ++shared;
-            }
-        }
-        if (shared > 0)
-        {
-            DivideVector(sum, static_cast<float>(shared), normals[v]);
-            NormalizeVector(normals[v]);
-        }
-    }
-    return normals;
 }
 
 } // namespace

@@ -39,3 +39,22 @@ bool LoadBytes(C3dsModel& model, const build3ds::Bytes& bytes, const std::string
     auto stream = build3ds::AsStream(bytes);
     return model.Load(stream, name);
 }
+
+C3dsModel LoadOk(const build3ds::Bytes& bytes)
+{
+    C3dsModel model;
+    if (!LoadBytes(model, bytes))
+        throw std::runtime_error("a model that must load was refused");
+    return model;
+}
+
+MeshObject MakeMesh(std::vector<Vector3> vertices, std::vector<FaceEntry> faces)
+{
+    MeshObject mesh;
+    mesh.name = "Hand";
+    mesh.vertexCount = static_cast<std::int32_t>(vertices.size());
+    mesh.faceCount = static_cast<std::int32_t>(faces.size());
+    mesh.vertices = std::move(vertices);
+    mesh.faces = std::move(faces);
+    return mesh;
+}

@@ -27,3 +27,8 @@ std::string ReadWholeFile(const std::filesystem::path& path);
 
 // Loads bytes as a model through the stream entry point.
 bool LoadBytes(C3dsModel& model, const build3ds::Bytes& bytes, const std::string& name = "test.3ds");
+// The same for bytes that must load; throws when they do not.
+C3dsModel LoadOk(const build3ds::Bytes& bytes);
+
+// A mesh made by hand, without the reader's checks.
+MeshObject MakeMesh(std::vector<Vector3> vertices, std::vector<FaceEntry> faces);

@@ -14,13 +14,6 @@ using namespace build3ds;
 namespace
 {
 
-C3dsModel LoadOk(const Bytes& bytes)
-{
-    C3dsModel model;
-    EXPECT_TRUE(LoadBytes(model, bytes));
-    return model;
-}
-
 std::string Text(C3dsModel& lod1, C3dsModel* pLod2 = nullptr)
 {
     CProjectWriter writer("unused.vnp", &lod1, pLod2);
@@ -48,17 +41,6 @@ std::vector<std::string> TextureLines(C3dsModel& lod1, C3dsModel* pLod2)
         names.push_back(entry.name);
     EXPECT_EQ(writer.m_nTextureCount, static_cast<std::int32_t>(names.size()));
     return names;
-}
-
-MeshObject HandMesh(std::vector<Vector3> vertices, std::vector<FaceEntry> faces)
-{
-    MeshObject mesh;
-    mesh.name = "Hand";
-    mesh.vertexCount = static_cast<std::int32_t>(vertices.size());
-    mesh.faceCount = static_cast<std::int32_t>(faces.size());
-    mesh.vertices = std::move(vertices);
-    mesh.faces = std::move(faces);
-    return mesh;
 }
 
 C3dsModel HandModel(MeshObject mesh)
@@ -95,7 +77,7 @@ TEST(ProjectWriter, SameBytesUnderACommaDecimalLocale)
 
 TEST(ProjectWriter, CornerOrderAndTurnedFaceNormal)
 {
-    C3dsModel model = HandModel(HandMesh({{1, 0, 0}, {2, 0, 0}, {3, 0, 0}}, {{{0, 1, 2}, 0}}));
+    C3dsModel model = HandModel(MakeMesh({{1, 0, 0}, {2, 0, 0}, {3, 0, 0}}, {{{0, 1, 2}, 0}}));
     model.m_meshes[0].faceNormals[0] = {0.5f, -0.25f, 0.0f};
     const auto lines = Lines(Text(model));
     // Head 3 + mesh head 16 + section 3, then the face.
@@ -115,7 +97,7 @@ TEST(ProjectWriter, CornerOrderAndTurnedFaceNormal)
 TEST(ProjectWriter, OverflowingNormalsAreWrittenAsZero)
 {
     const float big = 3e38f;
-    C3dsModel model = HandModel(HandMesh({{-big, -big, 0}, {big, -big, 0}, {-big, big, 0}}, {{{0, 1, 2}, 0}}));
+    C3dsModel model = HandModel(MakeMesh({{-big, -big, 0}, {big, -big, 0}, {-big, big, 0}}, {{{0, 1, 2}, 0}}));
     const std::string text = Text(model);
     EXPECT_EQ(text.find("inf"), std::string::npos);
     EXPECT_EQ(text.find("nan"), std::string::npos);
@@ -297,8 +279,8 @@ TEST(ProjectWriter, LongOutputPathIsHeldWhole)
 
 TEST(ScaleModels, MultipliesByFactorOrRoundedReciprocal)
 {
-    C3dsModel lod1 = HandModel(HandMesh({{5.0f, 1.0f, -2.0f}}, {}));
-    C3dsModel lod2 = HandModel(HandMesh({{1.0f, 2.0f, 3.0f}}, {}));
+    C3dsModel lod1 = HandModel(MakeMesh({{5.0f, 1.0f, -2.0f}}, {}));
+    C3dsModel lod2 = HandModel(MakeMesh({{1.0f, 2.0f, 3.0f}}, {}));
     {
         CProjectWriter writer("x.vnp", &lod1, &lod2);
         EXPECT_TRUE(writer.ScaleModels(2, 3.0f));
@@ -307,7 +289,7 @@ TEST(ScaleModels, MultipliesByFactorOrRoundedReciprocal)
     EXPECT_EQ(lod1.m_meshes[0].vertices[0].y, 0.333333343f);
     EXPECT_EQ(lod2.m_meshes[0].vertices[0].z, 1.0f);
 
-    C3dsModel single = HandModel(HandMesh({{1.23456f, 1.0f, 0.0f}}, {}));
+    C3dsModel single = HandModel(MakeMesh({{1.23456f, 1.0f, 0.0f}}, {}));
     CProjectWriter writer("x.vnp", &single, nullptr);
     EXPECT_TRUE(writer.ScaleModels(1, 10.0f));
     EXPECT_EQ(Lines(Text(single))[0], "v1.1");
@@ -316,7 +298,7 @@ TEST(ScaleModels, MultipliesByFactorOrRoundedReciprocal)
 
 TEST(ScaleModels, RefusedFactorsAndOtherModesChangeNothing)
 {
-    C3dsModel model = HandModel(HandMesh({{1.0f, 2.0f, 3.0f}}, {}));
+    C3dsModel model = HandModel(MakeMesh({{1.0f, 2.0f, 3.0f}}, {}));
     CProjectWriter writer("x.vnp", &model, nullptr);
     EXPECT_FALSE(writer.ScaleModels(1, 0.0f));
     EXPECT_FALSE(writer.ScaleModels(2, -1.0f));
@@ -335,7 +317,7 @@ TEST(ScaleModels, RefusedFactorsAndOtherModesChangeNothing)
 
 TEST(ScaleModels, OverflowIsRefusedBeforeAnythingChanges)
 {
-    C3dsModel model = HandModel(HandMesh({{1.0f, 2.0f, 3.0f}, {3e37f, 0.0f, 0.0f}}, {}));
+    C3dsModel model = HandModel(MakeMesh({{1.0f, 2.0f, 3.0f}, {3e37f, 0.0f, 0.0f}}, {}));
     platform::RecordingBackend notes;
     CProjectWriter writer("x.vnp", &model, nullptr);
     EXPECT_FALSE(writer.ScaleModels(1, 100.0f));
