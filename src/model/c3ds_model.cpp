@@ -120,6 +120,8 @@ bool C3dsModel::Load(std::istream& file, const std::string& path)
     }
 
     ComputeNormals();
+    m_materialsByName.clear();
+    m_nIndexedMaterials = 0;
     m_pFile = nullptr;
     m_pChunk = nullptr;
     return true;
@@ -131,6 +133,8 @@ void C3dsModel::Clear()
     m_nMeshCount = 0;
     m_materials.clear();
     m_meshes.clear();
+    m_materialsByName.clear();
+    m_nIndexedMaterials = 0;
     m_pFile = nullptr;
     m_pChunk = nullptr;
 }
@@ -334,15 +338,7 @@ void C3dsModel::ReadFaceMaterials(MeshObject& mesh, ChunkRecord& chunk)
 {
     std::string name;
     ReadString(chunk, name);
-    std::int32_t material = 0;
-    for (std::int32_t i = 0; i < m_nMaterialCount; ++i)
-    {
-        if (m_materials.at(i).name == name)
-        {
-            material = i;
-            break;
-        }
-    }
+    const std::int32_t material = FindMaterial(name);
 
     const std::uint16_t count = ReadWord(chunk);
     if (std::uint32_t{count} * 2 > chunk.length - chunk.bytesRead)
@@ -356,6 +352,18 @@ void C3dsModel::ReadFaceMaterials(MeshObject& mesh, ChunkRecord& chunk)
             mesh.faces[face].materialIndex = material;
     }
     SkipChunk();
+}
+
+// The first material read so far with exactly this name, letter case
+// included; 0 when there is none. Materials are complete when a group is
+// read, since a material chunk holds no groups.
+std::int32_t C3dsModel::FindMaterial(const std::string& name)
+{
+    for (; m_nIndexedMaterials < m_nMaterialCount; ++m_nIndexedMaterials)
+        m_materialsByName.emplace(m_materials.at(static_cast<std::size_t>(m_nIndexedMaterials)).name,
+                                  m_nIndexedMaterials);
+    const auto found = m_materialsByName.find(name);
+    return found == m_materialsByName.end() ? 0 : found->second;
 }
 
 void C3dsModel::ReadMapCoords(MeshObject& mesh, ChunkRecord& chunk)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The reader's view of one chunk. bytesRead counts the header too, and only
@@ -99,10 +100,15 @@ private:
     void ReadFaceList(MeshObject& mesh, ChunkRecord& chunk);
     void ReadFaceMaterials(MeshObject& mesh, ChunkRecord& chunk);
     void ReadMapCoords(MeshObject& mesh, ChunkRecord& chunk);
+    std::int32_t FindMaterial(const std::string& name);
     void CheckMeshes() const;
     void Clear();
 
     std::istream* m_pFile = nullptr; // the source while Load runs
     ChunkRecord* m_pChunk = nullptr; // the chunk whose header was read last, innermost level
     int m_nDepth = 0;
+    // Material names to the first index with that name, for the materials
+    // read so far: a file of many materials and many groups stays linear.
+    std::unordered_map<std::string, std::int32_t> m_materialsByName;
+    std::int32_t m_nIndexedMaterials = 0;
 };

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <unordered_set>
 
 namespace
 {
@@ -212,21 +213,17 @@ void CProjectWriter::BuildTextureTable()
     }
     if (m_bHasLod2)
     {
-        // LOD 2 adds only names not listed yet, compared case-sensitively.
+        // LOD 2 adds only names not listed yet, compared byte for byte. A
+        // set of the listed names gives the answer of a search through the
+        // table without its quadratic cost on files of many materials.
+        std::unordered_set<std::string> listed;
+        for (const TextureEntry& entry : m_textures)
+            listed.insert(entry.name);
         for (std::int32_t i = 0; i < m_pLod2->m_nMaterialCount; ++i)
         {
             MaterialEntry& material = m_pLod2->m_materials.at(static_cast<std::size_t>(i));
             GiveDefaultTexture(material);
-            bool bListed = false;
-            for (const TextureEntry& entry : m_textures)
-            {
-                if (entry.name == material.mapName)
-                {
-                    bListed = true;
-                    break;
-                }
-            }
-            if (!bListed)
+            if (listed.insert(material.mapName).second)
                 m_textures.push_back({material.mapName});
         }
     }
