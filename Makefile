@@ -9,7 +9,7 @@ JOBS           ?= $(shell nproc)
 
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps build test run bench fuzz fuzz-smoke test-sanitize examples clean
+.PHONY: all deps build test run bench fuzz fuzz-build fuzz-smoke test-sanitize examples corpus clean
 
 all: build
 
@@ -38,6 +38,11 @@ run: build
 # Regenerates the example models from the builder in tests/support.
 examples: build
 	$(BUILD)/make_examples examples
+
+# Regenerates the fuzz seeds and the malformed-file corpus of the tests.
+# Inputs that fuzzing found are kept by hand in tests/data/*/fuzz-*.3ds.
+corpus: build
+	$(BUILD)/fuzz/make_corpus fuzz/corpus tests/data
 
 bench: build
 	@bash scripts/deps.sh --bench

@@ -1,6 +1,7 @@
 #include "ui/converter_dlg.h"
 
 #include "ui/about_dlg.h"
+#include "ui/app_strings.h"
 #include "ui/control_ids.h"
 #include "ui/dialog_services.h"
 
@@ -20,6 +21,10 @@
 #include <QUrl>
 
 #include <limits>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace
 {
@@ -150,8 +155,17 @@ void CConverterDlg::CreateControls()
 
 void CConverterDlg::OnInitDialog()
 {
-    // Outside Windows there is no system menu to add the About item to;
-    // the "&About..." button reaches the About box there.
+#ifdef Q_OS_WIN
+    // The About item of the system menu. Other platforms have no such menu;
+    // the "&About..." button reaches the About box everywhere.
+    const QString about = LoadAppString(kIdsAboutBox);
+    HMENU menu = ::GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
+    if (menu && !about.isEmpty())
+    {
+        ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        ::AppendMenuW(menu, MF_STRING, kIdSysCommandAbout, reinterpret_cast<const wchar_t*>(about.utf16()));
+    }
+#endif
     setWindowIcon(m_hIcon);
     EnableConvert(false);
     m_pOpenLod2Button->setEnabled(false);
@@ -341,6 +355,20 @@ void CConverterDlg::keyPressEvent(QKeyEvent* event)
     }
     CTemplateDialog::keyPressEvent(event);
 }
+
+#ifdef Q_OS_WIN
+bool CConverterDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
+{
+    const MSG* msg = static_cast<const MSG*>(message);
+    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == kIdSysCommandAbout)
+    {
+        OnAbout();
+        *result = 0;
+        return true;
+    }
+    return CTemplateDialog::nativeEvent(eventType, message, result);
+}
+#endif
 
 void CConverterDlg::dragEnterEvent(QDragEnterEvent* event)
 {

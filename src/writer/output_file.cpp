@@ -3,18 +3,100 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 namespace
 {
+
+#ifdef _WIN32
+
+long SystemWrite(int fd, const void* data, std::size_t size)
+{
+    const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
+    return _write(fd, data, chunk);
+}
+
+// A new file of a name no other file has, beside path.
+int CreateTemporary(const std::string& path, std::string& tempPath)
+{
+    for (int attempt = 0; attempt < 100; ++attempt)
+    {
+        tempPath = path + ".vnptmp-" + std::to_string(_getpid()) + "-" + std::to_string(attempt);
+        const int fd = _open(tempPath.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+int CloseFile(int fd)
+{
+    return _close(fd);
+}
+
+// Windows' rename does not replace an existing file.
+bool ReplaceFile(const std::string& from, const std::string& to)
+{
+    if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    errno = EACCES;
+    return false;
+}
+
+#else
 
 long SystemWrite(int fd, const void* data, std::size_t size)
 {
     return ::write(fd, data, size);
 }
+
+int CreateTemporary(const std::string& path, std::string& tempPath)
+{
+    std::vector<char> name(path.begin(), path.end());
+    const char suffix[] = ".vnptmp-XXXXXX";
+    name.insert(name.end(), suffix, suffix + sizeof suffix); // with its zero
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0)
+        return fd;
+    tempPath = name.data();
+    // mkstemp makes the file private; give it the mode a new file gets.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(fd, 0666 & ~mask) != 0)
+    {
+        const int error = errno;
+        ::close(fd);
+        std::remove(tempPath.c_str());
+        tempPath.clear();
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+int CloseFile(int fd)
+{
+    return ::close(fd);
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to)
+{
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+#endif
 
 } // namespace
 
@@ -28,19 +110,12 @@ OutputFile::~OutputFile()
 bool OutputFile::Create(const std::string& path)
 {
     m_strPath = path;
-    std::vector<char> name(path.begin(), path.end());
-    const char suffix[] = ".vnptmp-XXXXXX";
-    name.insert(name.end(), suffix, suffix + sizeof suffix); // with its zero
-    m_fd = ::mkstemp(name.data());
+    m_fd = CreateTemporary(path, m_strTempPath);
     if (m_fd < 0)
+    {
+        m_strTempPath.clear();
         return Fail();
-    m_strTempPath = name.data();
-
-    // mkstemp makes the file private; give it the mode a new file gets.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fchmod(m_fd, 0666 & ~mask) != 0)
-        return Fail();
+    }
     return true;
 }
 
@@ -67,9 +142,7 @@ bool OutputFile::Commit()
 {
     const int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0)
-        return Fail();
-    if (std::rename(m_strTempPath.c_str(), m_strPath.c_str()) != 0)
+    if (CloseFile(fd) != 0 || !ReplaceFile(m_strTempPath, m_strPath))
         return Fail();
     m_strTempPath.clear();
     return true;
@@ -85,7 +158,7 @@ bool OutputFile::Fail()
 void OutputFile::Discard()
 {
     if (m_fd >= 0)
-        ::close(m_fd);
+        CloseFile(m_fd);
     m_fd = -1;
     if (!m_strTempPath.empty())
         std::remove(m_strTempPath.c_str());
