@@ -17,14 +17,26 @@
 namespace
 {
 
+// A folder of this process's own for the inputs and the written file,
+// removed when the process ends.
+struct WorkFolder
+{
+    WorkFolder() : path(std::filesystem::temp_directory_path() / ("vnp-fuzz-" + std::to_string(::getpid())))
+    {
+        std::filesystem::create_directories(path);
+    }
+    ~WorkFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    std::filesystem::path path;
+};
+
 const std::filesystem::path& WorkDir()
 {
-    static const std::filesystem::path dir = [] {
-        auto path = std::filesystem::temp_directory_path() / ("vnp-fuzz-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(path);
-        return path;
-    }();
-    return dir;
+    static const WorkFolder folder;
+    return folder.path;
 }
 
 void Put(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size)
