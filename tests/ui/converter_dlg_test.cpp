@@ -112,6 +112,17 @@ private slots:
         QVERIFY(dialog.DluToPixelsX(4) > 0 && dialog.DluToPixelsY(8) > 0);
     }
 
+    void tabOrderFollowsTheTemplate()
+    {
+        CConverterDlg dialog(&m_services);
+        const int order[] = {kIdOpenLod1,     kIdConvert,   kIdScaleFactor, kIdOk,      kIdAbout,     kIdSetOutputDir,
+                             kIdKeepSameDir, kIdOpenLod2, kIdScaleUp,     kIdScaleDown, kIdNoScaling};
+        for (std::size_t i = 1; i < std::size(order); ++i)
+            QCOMPARE(CTemplateDialog::ControlId(dialog.GetDlgItem(order[i - 1])->nextInFocusChain()), order[i]);
+        // The radio buttons show their text left of the button.
+        QCOMPARE(dialog.GetDlgItem(kIdScaleUp)->layoutDirection(), Qt::RightToLeft);
+    }
+
     void lod1ChoiceAndCancel()
     {
         CConverterDlg dialog(&m_services);
