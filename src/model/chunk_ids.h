@@ -14,7 +14,6 @@ inline constexpr std::uint16_t kChunkMapCoords = 0x4140;
 inline constexpr std::uint16_t kChunkSmoothGroup = 0x4150;
 inline constexpr std::uint16_t kChunkLocalAxes = 0x4160;
 inline constexpr std::uint16_t kChunkLight = 0x4600;
-inline constexpr std::uint16_t kChunkCamera = 0x4700;
 inline constexpr std::uint16_t kChunkPrimary = 0x4D4D;
 inline constexpr std::uint16_t kChunkMaterialName = 0xA000;
 inline constexpr std::uint16_t kChunkDiffuseColor = 0xA020;

@@ -26,8 +26,4 @@ private:
     const bool m_bQuiet;
 };
 
-// Folds a message box text onto one line: the line breaks and the blanks
-// around them become a single space.
-std::string OneLine(const std::string& text);
-
 } // namespace platform

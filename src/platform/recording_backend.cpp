@@ -29,7 +29,6 @@ CursorHandle RecordingBackend::SetWaitCursor()
 {
     const CursorHandle previous = m_current;
     m_current = kWaitCursor;
-    m_bWaitCursorShown = true;
     m_events.push_back("wait");
     return previous;
 }
@@ -37,7 +36,6 @@ CursorHandle RecordingBackend::SetWaitCursor()
 void RecordingBackend::RestoreCursor(CursorHandle cursor)
 {
     m_current = cursor;
-    m_bWaitCursorShown = (cursor == kWaitCursor);
     m_events.push_back("restore");
 }
 

@@ -33,7 +33,6 @@ public:
     // "<caption>: <text>" for a message.
     std::vector<std::string> m_events;
     std::vector<Message> m_messages;
-    bool m_bWaitCursorShown = false;
 
 private:
     CursorHandle m_current = 1; // the arrow
