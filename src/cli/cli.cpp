@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <ostream>
 
 namespace
@@ -16,24 +17,20 @@ namespace
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-// A whole number of at least 1 that fits the request's factor.
-std::string CheckFactor(const std::string& text)
+// A whole number of at least 1 that fits the request's factor; otherwise
+// none, with what is wrong in problem.
+std::optional<std::int32_t> ParseFactor(const std::string& text, std::string& problem)
 {
+    problem = "must be a whole number of at least 1";
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
-        return "must be a whole number of at least 1";
-    if (text.size() > 10 || std::stoll(text) > std::numeric_limits<std::int32_t>::max())
-        return "is too large";
-    if (std::stoll(text) < 1)
-        return "must be a whole number of at least 1";
-    return "";
-}
-
-// The name of the file without its extension: cut before the last ".".
-std::string FileTitle(const std::filesystem::path& path)
-{
-    const std::string name = path.filename().string();
-    const std::size_t dot = name.rfind('.');
-    return dot == std::string::npos ? name : name.substr(0, dot);
+        return std::nullopt;
+    const long long value = text.size() > 10 ? std::numeric_limits<long long>::max() : std::stoll(text);
+    if (value < 1)
+        return std::nullopt;
+    problem = "is too large";
+    if (value > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(value);
 }
 
 std::string ParentDir(const std::filesystem::path& path)
@@ -119,11 +116,12 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     {
         if (!app.count(name))
             continue;
-        const std::string problem = CheckFactor(text);
-        if (!problem.empty())
+        std::string problem;
+        const std::optional<std::int32_t> factor = ParseFactor(text, problem);
+        if (!factor)
             return usageError(std::string(name) + ": '" + text + "' " + problem);
         base.scaleMode = mode;
-        base.scaleFactor = static_cast<std::int32_t>(std::stoll(text));
+        base.scaleFactor = *factor;
     }
     if (!lod2Path.empty())
     {
@@ -153,7 +151,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     {
         ConversionRequest request = base;
         request.lod1Path = model;
-        request.lod1Title = FileTitle(model);
+        request.lod1Title = FileTitle(std::filesystem::path(model).filename().string());
         request.outputDir = outputDir.empty() ? ParentDir(model) : outputDir;
         if (models.size() > 1 && !bQuiet)
             out << model << ":\n";

@@ -106,6 +106,11 @@ std::string ConversionJob::OutputPath(const std::string& outputDir, const std::s
 #endif
 }
 
+std::string FileTitle(const std::string& fileName)
+{
+    return fileName.substr(0, fileName.rfind('.'));
+}
+
 std::string LowerCaseByLocale(const std::string& text)
 {
     std::string lower;

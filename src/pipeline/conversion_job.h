@@ -69,6 +69,10 @@ private:
     std::unique_ptr<CProjectWriter> m_pWriter;
 };
 
+// The title of a file for ConversionRequest::lod1Title: its name cut
+// before the last "."; a name without "." whole.
+std::string FileTitle(const std::string& fileName);
+
 // Lower-cases text by the user's locale: ASCII and every other letter that
 // the C library knows there. Bytes that are no character stay as they are.
 std::string LowerCaseByLocale(const std::string& text);

@@ -223,9 +223,7 @@ void CConverterDlg::OnOpenLod1()
 void CConverterDlg::SetLod1(const QString& path)
 {
     m_strLod1Path = path;
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    m_strLod1Title = dot < 0 ? name : name.left(dot);
+    m_strLod1Title = QString::fromLocal8Bit(FileTitle(QFileInfo(path).fileName().toLocal8Bit().toStdString()));
     m_bLod1Selected = true;
     m_pLod1PathEdit->setText(m_strLod1Path);
 

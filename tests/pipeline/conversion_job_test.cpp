@@ -109,6 +109,8 @@ TEST_F(ConversionJobTest, OutputNameComesFromTheLod1Title)
     EXPECT_TRUE(std::filesystem::exists(m_dir / "fighter.vnp"));
     EXPECT_FALSE(std::filesystem::exists(m_dir / "fighter_low.vnp"));
 
+    EXPECT_EQ(FileTitle("a.b.c.3ds"), "a.b.c");
+    EXPECT_EQ(FileTitle("README"), "README");
     EXPECT_EQ(ConversionJob::OutputPath("/Out/Dir", "a.b.c"), "/Out/Dir/a.b.c.vnp");
     EXPECT_EQ(ConversionJob::OutputPath("/Out/Dir", "ABC"), "/Out/Dir/abc.vnp");
     EXPECT_EQ(ConversionJob::OutputPath("/Out/", "Ship"), "/Out//ship.vnp");
