@@ -1,6 +1,6 @@
 #include "ui/about_dlg.h"
 
-#include "ui/control_ids.h"
+#include "dialog/control_ids.h"
 #include "ui/static_link.h"
 
 #include <QLabel>

@@ -1,15 +1,14 @@
 #include "ui/converter_dlg.h"
 
+#include "dialog/control_ids.h"
 #include "ui/about_dlg.h"
-#include "ui/app_strings.h"
-#include "ui/control_ids.h"
 #include "ui/dialog_services.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
+#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,23 +19,21 @@
 #include <QRegularExpressionValidator>
 #include <QUrl>
 
-#include <limits>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
 namespace
 {
 
-// The dropped file, when the drop is exactly one local .3ds file.
-QString Dropped3dsFile(const QMimeData* mime)
+// The dropped model, when the drop is one local .3ds file.
+std::optional<std::string> DroppedModel(const QMimeData* mime)
 {
-    if (!mime->hasUrls() || mime->urls().size() != 1 || !mime->urls().front().isLocalFile())
-        return QString();
-    const QString path = mime->urls().front().toLocalFile();
-    const QFileInfo info(path);
-    return info.isFile() && info.suffix().compare(QStringLiteral("3ds"), Qt::CaseInsensitive) == 0 ? path : QString();
+    std::vector<std::string> paths;
+    for (const QUrl& url : mime->urls())
+        paths.push_back(url.isLocalFile() ? PathBytes(url.toLocalFile()) : std::string());
+    return CConverterLogic::DroppedModel(paths);
+}
+
+std::optional<std::string> PathBytes(const std::optional<QString>& path)
+{
+    return path ? std::optional<std::string>(PathBytes(*path)) : std::nullopt;
 }
 
 QLineEdit* PathBox()
@@ -56,22 +53,14 @@ QRadioButton* LeftTextRadio(const QString& caption)
 
 } // namespace
 
-std::int32_t ReadUnsignedField(const QString& text)
+std::string PathBytes(const QString& path)
 {
-    qsizetype i = 0;
-    while (i < text.size() && text[i].isSpace())
-        ++i;
-    std::uint64_t value = 0;
-    const qsizetype first = i;
-    for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i)
-    {
-        value = value * 10 + static_cast<std::uint64_t>(text[i].unicode() - u'0');
-        if (value > std::numeric_limits<std::uint32_t>::max())
-            return 0;
-    }
-    if (i == first)
-        return 0;
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+    return QFile::encodeName(path).toStdString();
+}
+
+QString PathText(const std::string& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
 CConverterDlg::CConverterDlg(IDialogServices* services, QWidget* parent)
@@ -83,9 +72,12 @@ CConverterDlg::CConverterDlg(IDialogServices* services, QWidget* parent)
     setWindowTitle(QStringLiteral("3ds to Vantrel v1.1"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
+    setWindowIcon(m_hIcon);
     setAcceptDrops(true);
     CreateControls();
-    OnInitDialog();
+    m_pNoScalingRadio->setChecked(true);
+    ShowState();
+    m_pOpenLod1Button->setFocus();
 }
 
 CConverterDlg::~CConverterDlg() = default;
@@ -133,12 +125,13 @@ void CConverterDlg::CreateControls()
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
-    for (QWidget* pControl : findChildren<QWidget*>())
-    {
-        const QString tip = ToolTipText(ControlId(pControl));
-        if (!tip.isEmpty())
-            pControl->setToolTip(tip);
-    }
+    const std::pair<QWidget*, int> tips[] = {
+        {m_pOpenLod1Button, kIdOpenLod1}, {m_pOpenLod2Button, kIdOpenLod2},       {m_pSetOutputDirButton, kIdSetOutputDir},
+        {m_pKeepSameDirCheck, kIdKeepSameDir}, {m_pConvertButton, kIdConvert},   {m_pNoScalingRadio, kIdNoScaling},
+        {m_pScaleUpRadio, kIdScaleUp},     {m_pScaleDownRadio, kIdScaleDown},     {m_pScaleFactorEdit, kIdScaleFactor},
+        {m_pAboutButton, kIdAbout},        {m_pExitButton, kIdOk}};
+    for (const auto& [pControl, id] : tips)
+        pControl->setToolTip(QString::fromUtf8(CConverterLogic::ToolTipText(id)));
 
     connect(m_pOpenLod1Button, &QPushButton::clicked, this, &CConverterDlg::OnOpenLod1);
     connect(m_pOpenLod2Button, &QPushButton::clicked, this, &CConverterDlg::OnOpenLod2);
@@ -153,177 +146,72 @@ void CConverterDlg::CreateControls()
     connect(m_pExitButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void CConverterDlg::OnInitDialog()
+void CConverterDlg::ShowState()
 {
-#ifdef Q_OS_WIN
-    // The About item of the system menu. Other platforms have no such menu;
-    // the "&About..." button reaches the About box everywhere.
-    const QString about = LoadAppString(kIdsAboutBox);
-    HMENU menu = ::GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
-    if (menu && !about.isEmpty())
-    {
-        ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-        ::AppendMenuW(menu, MF_STRING, kIdSysCommandAbout, reinterpret_cast<const wchar_t*>(about.utf16()));
-    }
-#endif
-    setWindowIcon(m_hIcon);
-    EnableConvert(false);
-    m_pOpenLod2Button->setEnabled(false);
-    m_pNoScalingRadio->setChecked(true);
-    m_pScaleFactorEdit->setEnabled(false);
-    m_scaleMode = ScaleNone;
-    m_pOpenLod1Button->setFocus();
+    m_pLod1PathEdit->setText(PathText(m_logic.Lod1Path()));
+    m_pLod2PathEdit->setText(PathText(m_logic.Lod2Path()));
+    m_pOutputDirEdit->setText(PathText(m_logic.OutputDir()));
+    m_pConvertButton->setEnabled(m_logic.IsConvertEnabled());
+    m_pOpenLod2Button->setEnabled(m_logic.IsLod2ChooserEnabled());
+    m_pScaleFactorEdit->setEnabled(m_logic.IsScaleFactorEnabled());
 }
 
-QString CConverterDlg::ToolTipText(int id)
+void CConverterDlg::ChooseLod1(const QString& path)
 {
-    switch (id)
-    {
-    case kIdOpenLod1:
-        return QStringLiteral("Select a 3ds file to convert LOD 1");
-    case kIdOpenLod2:
-        return QStringLiteral("Select a 3ds file to merge as LOD 2");
-    case kIdSetOutputDir:
-        return QStringLiteral("Select the output directory for the converted file");
-    case kIdKeepSameDir:
-        return QStringLiteral("Prevent from changing the output directory, default is same as input directory");
-    case kIdConvert:
-        return QStringLiteral("Convert the 3ds file(s)");
-    case kIdNoScaling:
-        return QStringLiteral("No scaling will be applied");
-    case kIdScaleUp:
-        return QStringLiteral("Increase the overall size by multiplier factor");
-    case kIdScaleDown:
-        return QStringLiteral("Reduce the overall size by divisor factor");
-    case kIdScaleFactor:
-        return QStringLiteral("Multiplier or divisor for scaling operation");
-    case kIdAbout:
-        return QStringLiteral("Info on this tool");
-    case kIdOk:
-        return QStringLiteral("Close this tool");
-    default:
-        return QString();
-    }
-}
-
-void CConverterDlg::EnableConvert(bool bEnable)
-{
-    m_pConvertButton->setEnabled(bEnable);
+    m_logic.OnLod1Chosen(PathBytes(path));
+    ShowState();
 }
 
 void CConverterDlg::OnOpenLod1()
 {
-    const std::optional<QString> path = m_pServices->ChooseModelFile(this);
-    if (path)
-        SetLod1(*path);
-    else
-        ClearLod1();
-}
-
-void CConverterDlg::SetLod1(const QString& path)
-{
-    m_strLod1Path = path;
-    m_strLod1Title = QString::fromLocal8Bit(FileTitle(QFileInfo(path).fileName().toLocal8Bit().toStdString()));
-    m_bLod1Selected = true;
-    m_pLod1PathEdit->setText(m_strLod1Path);
-
-    if (m_strOutputDir.isEmpty() || !m_bKeepOutputDir)
-    {
-        m_strOutputDir = m_strLod1Path.left(m_strLod1Path.lastIndexOf(QLatin1Char('/')));
-        m_pOutputDirEdit->setText(m_strOutputDir);
-    }
-    EnableConvert(true);
-    m_pOpenLod2Button->setEnabled(true);
-}
-
-void CConverterDlg::ClearLod1()
-{
-    // The LOD 2 choice and the output directory stay.
-    m_pLod1PathEdit->clear();
-    m_strLod1Path.clear();
-    m_strLod1Title.clear();
-    m_bLod1Selected = false;
-    EnableConvert(false);
-    m_pOpenLod2Button->setEnabled(false);
+    m_logic.OnLod1Chosen(PathBytes(m_pServices->ChooseModelFile(this)));
+    ShowState();
 }
 
 void CConverterDlg::OnOpenLod2()
 {
-    const std::optional<QString> path = m_pServices->ChooseModelFile(this);
-    if (path)
-    {
-        m_strLod2Path = *path;
-        m_bLod2Selected = true;
-        m_pLod2PathEdit->setText(m_strLod2Path);
-        EnableConvert(true);
-    }
-    else
-    {
-        m_pLod2PathEdit->clear();
-        m_strLod2Path.clear();
-        m_bLod2Selected = false;
-    }
+    m_logic.OnLod2Chosen(PathBytes(m_pServices->ChooseModelFile(this)));
+    ShowState();
 }
 
 void CConverterDlg::OnSetOutputDir()
 {
-    BrowseForFolder(m_strOutputDir, tr("Please select a destination folder for the converted file"));
-    m_pOutputDirEdit->setText(m_strOutputDir);
-}
-
-void CConverterDlg::BrowseForFolder(QString& result, const QString& title)
-{
-    const std::optional<QString> folder = m_pServices->ChooseFolder(this, title, result);
-    if (folder)
-        result = *folder;
+    m_logic.OnFolderChosen(PathBytes(m_pServices->ChooseFolder(
+        this, tr("Please select a destination folder for the converted file"), PathText(m_logic.OutputDir()))));
+    ShowState();
 }
 
 void CConverterDlg::OnKeepSameDir()
 {
-    m_bKeepOutputDir = m_pKeepSameDirCheck->isChecked();
+    m_logic.OnKeepSameDir(m_pKeepSameDirCheck->isChecked());
 }
 
 void CConverterDlg::OnNoScaling()
 {
-    m_scaleMode = ScaleNone;
-    m_pScaleFactorEdit->setEnabled(false);
+    m_logic.OnScaleMode(ScaleNone);
+    ShowState();
 }
 
 void CConverterDlg::OnScaleDown()
 {
-    m_scaleMode = ScaleDown;
-    m_pScaleFactorEdit->setEnabled(true);
+    m_logic.OnScaleMode(ScaleDown);
+    ShowState();
 }
 
 void CConverterDlg::OnScaleUp()
 {
-    m_scaleMode = ScaleUp;
-    m_pScaleFactorEdit->setEnabled(true);
+    m_logic.OnScaleMode(ScaleUp);
+    ShowState();
 }
 
 void CConverterDlg::OnScaleFactorChange()
 {
-    m_nScaleFactor = ReadUnsignedField(m_pScaleFactorEdit->text());
-}
-
-ConversionRequest CConverterDlg::BuildRequest() const
-{
-    ConversionRequest request;
-    if (m_bLod1Selected)
-        request.lod1Path = m_strLod1Path.toLocal8Bit().toStdString();
-    request.lod1Title = m_strLod1Title.toLocal8Bit().toStdString();
-    if (m_bLod2Selected)
-        request.lod2Path = m_strLod2Path.toLocal8Bit().toStdString();
-    request.outputDir = m_strOutputDir.toLocal8Bit().toStdString();
-    request.scaleMode = m_scaleMode;
-    request.scaleFactor = m_nScaleFactor;
-    return request;
+    m_logic.OnScaleFactorChange(m_pScaleFactorEdit->text().toStdString());
 }
 
 void CConverterDlg::OnConvert()
 {
-    // The job reports the outcome itself; the choices stay as they are.
-    m_job.Run(BuildRequest());
+    m_logic.Convert();
 }
 
 void CConverterDlg::OnAbout()
@@ -354,23 +242,9 @@ void CConverterDlg::keyPressEvent(QKeyEvent* event)
     CTemplateDialog::keyPressEvent(event);
 }
 
-#ifdef Q_OS_WIN
-bool CConverterDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
-{
-    const MSG* msg = static_cast<const MSG*>(message);
-    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == kIdSysCommandAbout)
-    {
-        OnAbout();
-        *result = 0;
-        return true;
-    }
-    return CTemplateDialog::nativeEvent(eventType, message, result);
-}
-#endif
-
 void CConverterDlg::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!Dropped3dsFile(event->mimeData()).isEmpty())
+    if (DroppedModel(event->mimeData()))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -378,13 +252,13 @@ void CConverterDlg::dragEnterEvent(QDragEnterEvent* event)
 
 void CConverterDlg::dropEvent(QDropEvent* event)
 {
-    // A dropped model is chosen as the LOD 1 file, as the chooser would.
-    const QString path = Dropped3dsFile(event->mimeData());
-    if (path.isEmpty())
+    const std::optional<std::string> path = DroppedModel(event->mimeData());
+    if (!path)
     {
         event->ignore();
         return;
     }
-    SetLod1(path);
+    m_logic.OnLod1Chosen(path);
+    ShowState();
     event->acceptProposedAction();
 }

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "pipeline/conversion_job.h"
+#include "dialog/converter_logic.h"
 #include "ui/template_dialog.h"
 
 #include <QIcon>
-#include <QString>
 
 #include <memory>
 
@@ -14,8 +13,8 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
-// The main window: the user picks the LOD 1 file, optionally a LOD 2 file,
-// the output directory and the scale option, and converts.
+// The main window on Qt: the controls of the dialog template, wired to the
+// dialog logic, which holds the choices and the rules.
 class CConverterDlg : public CTemplateDialog
 {
     Q_OBJECT
@@ -25,19 +24,16 @@ public:
     explicit CConverterDlg(IDialogServices* services = nullptr, QWidget* parent = nullptr);
     ~CConverterDlg() override;
 
-    // The tooltip of a control; empty for controls that show none.
-    static QString ToolTipText(int id);
+    // Chooses a file as LOD 1, as the file chooser does (a model given on
+    // the command line or dropped on the window).
+    void ChooseLod1(const QString& path);
 
-    // The request that Convert would hand to the job now.
-    ConversionRequest BuildRequest() const;
+    const CConverterLogic& Logic() const { return m_logic; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-#ifdef Q_OS_WIN
-    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
-#endif
 
 private slots:
     void OnOpenLod1();
@@ -53,23 +49,10 @@ private slots:
 
 private:
     void CreateControls();
-    void OnInitDialog();
-    void EnableConvert(bool bEnable);
-    void BrowseForFolder(QString& result, const QString& title);
-    void SetLod1(const QString& path);
-    void ClearLod1();
+    void ShowState();
 
     QIcon m_hIcon;
-    QString m_strLod1Path;
-    QString m_strLod1Title;
-    QString m_strLod2Path;
-    QString m_strOutputDir;
-    bool m_bLod1Selected = false;
-    bool m_bLod2Selected = false;
-    bool m_bKeepOutputDir = false;
-    std::int32_t m_nScaleFactor = 0;
-    ScaleMode m_scaleMode = ScaleNone;
-    ConversionJob m_job;
+    CConverterLogic m_logic;
 
     std::unique_ptr<IDialogServices> m_pOwnServices;
     IDialogServices* m_pServices;
@@ -90,7 +73,6 @@ private:
     QRadioButton* m_pNoScalingRadio = nullptr;
 };
 
-// A text read the way a Windows dialog reads an unsigned number from an
-// edit box: leading blanks skipped, then decimal digits; 0 when there are
-// none or the number does not fit 32 bits. The bits are taken as signed.
-std::int32_t ReadUnsignedField(const QString& text);
+// Paths between Qt and the logic: the file system's own bytes.
+std::string PathBytes(const QString& path);
+QString PathText(const std::string& path);

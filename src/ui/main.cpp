@@ -1,12 +1,26 @@
-#include "ui/converter_app.h"
+#include "ui/converter_dlg.h"
+#include "ui/qt_platform.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 
+// The desktop converter: the main dialog, run once; the application ends
+// with it. A model given as the one argument ("Open with" of a file
+// manager) starts as the chosen LOD 1 file.
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/icon.svg")));
-    theApp.InitInstance();
+    QtPlatformBackend backend;
+    platform::InstallBackend(&backend);
+    {
+        CConverterDlg dialog;
+        const QStringList arguments = QApplication::arguments();
+        if (arguments.size() == 2)
+            dialog.ChooseLod1(QFileInfo(arguments[1]).absoluteFilePath());
+        dialog.exec();
+    }
+    platform::InstallBackend(nullptr);
     return 0;
 }

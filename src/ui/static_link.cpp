@@ -1,7 +1,5 @@
 #include "ui/static_link.h"
 
-#include "ui/app_strings.h"
-#include "ui/template_dialog.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -9,37 +7,25 @@
 #include <QPainter>
 #include <QUrl>
 
-namespace
-{
-
-// The shell's convention: results above 32 mean success.
-constexpr int kOpened = 42;
-constexpr int kNotOpened = 2;
-
-} // namespace
-
 std::function<bool(const QUrl&)> CLinkTarget::s_openUrl = [](const QUrl& url) {
     return QDesktopServices::openUrl(url);
 };
 
-int CLinkTarget::Open()
+bool CLinkTarget::Open()
 {
     if (m_strTarget.empty())
-        return 0;
+        return false;
     const QUrl url = QUrl::fromUserInput(QString::fromStdString(m_strTarget));
-    return url.isValid() && s_openUrl(url) ? kOpened : kNotOpened;
+    return url.isValid() && s_openUrl(url);
 }
 
 const QColor CStaticLink::s_unvisitedColor = QColor(0, 0, 255);
 const QColor CStaticLink::s_visitedColor = QColor(128, 0, 128);
 
-CStaticLink::CStaticLink(const char* target, bool bAutoDelete)
-    : m_textColor(s_unvisitedColor), m_bAutoDelete(bAutoDelete)
+CStaticLink::CStaticLink(const std::string& target) : m_textColor(s_unvisitedColor)
 {
-    m_target.m_strTarget = target ? target : "";
+    m_target.m_strTarget = target;
     setCursor(Qt::PointingHandCursor);
-    if (m_bAutoDelete)
-        setAttribute(Qt::WA_DeleteOnClose);
 }
 
 void CStaticLink::paintEvent(QPaintEvent* event)
@@ -73,15 +59,10 @@ void CStaticLink::mousePressEvent(QMouseEvent* event)
 void CStaticLink::OnLButtonDown()
 {
     if (m_target.m_strTarget.empty())
-    {
-        QString target = LoadAppString(CTemplateDialog::ControlId(this));
-        if (target.isEmpty())
-            target = text();
-        m_target.m_strTarget = target.toStdString();
-        if (m_target.m_strTarget.empty())
-            return;
-    }
-    if (m_target.Open() > 32)
+        m_target.m_strTarget = text().toStdString();
+    if (m_target.m_strTarget.empty())
+        return;
+    if (m_target.Open())
     {
         m_textColor = s_visitedColor;
         update();

@@ -12,9 +12,9 @@ class QUrl;
 class CLinkTarget
 {
 public:
-    // Opens the target through the desktop. 0 with an empty target; above
-    // 32 when the desktop opened it, 32 or below when it could not.
-    virtual int Open();
+    // Opens the target through the desktop; false with an empty target or
+    // when the desktop could not open it.
+    bool Open();
 
     std::string m_strTarget;
 
@@ -30,16 +30,14 @@ class CStaticLink : public QLabel
     Q_OBJECT
 
 public:
-    // target: what to open, or null to take the application's string of the
-    // control's identifier, or else the control's text, at the first click.
-    explicit CStaticLink(const char* target = nullptr, bool bAutoDelete = false);
+    // target: what to open; empty takes the control's text at the first click.
+    explicit CStaticLink(const std::string& target = std::string());
 
     static const QColor s_unvisitedColor;
     static const QColor s_visitedColor;
 
     CLinkTarget m_target;
     QColor m_textColor;
-    bool m_bAutoDelete;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

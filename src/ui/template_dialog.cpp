@@ -14,13 +14,6 @@ static void InitResources()
     (void)s_bDone;
 }
 
-namespace
-{
-
-const char* const kIdProperty = "controlId";
-
-} // namespace
-
 QFont CTemplateDialog::TemplateFont()
 {
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -58,18 +51,5 @@ void CTemplateDialog::Place(int id, QWidget* control, DialogRect rect)
     control->setGeometry(DluToPixelsX(rect.x), DluToPixelsY(rect.y), DluToPixelsX(rect.width),
                          DluToPixelsY(rect.height));
     if (id != 0)
-    {
-        control->setProperty(kIdProperty, id);
-        m_controls.insert(id, control);
-    }
-}
-
-QWidget* CTemplateDialog::GetDlgItem(int id) const
-{
-    return m_controls.value(id, nullptr);
-}
-
-int CTemplateDialog::ControlId(const QWidget* control)
-{
-    return control ? control->property(kIdProperty).toInt() : 0;
+        control->setObjectName(QStringLiteral("id%1").arg(id));
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QHash>
 
 class QWidget;
 
@@ -14,8 +13,8 @@ struct DialogRect
 // A dialog laid out the way a Windows dialog template is: controls placed at
 // fixed positions in dialog units, converted to pixels with the dialog
 // font's metrics (a horizontal unit is a quarter of the average character
-// width, a vertical unit an eighth of the character height). Each control
-// keeps its identifier and can be found by it.
+// width, a vertical unit an eighth of the character height). A control
+// with an identifier is named "id" and the number, as Qt finds objects.
 class CTemplateDialog : public QDialog
 {
     Q_OBJECT
@@ -26,11 +25,6 @@ public:
     static QFont TemplateFont();
 
     CTemplateDialog(int widthDlu, int heightDlu, QWidget* parent);
-
-    // The control with the identifier, or null.
-    QWidget* GetDlgItem(int id) const;
-    // The identifier of a control, or 0 when it has none of its own.
-    static int ControlId(const QWidget* control);
 
     // Pixels of dialog units, the Windows way.
     int DluToPixelsX(int x) const;
@@ -49,5 +43,4 @@ private:
 
     int m_nBaseUnitX;
     int m_nBaseUnitY;
-    QHash<int, QWidget*> m_controls;
 };

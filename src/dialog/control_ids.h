@@ -1,9 +1,11 @@
 #pragma once
 
-// Identifiers of the dialogs' controls and of the application's resources.
-// Tests and the string table find controls by them.
+// Identifiers of the dialogs, their controls and the application's
+// resources. The Windows resource script (res/3ds2vnp.rc) spells the same
+// numbers.
 
-// Main dialog
+// Main dialog, template 102
+inline constexpr int kIdDialogConverter = 102;
 inline constexpr int kIdOk = 1; // "E&xit" carries the standard OK command
 inline constexpr int kIdOpenLod1 = 1000;
 inline constexpr int kIdLod1Path = 1001;
@@ -19,10 +21,13 @@ inline constexpr int kIdScaleUp = 1012;
 inline constexpr int kIdScaleDown = 1013;
 inline constexpr int kIdNoScaling = 1014;
 
-// About box
+// About box, template 100
+inline constexpr int kIdDialogAbout = 100;
 inline constexpr int kIdMailLink = 1006;
 inline constexpr int kIdWebLink = 1007;
 
 // Resources
-inline constexpr int kIdsAboutBox = 101;       // the system menu's About item
+inline constexpr int kIdsAboutBox = 101;        // the system menu's About item
 inline constexpr int kIdSysCommandAbout = 0x10; // its command identifier
+inline constexpr int kIdIconApp = 128;
+inline constexpr int kIdBitmapAbout = 129;

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+// Paths and texts are UTF-8 std::strings inside the program (on Linux the
+// file system's own bytes). They become another form only at the edge:
+// std::filesystem paths here, UTF-16 at the Windows API.
+namespace platform
+{
+
+std::filesystem::path PathFromUtf8(const std::string& text);
+std::string Utf8FromPath(const std::filesystem::path& path);
+
+#ifdef _WIN32
+std::wstring Widen(const std::string& utf8);
+std::string Narrow(const std::wstring& utf16);
+
+// The path for the wide file calls: an absolute path longer than the
+// classic limit of 260 characters gets the "\\?\" prefix, which lifts the
+// limit without asking the user to change a system setting.
+std::wstring WideFilePath(const std::string& utf8);
+
+// The system's text for an error code of GetLastError, without the
+// trailing line break.
+std::string SystemErrorText(unsigned long code);
+#endif
+
+} // namespace platform
