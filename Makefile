@@ -4,12 +4,14 @@
 BUILD          ?= build
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD     ?= build-fuzz
+WINDOWS_BUILD  ?= build-windows
 FUZZ_SECONDS   ?= 300
 JOBS           ?= $(shell nproc)
 
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps build test run bench fuzz fuzz-build fuzz-smoke test-sanitize examples corpus clean
+.PHONY: all deps build test run bench fuzz fuzz-build fuzz-smoke test-sanitize examples corpus clean \
+        windows test-windows package
 
 all: build
 
@@ -74,5 +76,20 @@ fuzz: fuzz-build
 fuzz-smoke: fuzz-build
 	bash scripts/fuzz.sh $(FUZZ_BUILD) 60 --smoke
 
+# 3ds2vnp.exe and 3ds2vnp-gui.exe, cross-built with MinGW-w64; each needs
+# only DLLs that ship with Windows.
+windows: deps
+	@bash scripts/deps.sh --windows
+	@cmake -S . -B $(WINDOWS_BUILD) $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/scripts/wine-run.sh > /dev/null
+	@cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	@VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) scripts/wine-run.sh cmd /c exit 0
+
+# Every non-desktop test under Wine, then the desktop smoke test (Wine and
+# Xvfb): the Win32 dialog converts the example model.
+test-windows: windows
+	cd $(WINDOWS_BUILD) && VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) ctest --output-on-failure -j $(JOBS)
+	VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) bash scripts/win_gui_smoke.sh $(WINDOWS_BUILD) $(BUILD)
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

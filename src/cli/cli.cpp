@@ -3,6 +3,8 @@
 #include "model/c3ds_model.h"
 #include "pipeline/conversion_job.h"
 #include "platform/console_backend.h"
+#include "platform/text_path.h"
+#include "vnp_config.h"
 
 #include <CLI/CLI.hpp>
 
@@ -33,9 +35,9 @@ std::optional<std::int32_t> ParseFactor(const std::string& text, std::string& pr
     return static_cast<std::int32_t>(value);
 }
 
-std::string ParentDir(const std::filesystem::path& path)
+std::string ParentDir(const std::string& path)
 {
-    const std::string parent = path.parent_path().string();
+    const std::string parent = platform::Utf8FromPath(platform::PathFromUtf8(path).parent_path());
     return parent.empty() ? "." : parent;
 }
 
@@ -60,6 +62,8 @@ bool PrintInfo(const std::string& path, std::ostream& out)
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     CLI::App app{"Converts 3D Studio .3ds models into Vantrel project files (.vnp).", "3ds2vnp"};
+    // "/data/ship.3ds" is a path, also on Windows.
+    app.allow_windows_style_options(false);
     std::vector<std::string> models;
     std::string outputDir;
     std::string lod2Path;
@@ -83,7 +87,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                  "print each model's meshes (vertices, faces, mapping coordinates), materials and texture "
                  "files; write nothing");
     app.add_flag("-q,--quiet", bQuiet, "print errors only");
-    app.set_version_flag("-V,--version", "3ds2vnp 1.1.0");
+    app.set_version_flag("-V,--version", "3ds2vnp " VNP_VERSION);
     app.footer("Exit status: 0 when every model was converted, 1 when any failed, 2 for a usage error.");
 
     const auto usageError = [&](const std::string& reason) {
@@ -102,7 +106,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     }
     catch (const CLI::CallForVersion&)
     {
-        out << "3ds2vnp 1.1.0\n";
+        out << "3ds2vnp " VNP_VERSION "\n";
         return 0;
     }
     catch (const CLI::ParseError& error)
@@ -151,7 +155,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     {
         ConversionRequest request = base;
         request.lod1Path = model;
-        request.lod1Title = FileTitle(std::filesystem::path(model).filename().string());
+        request.lod1Title = FileTitle(platform::Utf8FromPath(platform::PathFromUtf8(model).filename()));
         request.outputDir = outputDir.empty() ? ParentDir(model) : outputDir;
         if (models.size() > 1 && !bQuiet)
             out << model << ":\n";

@@ -3,6 +3,32 @@
 #include <clocale>
 #include <iostream>
 
+#ifdef _WIN32
+#include "platform/text_path.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Windows hands the arguments over as UTF-16; inside they are UTF-8, and
+// the console shows UTF-8 as such.
+int wmain(int argc, wchar_t** wargv)
+{
+    std::setlocale(LC_ALL, "");
+    ::SetConsoleOutputCP(CP_UTF8);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.push_back(platform::Narrow(wargv[i]));
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(argument.c_str());
+    std::ios::sync_with_stdio(false);
+    return RunCommandLine(argc, argv.data(), std::cout, std::cerr);
+}
+
+#else
+
 int main(int argc, char** argv)
 {
     // The output file's name is lower-cased by the user's locale.
@@ -10,3 +36,5 @@ int main(int argc, char** argv)
     std::ios::sync_with_stdio(false);
     return RunCommandLine(argc, argv, std::cout, std::cerr);
 }
+
+#endif

@@ -2,6 +2,7 @@
 
 #include "model/chunk_ids.h"
 #include "platform/notifier.h"
+#include "platform/text_path.h"
 
 #include <algorithm>
 #include <bit>
@@ -71,7 +72,7 @@ bool C3dsModel::Load(const char* path)
     auto buffer = std::make_unique<char[]>(1 << 16);
     std::ifstream file;
     file.rdbuf()->pubsetbuf(buffer.get(), 1 << 16);
-    file.open(path, std::ios::binary);
+    file.open(platform::FileSystemPath(path), std::ios::binary);
     if (!file.is_open())
     {
         platform::ShowError(std::string("Unable to find the file: ") + path);

@@ -2,6 +2,7 @@
 
 #include "model/c3ds_model.h"
 #include "platform/notifier.h"
+#include "platform/text_path.h"
 #include "writer/project_writer.h"
 
 #include <cwchar>
@@ -9,6 +10,10 @@
 #include <climits>
 #include <new>
 #include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 ConversionJob::ConversionJob() = default;
 ConversionJob::~ConversionJob() = default;
@@ -111,6 +116,27 @@ std::string FileTitle(const std::string& fileName)
     return fileName.substr(0, fileName.rfind('.'));
 }
 
+#ifdef _WIN32
+
+// Windows lowers the way its own file system names do, by the user's
+// locale, on UTF-16.
+std::string LowerCaseByLocale(const std::string& text)
+{
+    const std::wstring wide = platform::Widen(text);
+    if (wide.empty())
+        return text;
+    const int size = ::LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_LOWERCASE, wide.c_str(),
+                                     static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr, 0);
+    if (size <= 0)
+        return text;
+    std::wstring lower(static_cast<std::size_t>(size), L'\0');
+    ::LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_LOWERCASE, wide.c_str(), static_cast<int>(wide.size()),
+                    lower.data(), size, nullptr, nullptr, 0);
+    return platform::Narrow(lower);
+}
+
+#else
+
 std::string LowerCaseByLocale(const std::string& text)
 {
     std::string lower;
@@ -143,3 +169,5 @@ std::string LowerCaseByLocale(const std::string& text)
     }
     return lower;
 }
+
+#endif

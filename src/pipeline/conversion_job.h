@@ -74,5 +74,6 @@ private:
 std::string FileTitle(const std::string& fileName);
 
 // Lower-cases text by the user's locale: ASCII and every other letter that
-// the C library knows there. Bytes that are no character stay as they are.
+// the system knows there. On Linux bytes that are no character stay as they
+// are; on Windows the text is UTF-8.
 std::string LowerCaseByLocale(const std::string& text);

@@ -19,6 +19,11 @@ std::string Utf8FromPath(const std::filesystem::path& path)
     return Narrow(path.wstring());
 }
 
+std::filesystem::path FileSystemPath(const std::string& text)
+{
+    return std::filesystem::path(WideFilePath(text));
+}
+
 std::wstring Widen(const std::string& utf8)
 {
     if (utf8.empty())
@@ -88,6 +93,11 @@ std::filesystem::path PathFromUtf8(const std::string& text)
 std::string Utf8FromPath(const std::filesystem::path& path)
 {
     return path.string();
+}
+
+std::filesystem::path FileSystemPath(const std::string& text)
+{
+    return std::filesystem::path(text);
 }
 
 #endif

@@ -11,6 +11,9 @@ namespace platform
 
 std::filesystem::path PathFromUtf8(const std::string& text);
 std::string Utf8FromPath(const std::filesystem::path& path);
+// The path to hand to the file calls: on Windows in the form that takes
+// any length (see WideFilePath).
+std::filesystem::path FileSystemPath(const std::string& text);
 
 #ifdef _WIN32
 std::wstring Widen(const std::string& utf8);

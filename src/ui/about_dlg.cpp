@@ -2,17 +2,12 @@
 
 #include "dialog/control_ids.h"
 #include "ui/static_link.h"
+#include "vnp_config.h"
 
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 
-#ifndef VNP_CONTACT_EMAIL
-#define VNP_CONTACT_EMAIL "vnp@example.org"
-#endif
-#ifndef VNP_CONTACT_WEB
-#define VNP_CONTACT_WEB "www.example.org/3ds2vnp"
-#endif
 
 CAboutDlg::CAboutDlg(QWidget* parent) : CTemplateDialog(272, 124, parent)
 {

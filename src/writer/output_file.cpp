@@ -1,5 +1,7 @@
 #include "writer/output_file.h"
 
+#include "platform/text_path.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,7 +36,8 @@ int CreateTemporary(const std::string& path, std::string& tempPath)
     for (int attempt = 0; attempt < 100; ++attempt)
     {
         tempPath = path + ".vnptmp-" + std::to_string(_getpid()) + "-" + std::to_string(attempt);
-        const int fd = _open(tempPath.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+        const int fd = _wopen(platform::WideFilePath(tempPath).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
+                              _S_IREAD | _S_IWRITE);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -46,12 +49,19 @@ int CloseFile(int fd)
     return _close(fd);
 }
 
-// Windows' rename does not replace an existing file.
-bool ReplaceFile(const std::string& from, const std::string& to)
+void RemoveFile(const std::string& path)
 {
-    if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    _wremove(platform::WideFilePath(path).c_str());
+}
+
+// Windows' rename does not replace an existing file. The system's own
+// reason goes to error.
+bool MoveOver(const std::string& from, const std::string& to, std::string& error)
+{
+    if (::MoveFileExW(platform::WideFilePath(from).c_str(), platform::WideFilePath(to).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
-    errno = EACCES;
+    error = platform::SystemErrorText(::GetLastError());
     return false;
 }
 
@@ -91,9 +101,17 @@ int CloseFile(int fd)
     return ::close(fd);
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to)
+void RemoveFile(const std::string& path)
 {
-    return std::rename(from.c_str(), to.c_str()) == 0;
+    std::remove(path.c_str());
+}
+
+bool MoveOver(const std::string& from, const std::string& to, std::string& error)
+{
+    if (std::rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    error = std::strerror(errno);
+    return false;
 }
 
 #endif
@@ -142,8 +160,15 @@ bool OutputFile::Commit()
 {
     const int fd = m_fd;
     m_fd = -1;
-    if (CloseFile(fd) != 0 || !ReplaceFile(m_strTempPath, m_strPath))
+    if (CloseFile(fd) != 0)
         return Fail();
+    std::string error;
+    if (!MoveOver(m_strTempPath, m_strPath, error))
+    {
+        Discard();
+        m_strError = error;
+        return false;
+    }
     m_strTempPath.clear();
     return true;
 }
@@ -161,6 +186,6 @@ void OutputFile::Discard()
         CloseFile(m_fd);
     m_fd = -1;
     if (!m_strTempPath.empty())
-        std::remove(m_strTempPath.c_str());
+        RemoveFile(m_strTempPath);
     m_strTempPath.clear();
 }

@@ -1,3 +1,4 @@
+#include "platform/text_path.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -120,7 +121,7 @@ TEST(ChunkWalk, LoadsFromDiskThroughTheBufferedFile)
     TempDir dir;
     WriteFile(dir / "cube.3ds", File({Material("M", "m.bmp"), Object(Cube())}));
     C3dsModel model;
-    ASSERT_TRUE(model.Load((dir / "cube.3ds").c_str()));
+    ASSERT_TRUE(model.Load(platform::Utf8FromPath(dir / "cube.3ds").c_str()));
     EXPECT_EQ(model.m_meshes.at(0).faceCount, 12);
 }
 

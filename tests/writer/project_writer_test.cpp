@@ -68,7 +68,8 @@ TEST(ProjectWriter, SameBytesUnderACommaDecimalLocale)
     C3dsModel model = LoadOk(File({Material("Steel", "hull.bmp"), Object(Cube())}));
     const std::string expected = Text(model);
     const std::string previous = std::setlocale(LC_ALL, nullptr);
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8"))
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8") &&
+        !std::setlocale(LC_ALL, "German_Germany.1252"))
         GTEST_SKIP() << "no locale with a decimal comma installed";
     const std::string text = Text(model);
     std::setlocale(LC_ALL, previous.c_str());

@@ -1,0 +1,323 @@
+#include "win32/converter_dlg.h"
+
+#include "dialog/control_ids.h"
+#include "platform/text_path.h"
+#include "win32/about_dlg.h"
+#include "win32/handles.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <vector>
+
+namespace
+{
+
+// Room for any path the system can give, long ones included.
+constexpr DWORD kPathBuffer = 32768;
+
+std::wstring WindowText(HWND hWnd)
+{
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hWnd)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(hWnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// Opens the browser at the current output folder.
+int CALLBACK BrowseCallback(HWND hWnd, UINT message, LPARAM, LPARAM data)
+{
+    if (message == BFFM_INITIALIZED && data)
+        ::SendMessageW(hWnd, BFFM_SETSELECTIONW, TRUE, data);
+    return 0;
+}
+
+} // namespace
+
+CConverterDlg::CConverterDlg()
+    : m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIdIconApp)))
+{
+}
+
+INT_PTR CConverterDlg::DoModal()
+{
+    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIdDialogConverter), nullptr,
+                             &DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK CConverterDlg::DialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG)
+    {
+        ::SetWindowLongPtrW(hDlg, DWLP_USER, lParam);
+        reinterpret_cast<CConverterDlg*>(lParam)->m_hWnd = hDlg;
+    }
+    auto* pDialog = reinterpret_cast<CConverterDlg*>(::GetWindowLongPtrW(hDlg, DWLP_USER));
+    return pDialog ? pDialog->HandleMessage(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR CConverterDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message)
+    {
+    case WM_INITDIALOG:
+        OnInitDialog();
+        return TRUE; // the focus goes to the first control, "&Open file..."
+    case WM_SYSCOMMAND:
+        if (!OnSysCommand(wParam))
+            return FALSE;
+        ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, 0);
+        return TRUE;
+    case WM_PAINT:
+        return OnPaint();
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<INT_PTR>(m_hIcon);
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_NOTIFY:
+    {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->code != TTN_GETDISPINFOW)
+            return FALSE;
+        OnToolTipText(reinterpret_cast<NMTTDISPINFOW*>(lParam));
+        ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, 0);
+        return TRUE;
+    }
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void CConverterDlg::OnInitDialog()
+{
+    wchar_t about[128] = {};
+    const HMENU hSystemMenu = ::GetSystemMenu(m_hWnd, FALSE);
+    if (hSystemMenu && ::LoadStringW(::GetModuleHandleW(nullptr), kIdsAboutBox, about, std::size(about)) > 0)
+    {
+        ::AppendMenuW(hSystemMenu, MF_SEPARATOR, 0, nullptr);
+        ::AppendMenuW(hSystemMenu, MF_STRING, kIdSysCommandAbout, about);
+    }
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    CreateToolTips();
+    ::CheckDlgButton(m_hWnd, kIdNoScaling, BST_CHECKED);
+    m_logic.OnScaleMode(ScaleNone);
+    ::DragAcceptFiles(m_hWnd, TRUE);
+    if (!m_strInitialLod1.empty())
+        m_logic.OnLod1Chosen(m_strInitialLod1);
+    ShowState();
+}
+
+void CConverterDlg::CreateToolTips()
+{
+    // One tool per child control, identified by its window; the texts are
+    // asked for when a tip is about to show (TTN_GETDISPINFOW).
+    const HWND hTips = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd,
+                                         nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    if (!hTips)
+        return;
+    ::SendMessageW(hTips, TTM_SETMAXTIPWIDTH, 0, 600);
+    for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+    {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = m_hWnd;
+        tool.uId = reinterpret_cast<UINT_PTR>(hChild);
+        tool.lpszText = LPSTR_TEXTCALLBACKW;
+        ::SendMessageW(hTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+void CConverterDlg::OnToolTipText(NMTTDISPINFOW* info)
+{
+    UINT_PTR id = info->hdr.idFrom;
+    if (info->uFlags & TTF_IDISHWND)
+        id = static_cast<UINT_PTR>(::GetDlgCtrlID(reinterpret_cast<HWND>(id)));
+    // The longest text has 78 characters: it fits the 80 of the request.
+    const std::wstring text = platform::Widen(CConverterLogic::ToolTipText(static_cast<int>(id)));
+    lstrcpynW(info->szText, text.c_str(), static_cast<int>(std::size(info->szText)));
+    info->lpszText = info->szText;
+}
+
+void CConverterDlg::ShowState()
+{
+    ::SetDlgItemTextW(m_hWnd, kIdLod1Path, platform::Widen(m_logic.Lod1Path()).c_str());
+    ::SetDlgItemTextW(m_hWnd, kIdLod2Path, platform::Widen(m_logic.Lod2Path()).c_str());
+    ::SetDlgItemTextW(m_hWnd, kIdOutputDir, platform::Widen(m_logic.OutputDir()).c_str());
+    EnableConvert(m_logic.IsConvertEnabled());
+    ::EnableWindow(::GetDlgItem(m_hWnd, kIdOpenLod2), m_logic.IsLod2ChooserEnabled());
+    ::EnableWindow(::GetDlgItem(m_hWnd, kIdScaleFactor), m_logic.IsScaleFactorEnabled());
+}
+
+void CConverterDlg::EnableConvert(bool bEnable)
+{
+    ::EnableWindow(::GetDlgItem(m_hWnd, kIdConvert), bEnable);
+}
+
+void CConverterDlg::OnCommand(int id, int notification)
+{
+    if (id == kIdScaleFactor)
+    {
+        if (notification == EN_CHANGE)
+            OnScaleFactorChange();
+        return;
+    }
+    if (notification != BN_CLICKED)
+        return;
+    switch (id)
+    {
+    case IDOK:
+    case IDCANCEL:
+        ::EndDialog(m_hWnd, id);
+        return;
+    case kIdOpenLod1:
+        OnOpenLod1();
+        return;
+    case kIdOpenLod2:
+        OnOpenLod2();
+        return;
+    case kIdConvert:
+        m_logic.Convert();
+        return;
+    case kIdAbout:
+        OnAbout();
+        return;
+    case kIdSetOutputDir:
+        OnSetOutputDir();
+        return;
+    case kIdKeepSameDir:
+        m_logic.OnKeepSameDir(::IsDlgButtonChecked(m_hWnd, kIdKeepSameDir) == BST_CHECKED);
+        return;
+    case kIdNoScaling:
+        m_logic.OnScaleMode(ScaleNone);
+        break;
+    case kIdScaleDown:
+        m_logic.OnScaleMode(ScaleDown);
+        break;
+    case kIdScaleUp:
+        m_logic.OnScaleMode(ScaleUp);
+        break;
+    default:
+        return;
+    }
+    ShowState();
+}
+
+bool CConverterDlg::OnSysCommand(WPARAM command)
+{
+    if ((command & 0xFFF0) != kIdSysCommandAbout)
+        return false;
+    OnAbout();
+    return true;
+}
+
+bool CConverterDlg::OnPaint()
+{
+    if (!::IsIconic(m_hWnd))
+        return false;
+    PAINTSTRUCT paint;
+    const HDC hdc = ::BeginPaint(m_hWnd, &paint);
+    ::SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+    RECT client;
+    ::GetClientRect(m_hWnd, &client);
+    const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(hdc, x, y, m_hIcon);
+    ::EndPaint(m_hWnd, &paint);
+    return true;
+}
+
+void CConverterDlg::OnDropFiles(HDROP drop)
+{
+    std::vector<std::string> paths;
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i)
+    {
+        std::wstring path(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        path.resize(::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+        paths.push_back(platform::Narrow(path));
+    }
+    ::DragFinish(drop);
+    if (const std::optional<std::string> model = CConverterLogic::DroppedModel(paths))
+    {
+        m_logic.OnLod1Chosen(model);
+        ShowState();
+    }
+}
+
+std::optional<std::string> CConverterDlg::ChooseModelFile()
+{
+    std::wstring path(kPathBuffer, L'\0');
+    OPENFILENAMEW chooser{};
+    chooser.lStructSize = sizeof chooser;
+    chooser.hwndOwner = ::GetActiveWindow();
+    chooser.lpstrFilter = L"3d Studio Files (*.3ds)\0*.3ds\0All Files (*.*)\0*.*\0";
+    chooser.nFilterIndex = 1;
+    chooser.lpstrFile = path.data();
+    chooser.nMaxFile = kPathBuffer;
+    chooser.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_ENABLESIZING;
+    if (!::GetOpenFileNameW(&chooser))
+        return std::nullopt;
+    path.resize(path.find(L'\0'));
+    return platform::Narrow(path);
+}
+
+void CConverterDlg::OnOpenLod1()
+{
+    m_logic.OnLod1Chosen(ChooseModelFile());
+    ShowState();
+}
+
+void CConverterDlg::OnOpenLod2()
+{
+    m_logic.OnLod2Chosen(ChooseModelFile());
+    ShowState();
+}
+
+void CConverterDlg::OnSetOutputDir()
+{
+    std::string folder = m_logic.OutputDir();
+    BrowseForFolder(folder, L"Please select a destination folder for the converted file");
+    m_logic.OnFolderChosen(folder);
+    ShowState();
+}
+
+void CConverterDlg::BrowseForFolder(std::string& result, const wchar_t* title)
+{
+    wchar_t displayName[MAX_PATH] = {};
+    const std::wstring start = platform::Widen(result);
+    const COleScope ole; // the new-style browser needs OLE
+    BROWSEINFOW browse{};
+    browse.hwndOwner = m_hWnd;
+    browse.pszDisplayName = displayName;
+    browse.lpszTitle = title;
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_NEWDIALOGSTYLE;
+    browse.lpfn = &BrowseCallback;
+    browse.lParam = reinterpret_cast<LPARAM>(start.c_str());
+    const CItemIdList item(::SHBrowseForFolderW(&browse));
+    if (!item)
+        return;
+    std::wstring path(kPathBuffer, L'\0');
+    if (!::SHGetPathFromIDListEx(static_cast<PCIDLIST_ABSOLUTE>(item.Get()), path.data(), kPathBuffer,
+                                 GPFIDL_DEFAULT))
+        return;
+    path.resize(path.find(L'\0'));
+    result = platform::Narrow(path);
+}
+
+void CConverterDlg::OnAbout()
+{
+    CAboutDlg about;
+    about.DoModal(m_hWnd);
+}
+
+void CConverterDlg::OnScaleFactorChange()
+{
+    m_logic.OnScaleFactorChange(platform::Narrow(WindowText(::GetDlgItem(m_hWnd, kIdScaleFactor))));
+}

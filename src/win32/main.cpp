@@ -1,0 +1,35 @@
+#include "platform/text_path.h"
+#include "win32/converter_dlg.h"
+#include "win32/win32_platform.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+// The desktop converter: the main dialog, run once; the application ends
+// with it. A model given as the one argument ("Open with" of Explorer, or
+// a file dropped on the program) starts as the chosen LOD 1 file.
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&controls);
+
+    CWin32Backend backend;
+    platform::InstallBackend(&backend);
+    {
+        CConverterDlg dialog;
+        int argc = 0;
+        if (wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc))
+        {
+            if (argc == 2)
+            {
+                wchar_t full[32768];
+                const DWORD size = ::GetFullPathNameW(argv[1], static_cast<DWORD>(std::size(full)), full, nullptr);
+                dialog.SetInitialLod1(platform::Narrow(size > 0 && size < std::size(full) ? full : argv[1]));
+            }
+            ::LocalFree(argv);
+        }
+        dialog.DoModal();
+    }
+    platform::InstallBackend(nullptr);
+    return 0;
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/notifier.h"
+
+// The platform services on Windows: MessageBoxW with the caption, the
+// exclamation or information icon and an OK button, owned by the active
+// window or by none; the system wait cursor.
+class CWin32Backend final : public platform::IBackend
+{
+public:
+    void ShowMessage(const std::string& text, const std::string& caption, platform::MessageKind kind,
+                     platform::MessageOwner owner) override;
+    platform::CursorHandle SetWaitCursor() override;
+    void RestoreCursor(platform::CursorHandle cursor) override;
+};
