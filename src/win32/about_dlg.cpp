@@ -16,6 +16,7 @@ void CAboutDlg::OnInitDialog(HWND hDlg)
     m_linkMail.SubclassDlgItem(kIdMailLink, hDlg);
     m_linkWeb.m_target.m_strTarget = "http://" VNP_CONTACT_WEB;
     m_linkWeb.SubclassDlgItem(kIdWebLink, hDlg);
+    CenterWindow(hDlg);
 }
 
 INT_PTR CALLBACK CAboutDlg::DialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)

@@ -103,6 +103,7 @@ void CConverterDlg::OnInitDialog()
         ::AppendMenuW(hSystemMenu, MF_STRING, kIdSysCommandAbout, about);
     }
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    CenterWindow(m_hWnd);
     CreateToolTips();
     ::CheckDlgButton(m_hWnd, kIdNoScaling, BST_CHECKED);
     m_logic.OnScaleMode(ScaleNone);

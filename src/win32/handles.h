@@ -61,3 +61,28 @@ public:
 private:
     bool m_bInitialized;
 };
+
+// Centres a dialog over its owner, or on the work area of its monitor when
+// it has none, as the desktop frameworks do with their dialogs.
+inline void CenterWindow(HWND hWnd)
+{
+    RECT window, area;
+    ::GetWindowRect(hWnd, &window);
+    const HWND hOwner = ::GetWindow(hWnd, GW_OWNER);
+    if (hOwner && ::IsWindowVisible(hOwner) && !::IsIconic(hOwner))
+    {
+        ::GetWindowRect(hOwner, &area);
+    }
+    else
+    {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        ::GetMonitorInfoW(::MonitorFromWindow(hWnd, MONITOR_DEFAULTTONEAREST), &monitor);
+        area = monitor.rcWork;
+    }
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    ::SetWindowPos(hWnd, nullptr, area.left + (area.right - area.left - width) / 2,
+                   area.top + (area.bottom - area.top - height) / 2, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}

@@ -24,6 +24,13 @@ namespace
 
 #ifdef _WIN32
 
+bool IsWriteProtected(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(platform::WideFilePath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
 long SystemWrite(int fd, const void* data, std::size_t size)
 {
     const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
@@ -66,6 +73,12 @@ bool MoveOver(const std::string& from, const std::string& to, std::string& error
 }
 
 #else
+
+bool IsWriteProtected(const std::string& path)
+{
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && (status.st_mode & 0222) == 0;
+}
 
 long SystemWrite(int fd, const void* data, std::size_t size)
 {
@@ -128,6 +141,14 @@ OutputFile::~OutputFile()
 bool OutputFile::Create(const std::string& path)
 {
     m_strPath = path;
+    // A write-protected target is the user's "do not replace": a rename
+    // would replace it all the same. The mode bits decide, not access(),
+    // which lets an administrator through.
+    if (IsWriteProtected(path))
+    {
+        m_strError = "The file is read-only";
+        return false;
+    }
     m_fd = CreateTemporary(path, m_strTempPath);
     if (m_fd < 0)
     {

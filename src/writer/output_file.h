@@ -35,7 +35,8 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates the temporary file; false when the directory cannot take it.
+    // Creates the temporary file; false when the directory cannot take it
+    // or the target is write-protected.
     [[nodiscard]] bool Create(const std::string& path);
     bool Put(const char* data, std::size_t size) override;
     // Closes the file and moves it to the target path.

@@ -249,7 +249,7 @@ bool CProjectWriter::Write()
     OutputFile file;
     if (!file.Create(m_szOutputPath))
     {
-        platform::ShowError("Could not create output file");
+        platform::ShowError("Could not create output file: " + m_szOutputPath + "\n\n" + file.Error());
         return false;
     }
     if (!Emit(file) || !file.Commit())

@@ -1,9 +1,17 @@
 #include "cli/cli.h"
+#include "pipeline/conversion_job.h"
+#include "platform/text_path.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <clocale>
 #include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 using namespace build3ds;
 
@@ -128,4 +136,101 @@ TEST(CommandLine, InfoDescribesAndWritesNothing)
     EXPECT_NE(result.out.find("    \"Hull\": texture hull.bmp\n    \"Glass\": no texture\n"), std::string::npos);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
     EXPECT_EQ(RunCli({"--info", (dir / "missing.3ds").string()}).status, 1);
+}
+
+namespace
+{
+
+// The names in a folder, as the file system spells them.
+std::vector<std::string> Names(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(platform::Utf8FromPath(entry.path().filename()));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+// Names as users have them: any script, any length, and paths that look
+// like Windows options.
+TEST(CommandLine, AnyNameAnyLength)
+{
+#ifndef _WIN32
+    // The command line lowers names by the user's locale.
+    const std::string previous = std::setlocale(LC_CTYPE, nullptr);
+    ASSERT_TRUE(std::setlocale(LC_CTYPE, "C.UTF-8"));
+#endif
+    TempDir dir;
+    const std::filesystem::path folder = dir.Path() / platform::PathFromUtf8("Möbel");
+    std::filesystem::create_directory(folder);
+    // Latin, Greek and Japanese: in and out of a Western ANSI code page.
+    for (const std::string name : {"ÄRGER.3DS", "ΚΑΡΆΒΙ.3ds", "船の模型.3ds"})
+        WriteFile(folder / platform::PathFromUtf8(name), kShip);
+    const std::string in = platform::Utf8FromPath(folder) + "/";
+    const Result result = RunCli({in + "ÄRGER.3DS", in + "ΚΑΡΆΒΙ.3ds", in + "船の模型.3ds"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"ÄRGER.3DS", "ärger.vnp", "ΚΑΡΆΒΙ.3ds", "καράβι.vnp",
+                                                        "船の模型.3ds", "船の模型.vnp"}));
+#ifndef _WIN32
+    std::setlocale(LC_CTYPE, previous.c_str());
+#endif
+
+    // A path far beyond the classic 260 characters of Windows.
+    std::string deep = platform::Utf8FromPath(dir.Path());
+    for (int level = 0; level < 6; ++level)
+        deep += "/" + std::string(50, static_cast<char>('a' + level));
+    std::filesystem::create_directories(platform::FileSystemPath(deep));
+    WriteFile(platform::FileSystemPath(deep + "/Long.3ds"), kShip);
+    const Result longPath = RunCli({"-q", deep + "/Long.3ds"});
+    EXPECT_EQ(longPath.status, 0) << longPath.err;
+    EXPECT_TRUE(std::filesystem::exists(platform::FileSystemPath(deep + "/long.vnp")));
+#ifdef _WIN32
+    // Only the prefixed form reaches below the classic limit.
+    std::error_code ignored;
+    std::filesystem::remove_all(L"\\\\?\\" + (dir / std::string(50, 'a')).wstring(), ignored);
+#endif
+
+    // A path that starts with "/" is a file, also where options could
+    // start with "/".
+    const Result slash = RunCli({"/no-such-folder/ship.3ds"});
+    EXPECT_EQ(slash.status, 1);
+    EXPECT_NE(slash.err.find("Unable to find the file: /no-such-folder/ship.3ds"), std::string::npos);
+}
+
+// A target that must not or cannot be replaced keeps its bytes, the user
+// learns why, and no temporary file is left.
+TEST(CommandLine, ATargetThatCannotBeReplacedStaysAsItWas)
+{
+    TempDir dir;
+    WriteFile(dir / "ship.3ds", kShip);
+    const std::filesystem::path target = dir / "ship.vnp";
+    WriteFile(target, {'o', 'l', 'd'});
+    const auto convert = [&] { return RunCli({"-q", platform::Utf8FromPath(dir / "ship.3ds")}); };
+    const auto expectRefused = [&](const Result& result, const char* message, const char* what) {
+        EXPECT_EQ(result.status, 1) << what;
+        const std::string prefix = std::string("Error: ") + message + ": " +
+                                   ConversionJob::OutputPath(platform::Utf8FromPath(dir.Path()), "ship") + " ";
+        EXPECT_EQ(result.err.substr(0, prefix.size()), prefix) << what << ": " << result.err;
+        EXPECT_GT(result.err.find('\n'), prefix.size() + 3) << what << ": the reason is missing";
+        EXPECT_EQ(ReadWholeFile(target), "old") << what;
+        EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"ship.3ds", "ship.vnp"})) << what;
+    };
+
+#ifdef _WIN32
+    ASSERT_TRUE(::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    expectRefused(convert(), "Could not create output file", "read-only");
+    ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    const HANDLE hHeld = ::CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
+    const Result held = convert();
+    ::CloseHandle(hHeld);
+    expectRefused(held, "Could not write output file", "held open by another program");
+#else
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                             std::filesystem::perms::others_read);
+    expectRefused(convert(), "Could not create output file", "mode 0444");
+#endif
 }

@@ -227,9 +227,11 @@ TEST(ProjectWriter, MissingDirectoryCannotBeCreated)
     TempDir dir;
     C3dsModel model = LoadOk(File({Material("A"), Object(Triangle1())}));
     platform::RecordingBackend notes;
-    CProjectWriter writer((dir / "missing" / "x.vnp").string(), &model, nullptr);
+    const std::string path = (dir / "missing" / "x.vnp").string();
+    CProjectWriter writer(path, &model, nullptr);
     EXPECT_FALSE(writer.Write());
-    EXPECT_EQ(notes.m_events, (std::vector<std::string>{"Error: Could not create output file"}));
+    EXPECT_EQ(notes.m_events,
+              (std::vector<std::string>{"Error: Could not create output file: " + path + "\n\nNo such file or directory"}));
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
 }
 
