@@ -87,9 +87,17 @@ windows: deps
 
 # Every non-desktop test under Wine, then the desktop smoke test (Wine and
 # Xvfb): the Win32 dialog converts the example model.
-test-windows: windows
+test-windows: windows build
 	cd $(WINDOWS_BUILD) && VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) ctest --output-on-failure -j $(JOBS)
 	VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) bash scripts/win_gui_smoke.sh $(WINDOWS_BUILD) $(BUILD)
 
+# dist/3ds2vnp-VERSION-win64.zip and dist/3ds2vnp_VERSION_amd64.deb, then a
+# check that the .deb installs and its command line runs.
+package: build windows
+	@bash scripts/deps.sh --package
+	cd $(BUILD) && cpack -G DEB > /dev/null
+	cd $(WINDOWS_BUILD) && cpack -G ZIP > /dev/null
+	bash scripts/check_packages.sh dist
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD) dist
