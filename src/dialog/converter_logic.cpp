@@ -34,8 +34,10 @@ void CConverterLogic::OnLod1Chosen(const std::optional<std::string>& path)
     }
     m_strLod1Path = *path;
     const std::size_t separator = LastSeparator(m_strLod1Path);
-    const std::string folder = separator == std::string::npos ? std::string() : m_strLod1Path.substr(0, separator);
-    m_strLod1Title = FileTitle(separator == std::string::npos ? m_strLod1Path : m_strLod1Path.substr(separator + 1));
+    const std::string folder =
+        separator == std::string::npos ? std::string() : m_strLod1Path.substr(0, separator);
+    m_strLod1Title =
+        FileTitle(separator == std::string::npos ? m_strLod1Path : m_strLod1Path.substr(separator + 1));
     m_bLod1Selected = true;
     if (m_strOutputDir.empty() || !m_bKeepOutputDir)
         m_strOutputDir = folder;

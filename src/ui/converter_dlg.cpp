@@ -70,8 +70,8 @@ CConverterDlg::CConverterDlg(IDialogServices* services, QWidget* parent)
 {
     m_hIcon.addFile(QStringLiteral(":/res/icon16.png"));
     setWindowTitle(QStringLiteral("3ds to Vantrel v1.1"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowIcon(m_hIcon);
     setAcceptDrops(true);
     CreateControls();
@@ -97,9 +97,11 @@ void CConverterDlg::CreateControls()
     AddControl(0, new QGroupBox(tr("File selection")), {7, 3, 245, 127})->lower();
     AddControl(0, new QGroupBox(tr("Conversion")), {7, 137, 245, 42})->lower();
     AddControl(0, new QLabel(tr("Scale factor:")), {176, 155, 40, 10});
-    m_pSetOutputDirButton = AddControl(kIdSetOutputDir, new QPushButton(tr("Set output dir...")), {17, 93, 57, 13});
+    m_pSetOutputDirButton =
+        AddControl(kIdSetOutputDir, new QPushButton(tr("Set output dir...")), {17, 93, 57, 13});
     m_pOutputDirEdit = AddControl(kIdOutputDir, PathBox(), {19, 109, 221, 12});
-    m_pKeepSameDirCheck = AddControl(kIdKeepSameDir, new QCheckBox(tr("Keep same output dir")), {93, 95, 91, 10});
+    m_pKeepSameDirCheck =
+        AddControl(kIdKeepSameDir, new QCheckBox(tr("Keep same output dir")), {93, 95, 91, 10});
     m_pOpenLod2Button = AddControl(kIdOpenLod2, new QPushButton(tr("Ope&n file...")), {17, 51, 57, 13});
     m_pLod2PathEdit = AddControl(kIdLod2Path, PathBox(), {19, 67, 221, 12});
     AddControl(0, new QLabel(tr("Level of detail 1")), {93, 20, 51, 8});
@@ -119,17 +121,23 @@ void CConverterDlg::CreateControls()
     for (QPushButton* pButton : findChildren<QPushButton*>())
         pButton->setAutoDefault(false);
 
-    QWidget* tabOrder[] = {m_pOpenLod1Button, m_pConvertButton,      m_pScaleFactorEdit, m_pExitButton,
+    QWidget* tabOrder[] = {m_pOpenLod1Button, m_pConvertButton,      m_pScaleFactorEdit,  m_pExitButton,
                            m_pAboutButton,    m_pSetOutputDirButton, m_pKeepSameDirCheck, m_pOpenLod2Button,
                            m_pScaleUpRadio,   m_pScaleDownRadio,     m_pNoScalingRadio};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
-    const std::pair<QWidget*, int> tips[] = {
-        {m_pOpenLod1Button, kIdOpenLod1}, {m_pOpenLod2Button, kIdOpenLod2},       {m_pSetOutputDirButton, kIdSetOutputDir},
-        {m_pKeepSameDirCheck, kIdKeepSameDir}, {m_pConvertButton, kIdConvert},   {m_pNoScalingRadio, kIdNoScaling},
-        {m_pScaleUpRadio, kIdScaleUp},     {m_pScaleDownRadio, kIdScaleDown},     {m_pScaleFactorEdit, kIdScaleFactor},
-        {m_pAboutButton, kIdAbout},        {m_pExitButton, kIdOk}};
+    const std::pair<QWidget*, int> tips[] = {{m_pOpenLod1Button, kIdOpenLod1},
+                                             {m_pOpenLod2Button, kIdOpenLod2},
+                                             {m_pSetOutputDirButton, kIdSetOutputDir},
+                                             {m_pKeepSameDirCheck, kIdKeepSameDir},
+                                             {m_pConvertButton, kIdConvert},
+                                             {m_pNoScalingRadio, kIdNoScaling},
+                                             {m_pScaleUpRadio, kIdScaleUp},
+                                             {m_pScaleDownRadio, kIdScaleDown},
+                                             {m_pScaleFactorEdit, kIdScaleFactor},
+                                             {m_pAboutButton, kIdAbout},
+                                             {m_pExitButton, kIdOk}};
     for (const auto& [pControl, id] : tips)
         pControl->setToolTip(QString::fromUtf8(CConverterLogic::ToolTipText(id)));
 
@@ -176,8 +184,9 @@ void CConverterDlg::OnOpenLod2()
 
 void CConverterDlg::OnSetOutputDir()
 {
-    m_logic.OnFolderChosen(PathBytes(m_pServices->ChooseFolder(
-        this, tr("Please select a destination folder for the converted file"), PathText(m_logic.OutputDir()))));
+    m_logic.OnFolderChosen(PathBytes(
+        m_pServices->ChooseFolder(this, tr("Please select a destination folder for the converted file"),
+                                  PathText(m_logic.OutputDir()))));
     ShowState();
 }
 

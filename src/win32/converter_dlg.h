@@ -2,8 +2,8 @@
 
 #include "dialog/converter_logic.h"
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <optional>
 #include <string>

@@ -23,7 +23,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
             if (argc == 2)
             {
                 wchar_t full[32768];
-                const DWORD size = ::GetFullPathNameW(argv[1], static_cast<DWORD>(std::size(full)), full, nullptr);
+                const DWORD size =
+                    ::GetFullPathNameW(argv[1], static_cast<DWORD>(std::size(full)), full, nullptr);
                 dialog.SetInitialLod1(platform::Narrow(size > 0 && size < std::size(full) ? full : argv[1]));
             }
             ::LocalFree(argv);

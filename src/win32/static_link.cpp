@@ -85,7 +85,8 @@ HBRUSH CStaticLink::CtlColor(HDC hdc)
     {
         LOGFONTW font{};
         const auto hFont = reinterpret_cast<HFONT>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
-        ::GetObjectW(hFont ? hFont : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT)), sizeof font, &font);
+        ::GetObjectW(hFont ? hFont : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT)), sizeof font,
+                     &font);
         font.lfUnderline = TRUE;
         m_underlineFont.Reset(::CreateFontIndirectW(&font));
     }

@@ -4,11 +4,12 @@
 
 #include <windows.h>
 
-void CWin32Backend::ShowMessage(const std::string& text, const std::string& caption, platform::MessageKind kind,
-                                platform::MessageOwner owner)
+void CWin32Backend::ShowMessage(const std::string& text, const std::string& caption,
+                                platform::MessageKind kind, platform::MessageOwner owner)
 {
     const HWND hOwner = owner == platform::MessageOwner::ActiveWindow ? ::GetActiveWindow() : nullptr;
-    const UINT style = MB_OK | (kind == platform::MessageKind::Information ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
+    const UINT style =
+        MB_OK | (kind == platform::MessageKind::Information ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
     ::MessageBoxW(hOwner, platform::Widen(text).c_str(), platform::Widen(caption).c_str(), style);
 }
 

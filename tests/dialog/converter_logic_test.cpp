@@ -122,7 +122,8 @@ TEST(ConverterLogic, ReadsTheFactorAsWindowsReadsAnUnsignedField)
 
 TEST(ConverterLogic, ToolTipsForEveryActiveControlOnly)
 {
-    EXPECT_STREQ(CConverterLogic::ToolTipText(kIdSetOutputDir), "Select the output directory for the converted file");
+    EXPECT_STREQ(CConverterLogic::ToolTipText(kIdSetOutputDir),
+                 "Select the output directory for the converted file");
     EXPECT_STREQ(CConverterLogic::ToolTipText(kIdKeepSameDir),
                  "Prevent from changing the output directory, default is same as input directory");
     EXPECT_STREQ(CConverterLogic::ToolTipText(kIdOk), "Close this tool");

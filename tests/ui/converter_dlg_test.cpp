@@ -88,16 +88,18 @@ private slots:
         QVERIFY(!Item(dialog, kIdScaleFactor)->isEnabled());
         QVERIFY(Item<QRadioButton>(dialog, kIdNoScaling)->isChecked());
         QCOMPARE(Item<QPushButton>(dialog, kIdOk)->text(), QStringLiteral("E&xit"));
-        for (const int id : {kIdOpenLod1, kIdOpenLod2, kIdSetOutputDir, kIdKeepSameDir, kIdConvert, kIdNoScaling,
-                             kIdScaleUp, kIdScaleDown, kIdScaleFactor, kIdAbout, kIdOk, kIdLod1Path})
+        for (const int id :
+             {kIdOpenLod1, kIdOpenLod2, kIdSetOutputDir, kIdKeepSameDir, kIdConvert, kIdNoScaling, kIdScaleUp,
+              kIdScaleDown, kIdScaleFactor, kIdAbout, kIdOk, kIdLod1Path})
             QCOMPARE(Item(dialog, id)->toolTip(), QString::fromUtf8(CConverterLogic::ToolTipText(id)));
     }
 
     void tabOrderFollowsTheTemplate()
     {
         CConverterDlg dialog(&m_services);
-        const int order[] = {kIdOpenLod1,    kIdConvert,  kIdScaleFactor, kIdOk,        kIdAbout,    kIdSetOutputDir,
-                             kIdKeepSameDir, kIdOpenLod2, kIdScaleUp,     kIdScaleDown, kIdNoScaling};
+        const int order[] = {kIdOpenLod1, kIdConvert,      kIdScaleFactor, kIdOk,
+                             kIdAbout,    kIdSetOutputDir, kIdKeepSameDir, kIdOpenLod2,
+                             kIdScaleUp,  kIdScaleDown,    kIdNoScaling};
         for (std::size_t i = 1; i < std::size(order); ++i)
             QCOMPARE(Item(dialog, order[i - 1])->nextInFocusChain(), Item(dialog, order[i]));
     }
@@ -121,7 +123,8 @@ private slots:
         Click(dialog, kIdKeepSameDir);
         m_services.m_folders = {QStringLiteral("/chosen")};
         Click(dialog, kIdSetOutputDir);
-        QCOMPARE(m_services.m_lastTitle, QStringLiteral("Please select a destination folder for the converted file"));
+        QCOMPARE(m_services.m_lastTitle,
+                 QStringLiteral("Please select a destination folder for the converted file"));
         QCOMPARE(m_services.m_lastStart, QStringLiteral("/models"));
         QCOMPARE(Text(dialog, kIdOutputDir), QStringLiteral("/chosen"));
         m_services.m_files = {QStringLiteral("/third/c.3ds")};
@@ -150,7 +153,8 @@ private slots:
         m_services.m_files = {PathText((dir / "Crate.3ds").string())};
         Click(dialog, kIdOpenLod1);
         Click(dialog, kIdConvert);
-        QCOMPARE(notes.m_events, (std::vector<std::string>{"wait", "restore", "Info: Conversion succeeded!"}));
+        QCOMPARE(notes.m_events,
+                 (std::vector<std::string>{"wait", "restore", "Info: Conversion succeeded!"}));
         QVERIFY(std::filesystem::exists(dir / "crate.vnp"));
     }
 
@@ -196,7 +200,8 @@ private slots:
         WriteFile(dir / "notes.txt", Str("x"));
         CConverterDlg dialog(&m_services);
         dialog.show();
-        const auto drop = [&](const std::filesystem::path& path) {
+        const auto drop = [&](const std::filesystem::path& path)
+        {
             QMimeData mime;
             mime.setUrls({QUrl::fromLocalFile(PathText(path.string()))});
             QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
@@ -218,7 +223,8 @@ private slots:
         std::vector<QUrl> opened;
         bool bSucceed = false;
         const auto previous = CLinkTarget::s_openUrl;
-        CLinkTarget::s_openUrl = [&](const QUrl& url) {
+        CLinkTarget::s_openUrl = [&](const QUrl& url)
+        {
             opened.push_back(url);
             return bSucceed;
         };
@@ -257,14 +263,16 @@ private slots:
         QtPlatformBackend backend;
         QString caption, text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QTimer::singleShot(0, [&] {
-            auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(pBox);
-            caption = pBox->windowTitle();
-            text = pBox->text();
-            icon = pBox->icon();
-            pBox->button(QMessageBox::Ok)->click();
-        });
+        QTimer::singleShot(0,
+                           [&]
+                           {
+                               auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                               QVERIFY(pBox);
+                               caption = pBox->windowTitle();
+                               text = pBox->text();
+                               icon = pBox->icon();
+                               pBox->button(QMessageBox::Ok)->click();
+                           });
         backend.ShowMessage("Conversion failed", "Error", platform::MessageKind::Exclamation,
                             platform::MessageOwner::None);
         QCOMPARE(caption, QStringLiteral("Error"));
