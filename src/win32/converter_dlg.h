@@ -2,8 +2,10 @@
 
 #include "dialog/converter_logic.h"
 
-#include <commctrl.h>
+// <windows.h> comes before the other Windows headers, which build on it.
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <optional>
 #include <string>
