@@ -31,34 +31,50 @@ bool IsWriteProtected(const std::string& path)
            (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
+void RemoveFile(const std::string& path)
+{
+    _wremove(platform::WideFilePath(path).c_str());
+}
+
 long SystemWrite(int fd, const void* data, std::size_t size)
 {
     const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
     return _write(fd, data, chunk);
 }
 
-// A new file of a name no other file has, beside path.
-int CreateTemporary(const std::string& path, std::string& tempPath)
+// A new file of a name no other file has, beside path; -1 with the
+// system's reason in error when there is none.
+int CreateTemporary(const std::string& path, std::string& tempPath, std::string& error)
 {
     for (int attempt = 0; attempt < 100; ++attempt)
     {
         tempPath = path + ".vnptmp-" + std::to_string(_getpid()) + "-" + std::to_string(attempt);
-        const int fd = _wopen(platform::WideFilePath(tempPath).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
-                              _S_IREAD | _S_IWRITE);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
+        const HANDLE hFile = ::CreateFileW(platform::WideFilePath(tempPath).c_str(), GENERIC_WRITE, 0, nullptr,
+                                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (hFile == INVALID_HANDLE_VALUE)
+        {
+            const DWORD code = ::GetLastError();
+            if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS)
+                continue;
+            error = platform::SystemErrorText(code);
+            return -1;
+        }
+        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(hFile), _O_WRONLY | _O_BINARY);
+        if (fd < 0)
+        {
+            ::CloseHandle(hFile);
+            RemoveFile(tempPath);
+            error = std::strerror(errno);
+        }
+        return fd;
     }
+    error = platform::SystemErrorText(ERROR_FILE_EXISTS);
     return -1;
 }
 
 int CloseFile(int fd)
 {
     return _close(fd);
-}
-
-void RemoveFile(const std::string& path)
-{
-    _wremove(platform::WideFilePath(path).c_str());
 }
 
 // Windows' rename does not replace an existing file. The system's own
@@ -85,25 +101,27 @@ long SystemWrite(int fd, const void* data, std::size_t size)
     return ::write(fd, data, size);
 }
 
-int CreateTemporary(const std::string& path, std::string& tempPath)
+int CreateTemporary(const std::string& path, std::string& tempPath, std::string& error)
 {
     std::vector<char> name(path.begin(), path.end());
     const char suffix[] = ".vnptmp-XXXXXX";
     name.insert(name.end(), suffix, suffix + sizeof suffix); // with its zero
     const int fd = ::mkstemp(name.data());
     if (fd < 0)
+    {
+        error = std::strerror(errno);
         return fd;
+    }
     tempPath = name.data();
     // mkstemp makes the file private; give it the mode a new file gets.
     const mode_t mask = ::umask(0);
     ::umask(mask);
     if (::fchmod(fd, 0666 & ~mask) != 0)
     {
-        const int error = errno;
+        error = std::strerror(errno);
         ::close(fd);
         std::remove(tempPath.c_str());
         tempPath.clear();
-        errno = error;
         return -1;
     }
     return fd;
@@ -149,11 +167,11 @@ bool OutputFile::Create(const std::string& path)
         m_strError = "The file is read-only";
         return false;
     }
-    m_fd = CreateTemporary(path, m_strTempPath);
+    m_fd = CreateTemporary(path, m_strTempPath, m_strError);
     if (m_fd < 0)
     {
         m_strTempPath.clear();
-        return Fail();
+        return false;
     }
     return true;
 }

@@ -1,3 +1,4 @@
+#include "platform/text_path.h"
 #include "test_support.h"
 #include "writer/output_file.h"
 #include "writer/project_writer.h"
@@ -5,9 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <clocale>
 #include <cmath>
 #include <limits>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 using namespace build3ds;
 
@@ -230,8 +236,12 @@ TEST(ProjectWriter, MissingDirectoryCannotBeCreated)
     const std::string path = (dir / "missing" / "x.vnp").string();
     CProjectWriter writer(path, &model, nullptr);
     EXPECT_FALSE(writer.Write());
-    EXPECT_EQ(notes.m_events,
-              (std::vector<std::string>{"Error: Could not create output file: " + path + "\n\nNo such file or directory"}));
+#ifdef _WIN32
+    const std::string reason = platform::SystemErrorText(ERROR_PATH_NOT_FOUND);
+#else
+    const std::string reason = std::strerror(ENOENT);
+#endif
+    EXPECT_EQ(notes.m_events, (std::vector<std::string>{"Error: Could not create output file: " + path + "\n\n" + reason}));
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
 }
 
