@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <optional>
 #include <ostream>
 
@@ -55,6 +56,24 @@ bool PrintInfo(const std::string& path, std::ostream& out)
         out << "    \"" << material.name << "\": "
             << (material.mapName.empty() ? std::string("no texture") : "texture " + material.mapName) << '\n';
     return true;
+}
+
+// A key that two spellings of one output path share: the path made
+// absolute and normal, its folder resolved where it exists.
+std::string SameFileKey(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(platform::PathFromUtf8(path), error);
+    return platform::Utf8FromPath(error ? platform::PathFromUtf8(path) : canonical);
+}
+
+// The exit status: a run whose report could not be written (a closed pipe,
+// a full disk) has failed too.
+int Finish(bool bSucceeded, std::ostream& out, std::ostream& err)
+{
+    out.flush();
+    err.flush();
+    return bSucceeded && out && err ? 0 : kExitFailed;
 }
 
 } // namespace
@@ -127,6 +146,12 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         base.scaleMode = mode;
         base.scaleFactor = *factor;
     }
+    // An empty folder or file name is a slip of the shell (an unset
+    // variable), not "not given".
+    if (app.count("--output-dir") && outputDir.empty())
+        return usageError("--output-dir: the folder name is empty");
+    if (app.count("--lod2") && lod2Path.empty())
+        return usageError("--lod2: the file name is empty");
     if (!lod2Path.empty())
     {
         if (models.size() > 1)
@@ -146,11 +171,14 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         bool bAllRead = true;
         for (const std::string& model : models)
             bAllRead = PrintInfo(model, out) && bAllRead;
-        return bAllRead ? 0 : kExitFailed;
+        return Finish(bAllRead, out, err);
     }
 
     ConversionJob job;
     int converted = 0;
+    // The output files of this run so far, by the file they name, with the
+    // model each came from: a later model must not replace an earlier one.
+    std::map<std::string, std::string> written;
     for (const std::string& model : models)
     {
         ConversionRequest request = base;
@@ -159,16 +187,25 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         request.outputDir = outputDir.empty() ? ParentDir(model) : outputDir;
         if (models.size() > 1 && !bQuiet)
             out << model << ":\n";
+        const std::string outputPath = ConversionJob::OutputPath(request.outputDir, request.lod1Title);
+        const std::string key = SameFileKey(outputPath);
+        if (const auto earlier = written.find(key); earlier != written.end())
+        {
+            platform::ShowError("Not converted: " + model + " would replace " + outputPath + ", written from " +
+                                earlier->second + " in this run");
+            continue;
+        }
         if (job.Run(request))
         {
             ++converted;
+            written.emplace(key, model);
             if (!bQuiet)
-                out << "Wrote " << ConversionJob::OutputPath(request.outputDir, request.lod1Title) << '\n';
+                out << "Wrote " << outputPath << '\n';
         }
     }
 
     const auto failed = static_cast<int>(models.size()) - converted;
-    if (models.size() > 1)
+    if (models.size() > 1 && (failed > 0 || !bQuiet))
         (failed > 0 ? err : out) << converted << " converted, " << failed << " failed\n";
-    return failed > 0 ? kExitFailed : 0;
+    return Finish(failed == 0, out, err);
 }

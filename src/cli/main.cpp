@@ -1,6 +1,8 @@
 #include "cli/cli.h"
+#include "writer/output_file.h"
 
 #include <clocale>
+#include <csignal>
 #include <iostream>
 
 #ifdef _WIN32
@@ -17,6 +19,7 @@ int wmain(int argc, wchar_t** wargv)
 {
     std::setlocale(LC_ALL, "");
     ::SetConsoleOutputCP(CP_UTF8);
+    OutputFile::RemoveTemporariesOnInterrupt();
     std::vector<std::string> arguments;
     for (int i = 0; i < argc; ++i)
         arguments.push_back(platform::Narrow(wargv[i]));
@@ -33,6 +36,10 @@ int main(int argc, char** argv)
 {
     // The output file's name is lower-cased by the user's locale.
     std::setlocale(LC_ALL, "");
+    OutputFile::RemoveTemporariesOnInterrupt();
+    // A reader that goes away (| head) makes the report fail, not the
+    // conversions: the exit status tells.
+    std::signal(SIGPIPE, SIG_IGN);
     std::ios::sync_with_stdio(false);
     return RunCommandLine(argc, argv, std::cout, std::cerr);
 }

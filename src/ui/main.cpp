@@ -1,5 +1,6 @@
 #include "ui/converter_dlg.h"
 #include "ui/qt_platform.h"
+#include "writer/output_file.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -12,6 +13,7 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/icon.svg")));
+    OutputFile::RemoveTemporariesOnInterrupt();
     QtPlatformBackend backend;
     platform::InstallBackend(&backend);
     {

@@ -1,6 +1,7 @@
 #include "platform/text_path.h"
 #include "win32/converter_dlg.h"
 #include "win32/win32_platform.h"
+#include "writer/output_file.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -13,6 +14,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
 
+    OutputFile::RemoveTemporariesOnInterrupt();
     CWin32Backend backend;
     platform::InstallBackend(&backend);
     {

@@ -2,17 +2,20 @@
 
 #include "platform/text_path.h"
 
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
-#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,6 +26,53 @@ namespace
 {
 
 #ifdef _WIN32
+using NativeChar = wchar_t;
+#else
+using NativeChar = char;
+#endif
+
+// The temporary files being written, for the interrupt handler, which may
+// read nothing but these lock-free slots. Each holds a path in the form the
+// system's remove call takes; a slot is claimed by swapping in a path.
+std::array<std::atomic<const NativeChar*>, 64> s_temporaries{};
+
+int Register(const NativeChar* path)
+{
+    for (std::size_t i = 0; i < s_temporaries.size(); ++i)
+    {
+        const NativeChar* expected = nullptr;
+        if (s_temporaries[i].compare_exchange_strong(expected, path))
+            return static_cast<int>(i);
+    }
+    return -1; // more files at once than slots: that one is not cleaned up
+}
+
+void Unregister(int slot)
+{
+    if (slot >= 0)
+        s_temporaries[static_cast<std::size_t>(slot)].store(nullptr);
+}
+
+// The folder part of a path, with its separator ("" for a bare name).
+std::string FolderOf(const std::string& path)
+{
+#ifdef _WIN32
+    const std::size_t separator = path.find_last_of("\\/");
+#else
+    const std::size_t separator = path.rfind('/');
+#endif
+    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+#ifdef _WIN32
+
+BOOL WINAPI OnConsoleInterrupt(DWORD)
+{
+    for (auto& slot : s_temporaries)
+        if (const wchar_t* path = slot.exchange(nullptr))
+            ::DeleteFileW(path);
+    return FALSE; // the default handling ends the process
+}
 
 bool IsWriteProtected(const std::string& path)
 {
@@ -33,7 +83,7 @@ bool IsWriteProtected(const std::string& path)
 
 void RemoveFile(const std::string& path)
 {
-    _wremove(platform::WideFilePath(path).c_str());
+    ::DeleteFileW(platform::WideFilePath(path).c_str());
 }
 
 long SystemWrite(int fd, const void* data, std::size_t size)
@@ -42,13 +92,13 @@ long SystemWrite(int fd, const void* data, std::size_t size)
     return _write(fd, data, chunk);
 }
 
-// A new file of a name no other file has, beside path; -1 with the
+// A new file beside path whose name does not depend on path's; -1 with the
 // system's reason in error when there is none.
 int CreateTemporary(const std::string& path, std::string& tempPath, std::string& error)
 {
     for (int attempt = 0; attempt < 100; ++attempt)
     {
-        tempPath = path + ".vnptmp-" + std::to_string(_getpid()) + "-" + std::to_string(attempt);
+        tempPath = FolderOf(path) + "vnptmp-" + std::to_string(_getpid()) + "-" + std::to_string(attempt);
         const HANDLE hFile = ::CreateFileW(platform::WideFilePath(tempPath).c_str(), GENERIC_WRITE, 0, nullptr,
                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (hFile == INVALID_HANDLE_VALUE)
@@ -90,10 +140,25 @@ bool MoveOver(const std::string& from, const std::string& to, std::string& error
 
 #else
 
+void OnInterrupt(int signal)
+{
+    // Only async-signal-safe calls here: unlink, signal, raise.
+    for (auto& slot : s_temporaries)
+        if (const char* path = slot.exchange(nullptr))
+            ::unlink(path);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
 bool IsWriteProtected(const std::string& path)
 {
     struct stat status;
     return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && (status.st_mode & 0222) == 0;
+}
+
+void RemoveFile(const std::string& path)
+{
+    ::unlink(path.c_str());
 }
 
 long SystemWrite(int fd, const void* data, std::size_t size)
@@ -101,18 +166,19 @@ long SystemWrite(int fd, const void* data, std::size_t size)
     return ::write(fd, data, size);
 }
 
+// A new file beside path whose name does not depend on path's, so that a
+// target name of any allowed length leaves room for it; -1 with the
+// system's reason in error when there is none.
 int CreateTemporary(const std::string& path, std::string& tempPath, std::string& error)
 {
-    std::vector<char> name(path.begin(), path.end());
-    const char suffix[] = ".vnptmp-XXXXXX";
-    name.insert(name.end(), suffix, suffix + sizeof suffix); // with its zero
+    std::string name = FolderOf(path) + "vnptmp-XXXXXX";
     const int fd = ::mkstemp(name.data());
     if (fd < 0)
     {
         error = std::strerror(errno);
         return fd;
     }
-    tempPath = name.data();
+    tempPath = name;
     // mkstemp makes the file private; give it the mode a new file gets.
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -120,7 +186,7 @@ int CreateTemporary(const std::string& path, std::string& tempPath, std::string&
     {
         error = std::strerror(errno);
         ::close(fd);
-        std::remove(tempPath.c_str());
+        RemoveFile(tempPath);
         tempPath.clear();
         return -1;
     }
@@ -130,11 +196,6 @@ int CreateTemporary(const std::string& path, std::string& tempPath, std::string&
 int CloseFile(int fd)
 {
     return ::close(fd);
-}
-
-void RemoveFile(const std::string& path)
-{
-    std::remove(path.c_str());
 }
 
 bool MoveOver(const std::string& from, const std::string& to, std::string& error)
@@ -150,6 +211,26 @@ bool MoveOver(const std::string& from, const std::string& to, std::string& error
 } // namespace
 
 OutputFile::WriteFunction OutputFile::s_pfnWrite = &SystemWrite;
+
+void OutputFile::RemoveTemporariesOnInterrupt()
+{
+#ifdef _WIN32
+    ::SetConsoleCtrlHandler(&OnConsoleInterrupt, TRUE);
+#else
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+    {
+        struct sigaction action{};
+        ::sigaction(signal, nullptr, &action);
+        if (action.sa_handler == SIG_IGN) // e.g. nohup: keep ignoring
+            continue;
+        action.sa_handler = &OnInterrupt;
+        ::sigemptyset(&action.sa_mask);
+        action.sa_flags = 0;
+        ::sigaction(signal, &action, nullptr);
+    }
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
 
 OutputFile::~OutputFile()
 {
@@ -167,13 +248,67 @@ bool OutputFile::Create(const std::string& path)
         m_strError = "The file is read-only";
         return false;
     }
-    m_fd = CreateTemporary(path, m_strTempPath, m_strError);
+#ifndef _WIN32
+    struct stat target;
+    const bool bExists = ::stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode);
+    if (bExists)
+    {
+        // Through a symbolic link the file it leads to is replaced, not the
+        // link; hard links are kept by writing the one file in place.
+        if (char* resolved = ::realpath(path.c_str(), nullptr))
+        {
+            m_strPath = resolved;
+            std::free(resolved);
+        }
+        if (target.st_nlink > 1)
+            return OpenInPlace();
+    }
+#endif
+    m_fd = CreateTemporary(m_strPath, m_strTempPath, m_strError);
     if (m_fd < 0)
     {
         m_strTempPath.clear();
+#ifndef _WIN32
+        // A folder that takes no new files may still let the file be
+        // rewritten, as a plain write would.
+        if (bExists && (errno == EACCES || errno == EPERM))
+            return OpenInPlace();
+#endif
         return false;
     }
+#ifdef _WIN32
+    m_strNativeTempPath = platform::WideFilePath(m_strTempPath);
+    m_nSlot = Register(m_strNativeTempPath.c_str());
+#else
+    m_nSlot = Register(m_strTempPath.c_str());
+    if (bExists)
+    {
+        // The new file takes the old one's place: its mode and, where the
+        // process may give it, its owner. A rename keeps neither the old
+        // file's inode (its other names, ACLs, extended attributes) nor
+        // its creation time.
+        ::fchmod(m_fd, target.st_mode & 07777);
+        if (::fchown(m_fd, target.st_uid, target.st_gid) != 0)
+            ::fchmod(m_fd, target.st_mode & 0777); // no set-id bits for another owner
+    }
+#endif
     return true;
+}
+
+bool OutputFile::OpenInPlace()
+{
+#ifdef _WIN32
+    return false;
+#else
+    m_fd = ::open(m_strPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (m_fd < 0)
+    {
+        m_strError = std::strerror(errno);
+        return false;
+    }
+    m_bInPlace = true;
+    return true;
+#endif
 }
 
 bool OutputFile::Put(const char* data, std::size_t size)
@@ -201,6 +336,8 @@ bool OutputFile::Commit()
     m_fd = -1;
     if (CloseFile(fd) != 0)
         return Fail();
+    if (m_bInPlace)
+        return true;
     std::string error;
     if (!MoveOver(m_strTempPath, m_strPath, error))
     {
@@ -208,6 +345,8 @@ bool OutputFile::Commit()
         m_strError = error;
         return false;
     }
+    Unregister(m_nSlot);
+    m_nSlot = -1;
     m_strTempPath.clear();
     return true;
 }
@@ -226,5 +365,7 @@ void OutputFile::Discard()
     m_fd = -1;
     if (!m_strTempPath.empty())
         RemoveFile(m_strTempPath);
+    Unregister(m_nSlot);
+    m_nSlot = -1;
     m_strTempPath.clear();
 }

@@ -68,6 +68,8 @@ TEST(CommandLine, UsageErrorsExitTwoWithOneReason)
              {"--scale-down", "99999999999", a},
              {"--scale-up", "2", "--scale-down", "2", a},
              {"--lod2", a, a, a},
+             {"-o", "", a},
+             {"--lod2", "", a},
          })
     {
         const Result result = RunCli(args);
@@ -123,6 +125,46 @@ TEST(CommandLine, BatchGoesOnAfterAFailure)
     EXPECT_EQ(result.err, "Error: Unable to load PRIMARY chunk from file: " + (dir / "two.3ds").string() +
                               " Not a valid 3ds file\nError: Conversion failed\n2 converted, 1 failed\n");
     EXPECT_EQ(CountLines(result.out), 3u + 2u * 2u); // a name line each; two successes
+}
+
+TEST(CommandLine, ALaterModelNeverReplacesAnEarlierOnesOutput)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "x");
+    std::filesystem::create_directories(dir / "y");
+    WriteFile(dir / "x" / "Dup.3ds", kShip);
+    WriteFile(dir / "y" / "dup.3DS", File({Material("Other", "other.bmp"), Object(Triangle1())}));
+    WriteFile(dir / "y" / "third.3ds", kShip);
+    const std::string x = (dir / "x" / "Dup.3ds").string(), y = (dir / "y" / "dup.3DS").string();
+    const Result result = RunCli({"-q", "-o", dir.Path().string(), x, y, (dir / "y" / "third.3ds").string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find(y), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("written from " + x), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("2 converted, 1 failed"), std::string::npos);
+    EXPECT_NE(ReadWholeFile(dir / "dup.vnp").find("hull.bmp"), std::string::npos); // the first one's
+    EXPECT_TRUE(std::filesystem::exists(dir / "third.vnp"));
+}
+
+TEST(CommandLine, QuietSaysNothingAndALostReportFailsTheRun)
+{
+    TempDir dir;
+    WriteFile(dir / "a.3ds", kShip);
+    WriteFile(dir / "b.3ds", kShip);
+    const Result quiet = RunCli({"-q", (dir / "a.3ds").string(), (dir / "b.3ds").string()});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out + quiet.err, "");
+
+    // Standard output closed or full: the models are converted, the run
+    // says it failed.
+    std::filesystem::remove(dir / "a.vnp");
+    const std::string a = (dir / "a.3ds").string();
+    const char* argv[] = {"3ds2vnp", a.c_str()};
+    std::ostringstream out, err;
+    out.setstate(std::ios::badbit);
+    EXPECT_EQ(RunCommandLine(2, argv, out, err), 1);
+    EXPECT_TRUE(std::filesystem::exists(dir / "a.vnp"));
+    const char* info[] = {"3ds2vnp", "--info", a.c_str()};
+    EXPECT_EQ(RunCommandLine(3, info, out, err), 1);
 }
 
 TEST(CommandLine, InfoDescribesAndWritesNothing)
