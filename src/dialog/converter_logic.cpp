@@ -1,6 +1,7 @@
 #include "dialog/converter_logic.h"
 
 #include "dialog/control_ids.h"
+#include "platform/notifier.h"
 #include "platform/text_path.h"
 
 #include <cctype>
@@ -86,6 +87,13 @@ ConversionRequest CConverterLogic::BuildRequest() const
 
 void CConverterLogic::Convert()
 {
+    // The user asked for scaling: an empty box, 0 or a number beyond the
+    // factor's range would quietly give an unscaled file.
+    if (m_scaleMode != ScaleNone && m_nScaleFactor < 1)
+    {
+        platform::ShowError("Please enter a whole-number scale factor of at least 1");
+        return;
+    }
     m_job.Run(BuildRequest());
 }
 

@@ -29,7 +29,9 @@ public:
     void OnScaleFactorChange(const std::string& text);
 
     // Runs the conversion of the current choices; the job tells the user
-    // the outcome, and the choices stay as they are.
+    // the outcome, and the choices stay as they are. With scaling chosen, a
+    // factor below 1 (an empty box, 0, or beyond 2^31 - 1) is refused
+    // before anything is loaded.
     void Convert();
     ConversionRequest BuildRequest() const;
 

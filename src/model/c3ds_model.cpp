@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <istream>
 #include <memory>
@@ -67,6 +68,17 @@ std::string QuotedName(const MeshObject& mesh)
 
 bool C3dsModel::Load(const char* path)
 {
+    // Only a regular file is read: opening a pipe would wait for a writer
+    // for ever, and a folder or a device is no model.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(platform::FileSystemPath(path), error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    {
+        platform::ShowError(std::string("Unable to read ") + path +
+                            ": it is not a file (a folder, a pipe or a device cannot be converted)");
+        return false;
+    }
+
     // A larger buffer than the default 8 KiB: strings are read byte by byte
     // and arrays in one piece, both from the stream's buffer.
     auto buffer = std::make_unique<char[]>(1 << 16);

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <climits>
+#include <filesystem>
 #include <new>
 #include <stdexcept>
 
@@ -65,8 +66,22 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request)
     if (outcome != Outcome::Loaded)
         return outcome;
 
-    m_pWriter = std::make_unique<CProjectWriter>(OutputPath(request.outputDir, request.lod1Title), m_pLod1.get(),
-                                                 m_pLod2.get());
+    // Writing over an input would destroy it; links and letter case are
+    // seen through by asking whether the two name the same file.
+    const std::string outputPath = OutputPath(request.outputDir, request.lod1Title);
+    for (const std::optional<std::string>& input : {request.lod1Path, request.lod2Path})
+    {
+        std::error_code error;
+        if (input && std::filesystem::equivalent(platform::FileSystemPath(outputPath),
+                                                 platform::FileSystemPath(*input), error))
+        {
+            platform::ShowError("The output file " + outputPath + " is the input file " + *input +
+                                ", which converting would destroy. Please choose another output folder.");
+            return Outcome::Failed;
+        }
+    }
+
+    m_pWriter = std::make_unique<CProjectWriter>(outputPath, m_pLod1.get(), m_pLod2.get());
     if (request.scaleMode != ScaleNone)
     {
         // A factor of 0 or below is passed over silently and the models

@@ -4,7 +4,6 @@
 #include "ui/about_dlg.h"
 #include "ui/dialog_services.h"
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -75,7 +74,6 @@ CConverterDlg::CConverterDlg(IDialogServices* services, QWidget* parent)
     setWindowIcon(m_hIcon);
     setAcceptDrops(true);
     CreateControls();
-    m_pNoScalingRadio->setChecked(true);
     ShowState();
     m_pOpenLod1Button->setFocus();
 }
@@ -112,9 +110,11 @@ void CConverterDlg::CreateControls()
     m_pScaleDownRadio = AddControl(kIdScaleDown, LeftTextRadio(tr("Scale down")), {117, 156, 52, 6});
     m_pNoScalingRadio = AddControl(kIdNoScaling, LeftTextRadio(tr("No scaling")), {117, 146, 52, 8});
 
-    auto* pScaleGroup = new QButtonGroup(this);
+    // Each scale option is a tab stop of its own, as in the template: Qt
+    // gives an exclusive group one stop only, so the dialog keeps the three
+    // exclusive itself (ShowState checks the one of the logic's mode).
     for (QRadioButton* pRadio : {m_pScaleUpRadio, m_pScaleDownRadio, m_pNoScalingRadio})
-        pScaleGroup->addButton(pRadio);
+        pRadio->setAutoExclusive(false);
 
     // The dialog handles Enter itself (see keyPressEvent): no push button
     // becomes the default by taking the focus.
@@ -162,6 +162,9 @@ void CConverterDlg::ShowState()
     m_pConvertButton->setEnabled(m_logic.IsConvertEnabled());
     m_pOpenLod2Button->setEnabled(m_logic.IsLod2ChooserEnabled());
     m_pScaleFactorEdit->setEnabled(m_logic.IsScaleFactorEnabled());
+    m_pScaleUpRadio->setChecked(m_logic.GetScaleMode() == ScaleUp);
+    m_pScaleDownRadio->setChecked(m_logic.GetScaleMode() == ScaleDown);
+    m_pNoScalingRadio->setChecked(m_logic.GetScaleMode() == ScaleNone);
 }
 
 void CConverterDlg::ChooseLod1(const QString& path)

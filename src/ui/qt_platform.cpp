@@ -11,6 +11,8 @@ void QtPlatformBackend::ShowMessage(const std::string& text, const std::string& 
         kind == platform::MessageKind::Information ? QMessageBox::Information : QMessageBox::Warning;
     // The logic's texts are 8-bit in the user's code page, as are paths.
     QMessageBox box(icon, QString::fromLocal8Bit(caption), QString::fromLocal8Bit(text), QMessageBox::Ok, pOwner);
+    // Paths may hold "<b>" or "&lt;": the text is shown as it is.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -6,12 +6,29 @@
 #include "writer/output_file.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <unordered_set>
 
 namespace
 {
+
+bool IsLineBreak(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+bool HasLineBreak(const std::string& name)
+{
+    return std::any_of(name.begin(), name.end(), IsLineBreak);
+}
+
+std::string WithSpaces(std::string name)
+{
+    std::replace_if(name.begin(), name.end(), IsLineBreak, ' ');
+    return name;
+}
 
 constexpr const char* kDefaultTexture = "default.bmp";
 
@@ -32,18 +49,14 @@ public:
     }
     template <std::size_t N> void Literal(const char (&text)[N]) { Literal(text, N - 1); }
 
-    // A name, byte for byte, followed by the line end; a line feed inside
-    // the name becomes CR LF like any other.
+    // A name followed by the line end. A line break inside the name would
+    // put the editor's reading out of step with the records, so each CR or
+    // LF byte is written as a space; every other byte as it is.
     void NameLine(const std::string& name)
     {
-        Reserve(0);
+        Reserve(name.size());
         for (const char c : name)
-        {
-            Reserve(2);
-            if (c == '\n')
-                *m_pos++ = '\r';
-            *m_pos++ = c;
-        }
+            *m_pos++ = IsLineBreak(c) ? ' ' : c;
         EndLine();
     }
 
@@ -240,11 +253,36 @@ bool CProjectWriter::CheckLod2MeshCount() const
     return true;
 }
 
+void CProjectWriter::WarnOfLineBreaks() const
+{
+    // Once per model, naming every mesh and material whose written name
+    // (the mesh's own, the material's texture file) has a line break.
+    const std::pair<const C3dsModel*, const char*> models[] = {{m_pLod1, "LOD 1"}, {m_pLod2, "LOD 2"}};
+    for (const auto& [pModel, lod] : models)
+    {
+        if (pModel == nullptr)
+            continue;
+        std::string names;
+        if (pModel == m_pLod1) // only LOD 1 meshes write their names
+            for (const MeshObject& mesh : pModel->m_meshes)
+                if (HasLineBreak(mesh.name))
+                    names += (names.empty() ? "mesh \"" : ", mesh \"") + WithSpaces(mesh.name) + "\"";
+        for (const MaterialEntry& material : pModel->m_materials)
+            if (HasLineBreak(material.mapName))
+                names += (names.empty() ? "material \"" : ", material \"") + WithSpaces(material.name) + "\"";
+        if (!names.empty())
+            platform::ShowMessage(std::string("Line breaks in names of the ") + lod +
+                                      " model are written as spaces: " + names,
+                                  "Warning", platform::MessageKind::Exclamation, platform::MessageOwner::ActiveWindow);
+    }
+}
+
 bool CProjectWriter::Write()
 {
     BuildTextureTable();
     if (!CheckLod2MeshCount())
         return false;
+    WarnOfLineBreaks();
 
     OutputFile file;
     if (!file.Create(m_szOutputPath))
@@ -263,7 +301,10 @@ bool CProjectWriter::Write()
 bool CProjectWriter::WriteTo(IByteSink& sink)
 {
     BuildTextureTable();
-    return CheckLod2MeshCount() && Emit(sink);
+    if (!CheckLod2MeshCount())
+        return false;
+    WarnOfLineBreaks();
+    return Emit(sink);
 }
 
 bool CProjectWriter::Emit(IByteSink& sink) const

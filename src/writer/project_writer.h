@@ -53,6 +53,7 @@ public:
 
 private:
     [[nodiscard]] bool CheckLod2MeshCount() const;
+    void WarnOfLineBreaks() const;
     [[nodiscard]] bool Emit(IByteSink& sink) const;
 
     bool m_bTableBuilt = false;

@@ -11,6 +11,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
 #endif
 
 using namespace build3ds;
@@ -165,6 +167,26 @@ TEST(CommandLine, QuietSaysNothingAndALostReportFailsTheRun)
     EXPECT_TRUE(std::filesystem::exists(dir / "a.vnp"));
     const char* info[] = {"3ds2vnp", "--info", a.c_str()};
     EXPECT_EQ(RunCommandLine(3, info, out, err), 1);
+}
+
+TEST(CommandLine, OnlyRegularFilesAreRead)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir / "folder.3ds");
+    std::vector<std::filesystem::path> odd = {dir / "folder.3ds"};
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((dir / "pipe.3ds").c_str(), 0600), 0); // opening it would wait for a writer
+    odd.push_back(dir / "pipe.3ds");
+#endif
+    for (const auto& path : odd)
+        for (const auto& args : std::vector<std::vector<std::string>>{
+                 {"--info", path.string()}, {path.string()}, {"--lod2", path.string(), path.string()}})
+        {
+            const Result result = RunCli(args);
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(result.err.rfind("Error: Unable to read " + path.string() + ": it is not a file", 0), 0u)
+                << result.err;
+        }
 }
 
 TEST(CommandLine, InfoDescribesAndWritesNothing)

@@ -164,6 +164,21 @@ TEST(ConverterLogic, ConvertRunsTheJobAndKeepsTheChoices)
     EXPECT_NE(ReadWholeFile(dir / "crate.vnp").find("\r\n2.0000, 2.0000, 2.0000\r\n"), std::string::npos);
     logic.Convert();
     EXPECT_EQ(notes.m_events.size(), 6u);
+
+    // A factor that cannot scale is refused before anything is loaded.
+    std::filesystem::remove(dir / "crate.vnp");
+    for (const char* factor : {"", "0", "2147483648", "99999999999999999999"})
+    {
+        notes.m_events.clear();
+        logic.OnScaleFactorChange(factor);
+        logic.Convert();
+        EXPECT_EQ(notes.m_events,
+                  (std::vector<std::string>{"Error: Please enter a whole-number scale factor of at least 1"}))
+            << factor;
+    }
+    logic.OnScaleMode(ScaleNone); // the box is not read
+    logic.Convert();
+    EXPECT_TRUE(std::filesystem::exists(dir / "crate.vnp"));
 }
 
 } // namespace

@@ -204,3 +204,26 @@ TEST_F(ConversionJobTest, RaisedErrorsEndTheRunCleanly)
     WriteFile(m_dir / "ship.3ds", kShip);
     EXPECT_TRUE(m_job.Run(Request("ship.3ds", "ship")));
 }
+
+TEST_F(ConversionJobTest, AnInputIsNeverItsOwnOutput)
+{
+    // A model named like its output, as LOD 1 and as LOD 2.
+    WriteFile(m_dir / "model.vnp", kShip);
+    WriteFile(m_dir / "a.3ds", kShip);
+    ConversionRequest asLod1 = Request("model.vnp", "model");
+    ConversionRequest asLod2 = Request("a.3ds", "a");
+    std::filesystem::rename(m_dir / "model.vnp", m_dir / "a.vnp");
+    asLod1.lod1Path = (m_dir / "a.vnp").string();
+    asLod1.lod1Title = "A";
+    asLod2.lod2Path = (m_dir / "a.vnp").string();
+    for (const ConversionRequest& request : {asLod1, asLod2})
+    {
+        m_notes.m_events.clear();
+        EXPECT_FALSE(m_job.Run(request));
+        ASSERT_EQ(m_notes.m_events.size(), 4u);
+        EXPECT_NE(m_notes.m_events[1].find("is the input file " + (m_dir / "a.vnp").string()), std::string::npos)
+            << m_notes.m_events[1];
+        EXPECT_EQ(m_notes.m_events[3], "Error: Conversion failed");
+        EXPECT_EQ(ReadWholeFile(m_dir / "a.vnp"), std::string(kShip.begin(), kShip.end()));
+    }
+}

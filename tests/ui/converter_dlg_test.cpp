@@ -83,6 +83,10 @@ private slots:
     {
         CConverterDlg dialog(&m_services);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("3ds to Vantrel v1.1"));
+        // The application icon is an SVG: it needs Qt's SVG image plugin.
+        const QImage icon = QIcon(QStringLiteral(":/res/icon.svg")).pixmap(32, 32).toImage();
+        QVERIFY(!icon.isNull());
+        QVERIFY(qAlpha(icon.pixel(16, 16)) > 0);
         QVERIFY(!Item(dialog, kIdConvert)->isEnabled());
         QVERIFY(!Item(dialog, kIdOpenLod2)->isEnabled());
         QVERIFY(!Item(dialog, kIdScaleFactor)->isEnabled());
@@ -94,14 +98,22 @@ private slots:
             QCOMPARE(Item(dialog, id)->toolTip(), QString::fromUtf8(CConverterLogic::ToolTipText(id)));
     }
 
-    void tabOrderFollowsTheTemplate()
+    void tabVisitsTheControlsInTemplateOrder()
     {
+        // Real Tab presses, each scale option included; the disabled
+        // Convert, factor box and LOD 2 chooser are passed over.
         CConverterDlg dialog(&m_services);
-        const int order[] = {kIdOpenLod1, kIdConvert,      kIdScaleFactor, kIdOk,
-                             kIdAbout,    kIdSetOutputDir, kIdKeepSameDir, kIdOpenLod2,
-                             kIdScaleUp,  kIdScaleDown,    kIdNoScaling};
-        for (std::size_t i = 1; i < std::size(order); ++i)
-            QCOMPARE(Item(dialog, order[i - 1])->nextInFocusChain(), Item(dialog, order[i]));
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        Item(dialog, kIdOpenLod1)->setFocus();
+        const int order[] = {kIdOk,      kIdAbout,     kIdSetOutputDir, kIdKeepSameDir,
+                             kIdScaleUp, kIdScaleDown, kIdNoScaling,    kIdOpenLod1};
+        for (const int id : order)
+        {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), Item(dialog, id));
+        }
     }
 
     void choicesReachTheLogicAndShow()
@@ -139,7 +151,11 @@ private slots:
         Click(dialog, kIdScaleDown);
         QCOMPARE(dialog.Logic().BuildRequest().scaleMode, ScaleDown);
         QCOMPARE(dialog.Logic().BuildRequest().scaleFactor, 12);
+        QVERIFY(!Item<QRadioButton>(dialog, kIdScaleUp)->isChecked());
         Click(dialog, kIdNoScaling);
+        Click(dialog, kIdNoScaling); // a second click keeps it checked
+        QVERIFY(Item<QRadioButton>(dialog, kIdNoScaling)->isChecked());
+        QVERIFY(!Item<QRadioButton>(dialog, kIdScaleDown)->isChecked());
         QVERIFY(!pFactor->isEnabled());
         QCOMPARE(dialog.Logic().GetScaleMode(), ScaleNone);
     }
@@ -262,6 +278,7 @@ private slots:
     {
         QtPlatformBackend backend;
         QString caption, text;
+        Qt::TextFormat format = Qt::AutoText;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QTimer::singleShot(0,
                            [&]
@@ -270,13 +287,15 @@ private slots:
                                QVERIFY(pBox);
                                caption = pBox->windowTitle();
                                text = pBox->text();
+                               format = pBox->textFormat();
                                icon = pBox->icon();
                                pBox->button(QMessageBox::Ok)->click();
                            });
-        backend.ShowMessage("Conversion failed", "Error", platform::MessageKind::Exclamation,
-                            platform::MessageOwner::None);
+        backend.ShowMessage("Unable to find the file: /m/<b>x</b>&lt;.3ds", "Error",
+                            platform::MessageKind::Exclamation, platform::MessageOwner::None);
         QCOMPARE(caption, QStringLiteral("Error"));
-        QCOMPARE(text, QStringLiteral("Conversion failed"));
+        QCOMPARE(text, QStringLiteral("Unable to find the file: /m/<b>x</b>&lt;.3ds"));
+        QCOMPARE(format, Qt::PlainText);
         QCOMPARE(icon, QMessageBox::Warning);
 
         const platform::CursorHandle previous = backend.SetWaitCursor();

@@ -127,20 +127,29 @@ TEST(ProjectWriter, EmptyModelsAndNamesKeepTheLineCount)
     EXPECT_EQ(lines[21], " 1000 ");
 }
 
-TEST(ProjectWriter, LineFeedInANameBecomesALineEnd)
+TEST(ProjectWriter, LineBreaksInNamesBecomeSpacesWithOneWarningPerModel)
 {
-    C3dsModel model = LoadOk(File({Material("A", "two\nlines.bmp"), Object(Cube("Bad\nName"))}));
+    C3dsModel model = LoadOk(File({Material("A", "two\nlines.bmp"), Material("B", "cr\r.bmp"),
+                                   Object(Cube("Bad\r\nName")), Object(Triangle1("Fine\t\xff"))}));
+    platform::RecordingBackend notes;
     const std::string text = Text(model);
-    EXPECT_NE(text.find("\r\nBad\r\nName\r\n 1 \r\n"), std::string::npos);
-    EXPECT_NE(text.find("\r\ntwo\r\nlines.bmp\r\nBLANK"), std::string::npos);
-    EXPECT_EQ(text.find("\n\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\nBad  Name\r\n 1 \r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\nFine\t\xff\r\n"), std::string::npos); // every other byte stays
+    EXPECT_NE(text.find("\r\ntwo lines.bmp\r\n 0 \r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\ncr .bmp\r\n 0 \r\n"), std::string::npos);
     for (std::size_t i = 0; i < text.size(); ++i)
     {
         if (text[i] == '\n')
         {
             ASSERT_EQ(text[i - 1], '\r') << i;
         }
+        if (text[i] == '\r')
+        {
+            ASSERT_EQ(text[i + 1], '\n') << i;
+        }
     }
+    EXPECT_EQ(notes.m_events, (std::vector<std::string>{"Warning: Line breaks in names of the LOD 1 model are written "
+                                                         "as spaces: mesh \"Bad  Name\", material \"A\", material \"B\""}));
 }
 
 TEST(ProjectWriter, TrailingSpacesOnlyOnIntegerLines)
