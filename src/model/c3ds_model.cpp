@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <istream>
-#include <memory>
+#include <unordered_map>
 
 namespace
 {
@@ -64,359 +64,296 @@ std::string QuotedName(const MeshObject& mesh)
     return "mesh \"" + mesh.name + "\"";
 }
 
-} // namespace
-
-bool C3dsModel::Load(const char* path)
+// One chunk while it is read: where its data starts and ends in the file,
+// and how far the reading has come.
+struct Chunk
 {
-    // Only a regular file is read: opening a pipe would wait for a writer
-    // for ever, and a folder or a device is no model.
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(platform::FileSystemPath(path), error);
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-    {
-        platform::ShowError(std::string("Unable to read ") + path +
-                            ": it is not a file (a folder, a pipe or a device cannot be converted)");
-        return false;
-    }
+    std::uint16_t id = 0;
+    std::uint32_t length = 0;
+    std::size_t pos = 0; // the next byte to read
+    std::size_t end = 0; // one past the chunk's last byte
 
-    // A larger buffer than the default 8 KiB: strings are read byte by byte
-    // and arrays in one piece, both from the stream's buffer.
-    auto buffer = std::make_unique<char[]>(1 << 16);
-    std::ifstream file;
-    file.rdbuf()->pubsetbuf(buffer.get(), 1 << 16);
-    file.open(platform::FileSystemPath(path), std::ios::binary);
-    if (!file.is_open())
-    {
-        platform::ShowError(std::string("Unable to find the file: ") + path);
-        return false;
-    }
-    return Load(file, path);
-}
+    std::size_t Left() const { return end - pos; }
+};
 
-bool C3dsModel::Load(std::istream& file, const std::string& path)
+// Walks the chunk tree of a whole file held in memory and fills a model.
+// Every child must fit its parent and the primary chunk the file, so no
+// read leaves the buffer; a contradiction throws DamagedFile.
+class ChunkReader
 {
-    m_pFile = &file;
-    m_nDepth = 0;
-
-    ChunkRecord primary;
-    m_pChunk = &primary;
-    if (ReadChunkHeader(primary) < kChunkHeaderSize || primary.id != kChunkPrimary)
+public:
+    ChunkReader(const unsigned char* data, std::size_t size, C3dsModel& model)
+        : m_pData(data), m_nSize(size), m_model(model)
     {
-        platform::ShowError("Unable to load PRIMARY chunk from file: " + path + "    \n\nNot a valid 3ds file",
-                            platform::MessageOwner::None);
-        Clear();
-        return false;
     }
 
-    try
+    // The primary chunk's header; false when the file has none.
+    bool ReadPrimaryHeader(Chunk& primary) const
     {
-        // Every child must fit in its parent, so one check of the primary
-        // chunk against the file size keeps all seeks inside the file. Bytes
-        // after the primary chunk are never looked at.
-        file.seekg(0, std::ios::end);
-        const std::streamoff fileSize = file.tellg();
-        file.seekg(kChunkHeaderSize, std::ios::beg);
+        return ReadHeader(0, primary) && primary.id == kChunkPrimary;
+    }
+
+    void ReadFile(Chunk& primary)
+    {
         if (primary.length < kChunkHeaderSize)
             Damaged("the main chunk is shorter than its header");
-        if (fileSize < 0 || !file || static_cast<std::uint64_t>(fileSize) < primary.length)
+        // Bytes after the primary chunk are never looked at.
+        if (m_nSize < primary.length)
             Damaged("the file ends before the end of its main chunk");
-
         ReadMainChunks(primary);
-        CheckMeshes();
     }
-    catch (const DamagedFile& damage)
+
+private:
+    // The header at offset at; false when the file ends first.
+    bool ReadHeader(std::size_t at, Chunk& chunk) const
     {
-        platform::ShowError("The file " + path + " is damaged and cannot be converted:\n\n" + damage.reason + ".",
-                            platform::MessageOwner::None);
-        Clear();
-        return false;
+        if (m_nSize - at < kChunkHeaderSize)
+            return false;
+        chunk.id = LoadU16(m_pData + at);
+        chunk.length = LoadU32(m_pData + at + 2);
+        chunk.pos = at + kChunkHeaderSize;
+        chunk.end = at + chunk.length;
+        return true;
     }
 
-    ComputeNormals();
-    m_materialsByName.clear();
-    m_nIndexedMaterials = 0;
-    m_pFile = nullptr;
-    m_pChunk = nullptr;
-    return true;
-}
-
-void C3dsModel::Clear()
-{
-    m_nMaterialCount = 0;
-    m_nMeshCount = 0;
-    m_materials.clear();
-    m_meshes.clear();
-    m_materialsByName.clear();
-    m_nIndexedMaterials = 0;
-    m_pFile = nullptr;
-    m_pChunk = nullptr;
-}
-
-std::uint32_t C3dsModel::ReadChunkHeader(ChunkRecord& chunk)
-{
-    unsigned char header[kChunkHeaderSize];
-    m_pFile->read(reinterpret_cast<char*>(header), kChunkHeaderSize);
-    chunk.bytesRead = static_cast<std::uint32_t>(m_pFile->gcount());
-    chunk.id = chunk.bytesRead >= 2 ? LoadU16(header) : 0;
-    chunk.length = chunk.bytesRead >= kChunkHeaderSize ? LoadU32(header + 2) : 0;
-    return chunk.bytesRead;
-}
-
-void C3dsModel::SkipChunk()
-{
-    ChunkRecord& chunk = *m_pChunk;
-    const std::uint32_t left = chunk.length - chunk.bytesRead;
-    if (left > 0)
+    // count bytes of the chunk's data, which must hold them.
+    const unsigned char* Take(Chunk& chunk, std::size_t count)
     {
-        m_pFile->seekg(static_cast<std::streamoff>(left), std::ios::cur);
-        if (!*m_pFile)
-            Damaged("the file cannot be read to its end");
+        if (count > chunk.Left())
+            Damaged("the data of a chunk runs past its end");
+        const unsigned char* p = m_pData + chunk.pos;
+        chunk.pos += count;
+        return p;
     }
-    chunk.bytesRead = chunk.length;
-}
 
-void C3dsModel::ReadBytes(ChunkRecord& chunk, void* data, std::uint32_t count)
-{
-    // Compared with what is left, which cannot overflow.
-    if (count > chunk.length - chunk.bytesRead)
-        Damaged("the data of a chunk runs past its end");
-    m_pFile->read(static_cast<char*>(data), count);
-    if (static_cast<std::uint32_t>(m_pFile->gcount()) != count)
-        Damaged("the file ends inside a chunk");
-    chunk.bytesRead += count;
-}
+    std::uint16_t ReadWord(Chunk& chunk) { return LoadU16(Take(chunk, 2)); }
 
-std::uint16_t C3dsModel::ReadWord(ChunkRecord& chunk)
-{
-    unsigned char bytes[2];
-    ReadBytes(chunk, bytes, 2);
-    return LoadU16(bytes);
-}
-
-std::uint32_t C3dsModel::ReadString(ChunkRecord& chunk, std::string& text)
-{
-    // Keeps the first kMaxNameLength bytes and consumes the rest of the
-    // string, so that the walk stays in step with the file.
-    text.clear();
-    std::uint32_t consumed = 0;
-    for (;;)
+    // A zero-terminated string: the first kMaxNameLength bytes are kept and
+    // the rest consumed, so that the walk stays in step with the file.
+    void ReadString(Chunk& chunk, std::string& text)
     {
-        char c;
-        ReadBytes(chunk, &c, 1);
-        ++consumed;
-        if (c == '\0')
-            return consumed;
-        if (text.size() < kMaxNameLength)
-            text += c;
+        const unsigned char* begin = m_pData + chunk.pos;
+        const auto* zero = static_cast<const unsigned char*>(std::memchr(begin, 0, chunk.Left()));
+        if (zero == nullptr)
+            Damaged("the data of a chunk runs past its end");
+        const auto length = static_cast<std::size_t>(zero - begin);
+        text.assign(reinterpret_cast<const char*>(begin), std::min(length, kMaxNameLength));
+        chunk.pos += length + 1;
     }
-}
 
-void C3dsModel::ReadNameChunk(ChunkRecord& chunk, std::string& text)
-{
-    // The chunk's data up to its first zero byte, or to its end.
-    char data[kMaxNameLength + 1];
-    const std::uint32_t count =
-        std::min<std::uint32_t>(chunk.length - chunk.bytesRead, static_cast<std::uint32_t>(sizeof data));
-    ReadBytes(chunk, data, count);
-    const auto length = std::find(data, data + std::min<std::size_t>(count, kMaxNameLength), '\0') - data;
-    text.assign(data, static_cast<std::size_t>(length));
-    SkipChunk();
-}
-
-template <typename Handler> void C3dsModel::Walk(ChunkRecord& parent, Handler handle)
-{
-    if (++m_nDepth > kMaxDepth)
-        Damaged("its chunks are nested more than 64 levels deep");
-
-    ChunkRecord child;
-    ChunkRecord* pParent = m_pChunk;
-    m_pChunk = &child;
-    while (parent.bytesRead < parent.length)
+    // A name chunk: its data up to the first zero byte, or to its end, cut
+    // to kMaxNameLength bytes. (The walk goes on after the chunk, wherever
+    // a handler stopped reading it.)
+    static void ReadNameChunk(const unsigned char* data, Chunk& chunk, std::string& text)
     {
-        const std::uint32_t parentLeft = parent.length - parent.bytesRead;
-        if (ReadChunkHeader(child) < kChunkHeaderSize)
-            Damaged("the file ends inside a chunk");
-        if (child.length < kChunkHeaderSize)
-            Damaged("a chunk is shorter than its own header");
-        if (child.length > parentLeft)
-            Damaged("a chunk runs past the end of the chunk that holds it");
-        handle(child);
-        parent.bytesRead += child.bytesRead;
+        const unsigned char* begin = data + chunk.pos;
+        const std::size_t count = std::min(chunk.Left(), kMaxNameLength);
+        const auto* zero = static_cast<const unsigned char*>(std::memchr(begin, 0, count));
+        text.assign(reinterpret_cast<const char*>(begin),
+                    zero ? static_cast<std::size_t>(zero - begin) : count);
     }
-    m_pChunk = pParent;
-    --m_nDepth;
-}
 
-void C3dsModel::ReadMainChunks(ChunkRecord& parent)
-{
-    Walk(parent, [this](ChunkRecord& chunk) {
-        switch (chunk.id)
+    template <typename Handler> void Walk(Chunk& parent, Handler handle)
+    {
+        if (++m_nDepth > kMaxDepth)
+            Damaged("its chunks are nested more than 64 levels deep");
+        while (parent.pos < parent.end)
         {
-        case kChunkVersion:
-            ReadVersion(chunk);
-            break;
-        case kChunkEditor:
-            ReadMainChunks(chunk);
-            break;
-        case kChunkObject:
-        {
-            ++m_nMeshCount;
-            MeshObject& mesh = m_meshes.emplace_back();
-            ReadString(chunk, mesh.name);
-            ReadObjectChunks(mesh, chunk);
-            break;
+            Chunk child;
+            if (!ReadHeader(parent.pos, child))
+                Damaged("the file ends inside a chunk");
+            if (child.length < kChunkHeaderSize)
+                Damaged("a chunk is shorter than its own header");
+            if (child.length > parent.Left())
+                Damaged("a chunk runs past the end of the chunk that holds it");
+            handle(child);
+            parent.pos = child.end;
         }
-        case kChunkMaterial:
-            ++m_nMaterialCount;
-            ReadMaterialChunks(m_materials.emplace_back(), chunk);
-            break;
-        default:
-            SkipChunk();
-            break;
-        }
-    });
-}
-
-void C3dsModel::ReadVersion(ChunkRecord& chunk)
-{
-    unsigned char bytes[4] = {0, 0, 0, 0};
-    ReadBytes(chunk, bytes, std::min<std::uint32_t>(chunk.length - chunk.bytesRead, 4));
-    SkipChunk();
-    if ((LoadU32(bytes) & 0xFFFF) > 3)
-        platform::ShowMessage("This 3DS file is over version 3 so it may load incorrectly", "Warning",
-                              platform::MessageKind::Exclamation, platform::MessageOwner::None);
-}
-
-void C3dsModel::ReadObjectChunks(MeshObject& mesh, ChunkRecord& parent)
-{
-    Walk(parent, [this, &mesh](ChunkRecord& chunk) {
-        switch (chunk.id)
-        {
-        case kChunkTriMesh:
-            ReadObjectChunks(mesh, chunk);
-            break;
-        case kChunkVertexList:
-            ReadVertexList(mesh, chunk);
-            break;
-        case kChunkFaceList:
-            ReadFaceList(mesh, chunk);
-            break;
-        case kChunkFaceMaterial:
-            ReadFaceMaterials(mesh, chunk);
-            break;
-        case kChunkMapCoords:
-            ReadMapCoords(mesh, chunk);
-            break;
-        default:
-            SkipChunk();
-            break;
-        }
-    });
-}
-
-void C3dsModel::ReadVertexList(MeshObject& mesh, ChunkRecord& chunk)
-{
-    const std::uint16_t count = ReadWord(chunk);
-    if (std::uint64_t{count} * sizeof(Vector3) > chunk.length - chunk.bytesRead)
-        Damaged(QuotedName(mesh) + " has fewer vertex positions than its vertex list counts");
-    mesh.vertices.assign(count, Vector3{});
-    ReadBytes(chunk, mesh.vertices.data(), count * static_cast<std::uint32_t>(sizeof(Vector3)));
-    FixFloatOrder(reinterpret_cast<float*>(mesh.vertices.data()), count * 3u);
-    mesh.vertexCount = count;
-    SkipChunk(); // anything beyond the counted positions
-}
-
-void C3dsModel::ReadFaceList(MeshObject& mesh, ChunkRecord& chunk)
-{
-    constexpr std::uint32_t kFaceSize = 8; // three vertex numbers and a flags word
-    const std::uint16_t count = ReadWord(chunk);
-    if (std::uint64_t{count} * kFaceSize > chunk.length - chunk.bytesRead)
-        Damaged(QuotedName(mesh) + " has fewer faces than its face list counts");
-    std::vector<unsigned char> data(count * kFaceSize);
-    ReadBytes(chunk, data.data(), count * kFaceSize);
-    mesh.faces.assign(count, FaceEntry{});
-    for (std::uint32_t f = 0; f < count; ++f)
-    {
-        const unsigned char* p = &data[f * kFaceSize];
-        mesh.faces[f].vertexIndex[0] = LoadU16(p);
-        mesh.faces[f].vertexIndex[1] = LoadU16(p + 2);
-        mesh.faces[f].vertexIndex[2] = LoadU16(p + 4);
+        --m_nDepth;
     }
-    mesh.faceCount = count;
-    // The face list's sub-chunks (material and smoothing groups) are not
-    // entered here: the object walk meets them next, as siblings.
-}
 
-void C3dsModel::ReadFaceMaterials(MeshObject& mesh, ChunkRecord& chunk)
-{
-    std::string name;
-    ReadString(chunk, name);
-    const std::int32_t material = FindMaterial(name);
-
-    const std::uint16_t count = ReadWord(chunk);
-    if (std::uint32_t{count} * 2 > chunk.length - chunk.bytesRead)
-        Damaged(QuotedName(mesh) + " has a material group with fewer faces than it counts");
-    for (std::uint16_t i = 0; i < count; ++i)
+    void ReadMainChunks(Chunk& parent)
     {
-        // A face number beyond the face list, or a group before the face
-        // list, names no face: it is passed over.
-        const std::uint16_t face = ReadWord(chunk);
-        if (face < mesh.faces.size())
-            mesh.faces[face].materialIndex = material;
+        Walk(parent,
+             [this](Chunk& chunk)
+             {
+                 switch (chunk.id)
+                 {
+                 case kChunkVersion:
+                     ReadVersion(chunk);
+                     break;
+                 case kChunkEditor:
+                     ReadMainChunks(chunk);
+                     break;
+                 case kChunkObject:
+                 {
+                     ++m_model.m_nMeshCount;
+                     MeshObject& mesh = m_model.m_meshes.emplace_back();
+                     ReadString(chunk, mesh.name);
+                     ReadObjectChunks(mesh, chunk);
+                     break;
+                 }
+                 case kChunkMaterial:
+                     ++m_model.m_nMaterialCount;
+                     ReadMaterialChunks(m_model.m_materials.emplace_back(), chunk);
+                     break;
+                 default:
+                     break;
+                 }
+             });
     }
-    SkipChunk();
-}
 
-// The first material read so far with exactly this name, letter case
-// included; 0 when there is none. Materials are complete when a group is
-// read, since a material chunk holds no groups.
-std::int32_t C3dsModel::FindMaterial(const std::string& name)
-{
-    for (; m_nIndexedMaterials < m_nMaterialCount; ++m_nIndexedMaterials)
-        m_materialsByName.emplace(m_materials.at(static_cast<std::size_t>(m_nIndexedMaterials)).name,
-                                  m_nIndexedMaterials);
-    const auto found = m_materialsByName.find(name);
-    return found == m_materialsByName.end() ? 0 : found->second;
-}
+    void ReadVersion(Chunk& chunk)
+    {
+        unsigned char bytes[4] = {0, 0, 0, 0};
+        const std::size_t count = std::min<std::size_t>(chunk.Left(), 4);
+        std::memcpy(bytes, Take(chunk, count), count);
+        if ((LoadU32(bytes) & 0xFFFF) > 3)
+            platform::ShowMessage("This 3DS file is over version 3 so it may load incorrectly", "Warning",
+                                  platform::MessageKind::Exclamation, platform::MessageOwner::None);
+    }
 
-void C3dsModel::ReadMapCoords(MeshObject& mesh, ChunkRecord& chunk)
-{
-    const std::uint16_t count = ReadWord(chunk);
-    if (std::uint64_t{count} * sizeof(MapCoord) > chunk.length - chunk.bytesRead)
-        Damaged(QuotedName(mesh) + " has fewer mapping coordinates than it counts");
-    mesh.mapCoords.assign(count, MapCoord{});
-    ReadBytes(chunk, mesh.mapCoords.data(), count * static_cast<std::uint32_t>(sizeof(MapCoord)));
-    FixFloatOrder(reinterpret_cast<float*>(mesh.mapCoords.data()), count * 2u);
-    mesh.mapCoordCount = count;
-    SkipChunk();
-}
+    void ReadObjectChunks(MeshObject& mesh, Chunk& parent)
+    {
+        Walk(parent,
+             [this, &mesh](Chunk& chunk)
+             {
+                 switch (chunk.id)
+                 {
+                 case kChunkTriMesh:
+                     ReadObjectChunks(mesh, chunk);
+                     break;
+                 case kChunkVertexList:
+                     mesh.vertexCount = ReadCountedArray(mesh, chunk, mesh.vertices,
+                                                         "vertex positions than its vertex list counts");
+                     break;
+                 case kChunkFaceList:
+                     ReadFaceList(mesh, chunk);
+                     break;
+                 case kChunkFaceMaterial:
+                     ReadFaceMaterials(mesh, chunk);
+                     break;
+                 case kChunkMapCoords:
+                     mesh.mapCoordCount =
+                         ReadCountedArray(mesh, chunk, mesh.mapCoords, "mapping coordinates than it counts");
+                     break;
+                 default:
+                     break;
+                 }
+             });
+    }
 
-void C3dsModel::ReadMaterialChunks(MaterialEntry& material, ChunkRecord& parent)
-{
-    Walk(parent, [this, &material](ChunkRecord& chunk) {
-        switch (chunk.id)
+    // A count and that many records of floats (positions or mapping
+    // coordinates); anything beyond the counted records is passed over.
+    template <typename Record>
+    std::int32_t ReadCountedArray(const MeshObject& mesh, Chunk& chunk, std::vector<Record>& records,
+                                  const char* fewer)
+    {
+        const std::uint16_t count = ReadWord(chunk);
+        if (std::size_t{count} * sizeof(Record) > chunk.Left())
+            Damaged(QuotedName(mesh) + " has fewer " + fewer);
+        records.resize(count);
+        if (count > 0)
+            std::memcpy(static_cast<void*>(records.data()), Take(chunk, count * sizeof(Record)),
+                        count * sizeof(Record));
+        FixFloatOrder(reinterpret_cast<float*>(records.data()), count * (sizeof(Record) / sizeof(float)));
+        return count;
+    }
+
+    void ReadFaceList(MeshObject& mesh, Chunk& chunk)
+    {
+        constexpr std::size_t kFaceSize = 8; // three vertex numbers and a flags word
+        const std::uint16_t count = ReadWord(chunk);
+        if (std::size_t{count} * kFaceSize > chunk.Left())
+            Damaged(QuotedName(mesh) + " has fewer faces than its face list counts");
+        const unsigned char* p = Take(chunk, count * kFaceSize);
+        mesh.faces.assign(count, FaceEntry{});
+        for (FaceEntry& face : mesh.faces)
         {
-        case kChunkMaterialName:
-            ReadNameChunk(chunk, material.name);
-            break;
-        case kChunkTextureMap:
-            ReadMaterialChunks(material, chunk);
-            break;
-        case kChunkMapFileName:
-            ReadNameChunk(chunk, material.mapName);
-            break;
-        default:
-            SkipChunk();
-            break;
+            face.vertexIndex[0] = LoadU16(p);
+            face.vertexIndex[1] = LoadU16(p + 2);
+            face.vertexIndex[2] = LoadU16(p + 4);
+            p += kFaceSize;
         }
-    });
-}
+        mesh.faceCount = count;
+        // After the faces come the face list's own sub-chunks: the material
+        // groups, and smoothing groups that nothing here uses.
+        Walk(chunk,
+             [this, &mesh](Chunk& group)
+             {
+                 if (group.id == kChunkFaceMaterial)
+                     ReadFaceMaterials(mesh, group);
+             });
+    }
+
+    void ReadFaceMaterials(MeshObject& mesh, Chunk& chunk)
+    {
+        std::string name;
+        ReadString(chunk, name);
+        const std::int32_t material = FindMaterial(name);
+        const std::uint16_t count = ReadWord(chunk);
+        if (std::size_t{count} * 2 > chunk.Left())
+            Damaged(QuotedName(mesh) + " has a material group with fewer faces than it counts");
+        const unsigned char* p = Take(chunk, count * std::size_t{2});
+        for (std::uint16_t i = 0; i < count; ++i, p += 2)
+        {
+            // A face number beyond the face list, or a group before the face
+            // list, names no face: it is passed over.
+            const std::uint16_t face = LoadU16(p);
+            if (face < mesh.faces.size())
+                mesh.faces[face].materialIndex = material;
+        }
+    }
+
+    // The first material read so far with exactly this name, letter case
+    // included; 0 when there is none. Materials are complete when a group
+    // is read, since a material chunk holds no groups. The index keeps a
+    // file of many materials and many groups linear.
+    std::int32_t FindMaterial(const std::string& name)
+    {
+        for (; m_nIndexedMaterials < m_model.m_nMaterialCount; ++m_nIndexedMaterials)
+            m_materialsByName.emplace(
+                m_model.m_materials.at(static_cast<std::size_t>(m_nIndexedMaterials)).name,
+                m_nIndexedMaterials);
+        const auto found = m_materialsByName.find(name);
+        return found == m_materialsByName.end() ? 0 : found->second;
+    }
+
+    void ReadMaterialChunks(MaterialEntry& material, Chunk& parent)
+    {
+        Walk(parent,
+             [this, &material](Chunk& chunk)
+             {
+                 switch (chunk.id)
+                 {
+                 case kChunkMaterialName:
+                     ReadNameChunk(m_pData, chunk, material.name);
+                     break;
+                 case kChunkTextureMap:
+                     ReadMaterialChunks(material, chunk);
+                     break;
+                 case kChunkMapFileName:
+                     ReadNameChunk(m_pData, chunk, material.mapName);
+                     break;
+                 default:
+                     break;
+                 }
+             });
+    }
+
+    const unsigned char* m_pData;
+    std::size_t m_nSize;
+    C3dsModel& m_model;
+    int m_nDepth = 0;
+    std::unordered_map<std::string, std::int32_t> m_materialsByName;
+    std::int32_t m_nIndexedMaterials = 0;
+};
 
 // The normals and the writer index the vertex data with the faces' vertex
 // numbers; this is the one place that makes those indices safe.
-void C3dsModel::CheckMeshes() const
+void CheckMeshes(const std::vector<MeshObject>& meshes)
 {
-    for (const MeshObject& mesh : m_meshes)
+    for (const MeshObject& mesh : meshes)
     {
         for (std::size_t f = 0; f < mesh.faces.size(); ++f)
         {
@@ -442,4 +379,76 @@ void C3dsModel::CheckMeshes() const
                 Damaged(QuotedName(mesh) + " has a mapping coordinate that is not a finite number");
         }
     }
+}
+
+} // namespace
+
+bool C3dsModel::Load(const char* path)
+{
+    // Only a regular file is read: opening a pipe would wait for a writer
+    // for ever, and a folder or a device is no model.
+    std::error_code error;
+    const std::filesystem::file_status status =
+        std::filesystem::status(platform::FileSystemPath(path), error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    {
+        platform::ShowError(std::string("Unable to read ") + path +
+                            ": it is not a file (a folder, a pipe or a device cannot be converted)");
+        return false;
+    }
+    std::ifstream file(platform::FileSystemPath(path), std::ios::binary);
+    if (!file.is_open())
+    {
+        platform::ShowError(std::string("Unable to find the file: ") + path);
+        return false;
+    }
+    return Load(file, path);
+}
+
+bool C3dsModel::Load(std::istream& file, const std::string& path)
+{
+    // The whole file in memory, read in large blocks: the walk then costs
+    // the same however many chunks the file has.
+    std::vector<unsigned char> data;
+    char block[1 << 16];
+    while (file.read(block, sizeof block) || file.gcount() > 0)
+        data.insert(data.end(), block, block + file.gcount());
+    return LoadBytes(data.data(), data.size(), path);
+}
+
+bool C3dsModel::LoadBytes(const unsigned char* data, std::size_t size, const std::string& path)
+{
+    Clear();
+    ChunkReader reader(data, size, *this);
+    Chunk primary;
+    if (!reader.ReadPrimaryHeader(primary))
+    {
+        platform::ShowError("Unable to load PRIMARY chunk from file: " + path +
+                                "    \n\nNot a valid 3ds file",
+                            platform::MessageOwner::None);
+        return false;
+    }
+    try
+    {
+        reader.ReadFile(primary);
+        CheckMeshes(m_meshes);
+    }
+    catch (const DamagedFile& damage)
+    {
+        platform::ShowError("The file " + path + " is damaged and cannot be converted:\n\n" + damage.reason +
+                                ".",
+                            platform::MessageOwner::None);
+        Clear();
+        return false;
+    }
+    ComputeNormals();
+    return true;
+}
+
+void C3dsModel::Clear()
+{
+    m_nMaterialCount = 0;
+    m_nMeshCount = 0;
+    m_materials.clear();
+    m_meshes.clear();
 }

@@ -5,17 +5,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
-#include <unordered_map>
 #include <vector>
-
-// The reader's view of one chunk. bytesRead counts the header too, and only
-// bytes that reads actually delivered.
-struct ChunkRecord
-{
-    std::uint16_t id = 0;
-    std::uint32_t length = 0;
-    std::uint32_t bytesRead = 0;
-};
 
 struct MapCoord
 {
@@ -72,7 +62,8 @@ public:
     // has been told why (missing file, not a .3ds file, damaged file), the
     // model is empty, and the result is false. Called once per model.
     [[nodiscard]] bool Load(const char* path);
-    // The same over an open, seekable binary stream; path names it in messages.
+    // The same over an open binary stream, read to its end; path names it
+    // in messages.
     [[nodiscard]] bool Load(std::istream& file, const std::string& path);
 
     // Fills faceNormals and vertexNormals of every mesh from the positions.
@@ -83,32 +74,9 @@ public:
     std::vector<MaterialEntry> m_materials;
     std::vector<MeshObject> m_meshes;
 
+    // The same over a file's bytes in memory.
+    [[nodiscard]] bool LoadBytes(const unsigned char* data, std::size_t size, const std::string& path);
+
 private:
-    std::uint32_t ReadChunkHeader(ChunkRecord& chunk);
-    void SkipChunk();
-    std::uint32_t ReadString(ChunkRecord& chunk, std::string& text);
-    std::uint16_t ReadWord(ChunkRecord& chunk);
-    void ReadBytes(ChunkRecord& chunk, void* data, std::uint32_t count);
-    void ReadNameChunk(ChunkRecord& chunk, std::string& text);
-
-    template <typename Handler> void Walk(ChunkRecord& parent, Handler handle);
-    void ReadMainChunks(ChunkRecord& parent);
-    void ReadObjectChunks(MeshObject& mesh, ChunkRecord& parent);
-    void ReadMaterialChunks(MaterialEntry& material, ChunkRecord& parent);
-    void ReadVersion(ChunkRecord& chunk);
-    void ReadVertexList(MeshObject& mesh, ChunkRecord& chunk);
-    void ReadFaceList(MeshObject& mesh, ChunkRecord& chunk);
-    void ReadFaceMaterials(MeshObject& mesh, ChunkRecord& chunk);
-    void ReadMapCoords(MeshObject& mesh, ChunkRecord& chunk);
-    std::int32_t FindMaterial(const std::string& name);
-    void CheckMeshes() const;
     void Clear();
-
-    std::istream* m_pFile = nullptr; // the source while Load runs
-    ChunkRecord* m_pChunk = nullptr; // the chunk whose header was read last, innermost level
-    int m_nDepth = 0;
-    // Material names to the first index with that name, for the materials
-    // read so far: a file of many materials and many groups stays linear.
-    std::unordered_map<std::string, std::int32_t> m_materialsByName;
-    std::int32_t m_nIndexedMaterials = 0;
 };
