@@ -1,5 +1,5 @@
 // Load, normals and write of generated models, beside the quadratic normal
-// computation and a plain snprintf formatter for scale.
+// computation and the general and snprintf formatters for scale.
 
 #include "chunk_builder.h"
 #include "reference_normals.h"
@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 using namespace build3ds;
 
@@ -128,47 +129,62 @@ void BM_WriteProject(benchmark::State& state)
 }
 BENCHMARK(BM_WriteProject)->Arg(65535)->Unit(benchmark::kMillisecond);
 
-// The face records' numbers through snprintf("%.4f"), the plain way, with
-// the same amount of text: what the writer would cost without to_chars.
-void BM_WriteNumbersWithSnprintf(benchmark::State& state)
+// The face records' numbers formatted anew at every corner, as the writer
+// did before it made each vertex's text once: with the general formatter
+// (std::to_chars, the writer's before) and with snprintf("%.4f").
+template <typename Format> void WriteNumbersPerCorner(benchmark::State& state, Format format)
 {
     const C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
     const MeshObject& mesh = model.m_meshes[0];
-    std::string text;
+    std::vector<char> text(std::size_t{64} << 20);
     std::size_t bytes = 0;
+    const auto triple = [&](char* p, const Vector3& v) {
+        p = format(p, v.x);
+        *p++ = ',', *p++ = ' ';
+        p = format(p, v.y);
+        *p++ = ',', *p++ = ' ';
+        p = format(p, v.z);
+        *p++ = '\r', *p++ = '\n';
+        return p;
+    };
     for (auto _ : state)
     {
-        text.clear();
-        char line[160];
+        char* p = text.data();
         for (const FaceEntry& face : mesh.faces)
         {
             const std::uint32_t corners[4] = {face.vertexIndex[0], face.vertexIndex[2], face.vertexIndex[1],
                                               face.vertexIndex[0]};
             for (const std::uint32_t v : corners)
-            {
-                const Vector3& p = mesh.vertices[v];
-                text.append(line, static_cast<std::size_t>(std::snprintf(line, sizeof line, "%.4f, %.4f, %.4f\r\n",
-                                                                         double{p.x}, double{p.y}, double{p.z})));
-            }
+                p = triple(p, mesh.vertices[v]);
             for (const std::uint32_t v : corners)
             {
-                const MapCoord& uv = mesh.mapCoords[v];
-                text.append(line, static_cast<std::size_t>(
-                                      std::snprintf(line, sizeof line, "%.4f, %.4f\r\n", double{uv.u}, double{uv.v})));
+                p = format(p, mesh.mapCoords[v].u);
+                *p++ = ',', *p++ = ' ';
+                p = format(p, mesh.mapCoords[v].v);
+                *p++ = '\r', *p++ = '\n';
             }
             for (const std::uint32_t v : corners)
-            {
-                const Vector3& n = mesh.vertexNormals[v];
-                text.append(line, static_cast<std::size_t>(std::snprintf(line, sizeof line, "%.4f, %.4f, %.4f\r\n",
-                                                                         double{n.x}, double{n.y}, double{n.z})));
-            }
+                p = triple(p, mesh.vertexNormals[v]);
         }
-        bytes += text.size();
+        bytes += static_cast<std::size_t>(p - text.data());
         benchmark::DoNotOptimize(text.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
 }
-BENCHMARK(BM_WriteNumbersWithSnprintf)->Arg(65535)->Unit(benchmark::kMillisecond);
+
+void BM_WriteNumbersPerCornerToChars(benchmark::State& state)
+{
+    WriteNumbersPerCorner(state, &FormatFixed4General);
+}
+BENCHMARK(BM_WriteNumbersPerCornerToChars)->Arg(65535)->Unit(benchmark::kMillisecond);
+
+void BM_WriteNumbersPerCornerSnprintf(benchmark::State& state)
+{
+    WriteNumbersPerCorner(state, [](char* p, float value) {
+        return p + std::snprintf(p, 64, "%.4f", double{value});
+    });
+}
+BENCHMARK(BM_WriteNumbersPerCornerSnprintf)->Arg(65535)->Unit(benchmark::kMillisecond);
 
 void BM_FormatFixed4(benchmark::State& state)
 {
@@ -193,6 +209,18 @@ void BM_Snprintf4(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Snprintf4);
+
+void BM_ToChars4(benchmark::State& state)
+{
+    float value = 0.0f;
+    char text[kMaxFixed4Length];
+    for (auto _ : state)
+    {
+        benchmark::DoNotOptimize(FormatFixed4General(text, value));
+        value += 0.37f;
+    }
+}
+BENCHMARK(BM_ToChars4);
 
 } // namespace
 

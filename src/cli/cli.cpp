@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include "cli/batch.h"
+
 #include "model/c3ds_model.h"
 #include "pipeline/conversion_job.h"
 #include "platform/console_backend.h"
@@ -10,7 +12,9 @@
 
 #include <filesystem>
 #include <limits>
+#include <algorithm>
 #include <map>
+#include <thread>
 #include <optional>
 #include <ostream>
 
@@ -106,6 +110,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                  "print each model's meshes (vertices, faces, mapping coordinates), materials and texture "
                  "files; write nothing");
     app.add_flag("-q,--quiet", bQuiet, "print errors only");
+    unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+    app.add_option("-j,--jobs", jobs, "convert N models at once (default: the number of cores)")
+        ->option_text("N")
+        ->check(CLI::Range(1u, 1024u));
     app.set_version_flag("-V,--version", "3ds2vnp " VNP_VERSION);
     app.footer("Exit status: 0 when every model was converted, 1 when any failed, 2 for a usage error.");
 
@@ -174,35 +182,62 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         return Finish(bAllRead, out, err);
     }
 
-    ConversionJob job;
-    int converted = 0;
-    // The output files of this run so far, by the file they name, with the
-    // model each came from: a later model must not replace an earlier one.
-    std::map<std::string, std::string> written;
+    // Models whose outputs name one file go to one task, in the order
+    // given: a later one must not replace what an earlier one wrote.
+    std::vector<ConversionRequest> requests;
+    std::vector<std::string> outputPaths;
+    std::map<std::string, std::size_t> taskOfOutput;
+    std::vector<std::vector<std::size_t>> tasks;
     for (const std::string& model : models)
     {
-        ConversionRequest request = base;
+        ConversionRequest& request = requests.emplace_back(base);
         request.lod1Path = model;
         request.lod1Title = FileTitle(platform::Utf8FromPath(platform::PathFromUtf8(model).filename()));
         request.outputDir = outputDir.empty() ? ParentDir(model) : outputDir;
-        if (models.size() > 1 && !bQuiet)
-            out << model << ":\n";
-        const std::string outputPath = ConversionJob::OutputPath(request.outputDir, request.lod1Title);
-        const std::string key = SameFileKey(outputPath);
-        if (const auto earlier = written.find(key); earlier != written.end())
-        {
-            platform::ShowError("Not converted: " + model + " would replace " + outputPath + ", written from " +
-                                earlier->second + " in this run");
-            continue;
-        }
-        if (job.Run(request))
-        {
-            ++converted;
-            written.emplace(key, model);
-            if (!bQuiet)
-                out << "Wrote " << outputPath << '\n';
-        }
+        outputPaths.push_back(ConversionJob::OutputPath(request.outputDir, request.lod1Title));
+        const auto [task, bNew] = taskOfOutput.emplace(SameFileKey(outputPaths.back()), tasks.size());
+        if (bNew)
+            tasks.emplace_back();
+        tasks[task->second].push_back(requests.size() - 1);
     }
+
+    // Each model's report is collected apart and printed whole, in the
+    // order of the models, whichever finishes first.
+    std::vector<Transcript> transcripts(models.size());
+    std::vector<char> succeeded(models.size(), 0);
+    const auto runTask = [&](const std::vector<std::size_t>& task) {
+        ConversionJob job;
+        std::optional<std::size_t> written;
+        for (const std::size_t i : task)
+        {
+            Transcript& transcript = transcripts[i];
+            TranscriptStream out(transcript, false), err(transcript, true);
+            platform::ConsoleBackend backend(out, err, bQuiet);
+            const platform::ScopedThreadBackend useIt(backend);
+            if (models.size() > 1 && !bQuiet)
+                out << models[i] << ":\n" << std::flush;
+            if (written)
+            {
+                platform::ShowError("Not converted: " + models[i] + " would replace " + outputPaths[i] +
+                                    ", written from " + models[*written] + " in this run");
+            }
+            else if (job.Run(requests[i]))
+            {
+                succeeded[i] = 1;
+                written = i;
+                if (!bQuiet)
+                    out << "Wrote " << outputPaths[i] << '\n' << std::flush;
+            }
+            transcript.Close();
+        }
+    };
+    RunTasks(tasks, std::min<std::size_t>(jobs, tasks.size()), runTask, [&](std::size_t next) {
+        // Prints every report that is complete and next in order.
+        for (; next < transcripts.size() && transcripts[next].IsClosed(); ++next)
+            transcripts[next].PrintTo(out, err);
+        return next;
+    });
+    const int converted = static_cast<int>(std::count(succeeded.begin(), succeeded.end(), 1));
 
     const auto failed = static_cast<int>(models.size()) - converted;
     if (models.size() > 1 && (failed > 0 || !bQuiet))

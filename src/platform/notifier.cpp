@@ -15,6 +15,14 @@ public:
 
 SilentBackend s_silent;
 IBackend* s_pBackend = &s_silent;
+// A thread's own backend, which takes precedence there: the command line
+// gives each conversion of a parallel batch one to collect its messages.
+thread_local IBackend* t_pThreadBackend = nullptr;
+
+IBackend& Current()
+{
+    return t_pThreadBackend ? *t_pThreadBackend : *s_pBackend;
+}
 
 } // namespace
 
@@ -25,22 +33,32 @@ void InstallBackend(IBackend* backend)
 
 IBackend& Backend()
 {
-    return *s_pBackend;
+    return Current();
+}
+
+ScopedThreadBackend::ScopedThreadBackend(IBackend& backend) : m_pPrevious(t_pThreadBackend)
+{
+    t_pThreadBackend = &backend;
+}
+
+ScopedThreadBackend::~ScopedThreadBackend()
+{
+    t_pThreadBackend = m_pPrevious;
 }
 
 void ShowMessage(const std::string& text, const std::string& caption, MessageKind kind, MessageOwner owner)
 {
-    s_pBackend->ShowMessage(text, caption, kind, owner);
+    Current().ShowMessage(text, caption, kind, owner);
 }
 
 CursorHandle SetWaitCursor()
 {
-    return s_pBackend->SetWaitCursor();
+    return Current().SetWaitCursor();
 }
 
 void RestoreCursor(CursorHandle cursor)
 {
-    s_pBackend->RestoreCursor(cursor);
+    Current().RestoreCursor(cursor);
 }
 
 void ShowError(const std::string& text, MessageOwner owner)

@@ -40,7 +40,22 @@ public:
 // Installs the backend used by every later call; nullptr installs a silent one.
 // The backend is not owned and must outlive its installation.
 void InstallBackend(IBackend* backend);
+// The backend of the calling thread: its own while a ScopedThreadBackend
+// lives there, else the installed one.
 IBackend& Backend();
+
+// Gives the calling thread a backend of its own for the guard's lifetime.
+class ScopedThreadBackend
+{
+public:
+    explicit ScopedThreadBackend(IBackend& backend);
+    ~ScopedThreadBackend();
+    ScopedThreadBackend(const ScopedThreadBackend&) = delete;
+    ScopedThreadBackend& operator=(const ScopedThreadBackend&) = delete;
+
+private:
+    IBackend* m_pPrevious;
+};
 
 void ShowMessage(const std::string& text, const std::string& caption, MessageKind kind, MessageOwner owner);
 CursorHandle SetWaitCursor();

@@ -15,5 +15,9 @@ inline constexpr int kMaxFixed4Length = 48;
 // out must have room for kMaxFixed4Length characters.
 char* FormatFixed4(char* out, float value);
 
+// The same text by way of std::to_chars on a double: the path FormatFixed4
+// takes for values beyond its integer range, infinities and NaN.
+char* FormatFixed4General(char* out, float value);
+
 // Writes a decimal integer; out must have room for 11 characters.
 char* FormatInt(char* out, std::int32_t value);

@@ -5,11 +5,13 @@
 #include "writer/number_format.h"
 #include "writer/output_file.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace
 {
@@ -32,15 +34,57 @@ std::string WithSpaces(std::string name)
 
 constexpr const char* kDefaultTexture = "default.bmp";
 
-// Fills a fixed buffer with the project text and hands it to the sink when
-// full, so that memory stays flat whatever the size of the model. Every line
-// ends with CR LF: the file format is Windows text, whatever the platform.
+// Number lines with their line ends. Each returns the end of its text; out
+// must have room for kMaxLineLength characters.
+constexpr std::size_t kMaxLineLength = 3 * kMaxFixed4Length + 6;
+
+char* Separator(char* p)
+{
+    p[0] = ',';
+    p[1] = ' ';
+    return p + 2;
+}
+
+char* EndLine(char* p)
+{
+    p[0] = '\r';
+    p[1] = '\n';
+    return p + 2;
+}
+
+char* PairText(char* p, float u, float v)
+{
+    p = FormatFixed4(p, u);
+    p = FormatFixed4(Separator(p), v);
+    return EndLine(p);
+}
+
+char* TripleText(char* p, const Vector3& v)
+{
+    p = FormatFixed4(p, v.x);
+    p = FormatFixed4(Separator(p), v.y);
+    p = FormatFixed4(Separator(p), v.z);
+    return EndLine(p);
+}
+
+// A normal that overflowed single precision on its way has no direction
+// worth writing: it is written as the zero vector.
+char* NormalText(char* p, const Vector3& n)
+{
+    if (std::isfinite(n.x) && std::isfinite(n.y) && std::isfinite(n.z))
+        return TripleText(p, n);
+    constexpr char kZero[] = "0.0000, 0.0000, 0.0000\r\n";
+    std::memcpy(p, kZero, sizeof kZero - 1);
+    return p + sizeof kZero - 1;
+}
+
+// The project text on its way to the sink, in large blocks.
 class TextBuffer
 {
 public:
-    explicit TextBuffer(IByteSink& sink) : m_sink(sink) {}
+    explicit TextBuffer(IByteSink& sink) : m_sink(sink), m_buffer(kSize) {}
 
-    // Literal text, already with CR LF line ends.
+    // Bytes already with their line ends.
     void Literal(const char* text, std::size_t size)
     {
         Reserve(size);
@@ -54,10 +98,10 @@ public:
     // LF byte is written as a space; every other byte as it is.
     void NameLine(const std::string& name)
     {
-        Reserve(name.size());
+        Reserve(name.size() + 2);
         for (const char c : name)
             *m_pos++ = IsLineBreak(c) ? ' ' : c;
-        EndLine();
+        m_pos = EndLine(m_pos);
     }
 
     // An integer alone on a line: " %i ".
@@ -67,45 +111,20 @@ public:
         *m_pos++ = ' ';
         m_pos = FormatInt(m_pos, value);
         *m_pos++ = ' ';
-        EndLine();
+        m_pos = EndLine(m_pos);
     }
 
     void FaceNumberLine(std::int32_t number)
     {
         Reserve(20);
         std::memcpy(m_pos, "FACE ", 5);
-        m_pos = FormatInt(m_pos + 5, number);
-        EndLine();
+        m_pos = EndLine(FormatInt(m_pos + 5, number));
     }
 
-    void PairLine(float u, float v)
-    {
-        Reserve(2 * kMaxFixed4Length + 4);
-        m_pos = FormatFixed4(m_pos, u);
-        m_pos = Separator(m_pos);
-        m_pos = FormatFixed4(m_pos, v);
-        EndLine();
-    }
-
-    void TripleLine(const Vector3& v)
-    {
-        Reserve(3 * kMaxFixed4Length + 6);
-        m_pos = FormatFixed4(m_pos, v.x);
-        m_pos = Separator(m_pos);
-        m_pos = FormatFixed4(m_pos, v.y);
-        m_pos = Separator(m_pos);
-        m_pos = FormatFixed4(m_pos, v.z);
-        EndLine();
-    }
-
-    // A normal that overflowed single precision on its way has no direction
-    // worth writing: it is written as the zero vector.
     void NormalLine(const Vector3& n)
     {
-        if (std::isfinite(n.x) && std::isfinite(n.y) && std::isfinite(n.z))
-            TripleLine(n);
-        else
-            Literal("0.0000, 0.0000, 0.0000\r\n");
+        Reserve(kMaxLineLength);
+        m_pos = NormalText(m_pos, n);
     }
 
     [[nodiscard]] bool Finish()
@@ -115,26 +134,15 @@ public:
     }
 
 private:
-    static constexpr std::size_t kSize = 1 << 16;
+    // Blocks of 1 MiB: fewer, larger writes than the file system needs to
+    // take the text at full speed.
+    static constexpr std::size_t kSize = 1 << 20;
 
-    static char* Separator(char* p)
-    {
-        p[0] = ',';
-        p[1] = ' ';
-        return p + 2;
-    }
-
-    void EndLine()
-    {
-        m_pos[0] = '\r';
-        m_pos[1] = '\n';
-        m_pos += 2;
-    }
-
-    // Room for size more bytes and a line end.
+    // Room for size more bytes; every piece of text is far shorter than
+    // the buffer (a name has at most 255 bytes).
     void Reserve(std::size_t size)
     {
-        if (static_cast<std::size_t>(m_end - m_pos) < size + 2)
+        if (static_cast<std::size_t>(m_buffer.data() + kSize - m_pos) < size)
             Flush();
     }
 
@@ -142,21 +150,67 @@ private:
     {
         // After a failure the rest is formatted and dropped; the caller
         // learns of it from Finish.
-        if (!m_bFailed && m_pos != m_buffer && !m_sink.Put(m_buffer, static_cast<std::size_t>(m_pos - m_buffer)))
+        if (!m_bFailed && m_pos != m_buffer.data() &&
+            !m_sink.Put(m_buffer.data(), static_cast<std::size_t>(m_pos - m_buffer.data())))
             m_bFailed = true;
-        m_pos = m_buffer;
+        m_pos = m_buffer.data();
     }
 
     IByteSink& m_sink;
-    char m_buffer[kSize];
-    char* m_pos = m_buffer;
-    char* const m_end = m_buffer + kSize;
+    std::vector<char> m_buffer;
+    char* m_pos = m_buffer.data();
     bool m_bFailed = false;
 };
 
+// The text of every vertex of one mesh, made once: its position line, its
+// mapping-coordinate line and its normal line. A vertex is a corner of
+// about six faces, each of which copies these bytes rather than formatting
+// the numbers again.
+class VertexText
+{
+public:
+    explicit VertexText(const MeshObject& mesh)
+    {
+        const auto count = static_cast<std::size_t>(mesh.vertexCount);
+        const bool bMapped = mesh.mapCoordCount > 0;
+        m_lines.reserve(count * 3 + 1);
+        m_text.reserve(count * (bMapped ? 72 : 56));
+        char line[kMaxLineLength];
+        for (std::size_t v = 0; v < count; ++v)
+        {
+            Add(line, TripleText(line, mesh.vertices[v]));
+            if (bMapped)
+                Add(line, PairText(line, mesh.mapCoords[v].u, mesh.mapCoords[v].v));
+            else
+                Add(line, line); // no line: the face writes its literal zeros
+            Add(line, NormalText(line, mesh.vertexNormals[v]));
+        }
+        m_lines.push_back(static_cast<std::uint32_t>(m_text.size()));
+    }
+
+    // Line kind (0 position, 1 mapping, 2 normal) of vertex v.
+    std::string_view Line(std::uint32_t v, int kind) const
+    {
+        const std::size_t i = std::size_t{v} * 3 + static_cast<std::size_t>(kind);
+        return std::string_view(m_text).substr(m_lines[i], m_lines[i + 1] - m_lines[i]);
+    }
+
+private:
+    void Add(const char* begin, const char* end)
+    {
+        m_lines.push_back(static_cast<std::uint32_t>(m_text.size()));
+        m_text.append(begin, end);
+    }
+
+    std::string m_text;
+    std::vector<std::uint32_t> m_lines; // where each line starts in m_text, and the end
+};
+
 // One face record: the corners a, c, b, a (the winding turned round, the
-// first corner repeated), the face normal turned round, the texture name.
-void WriteFace(TextBuffer& out, const MeshObject& mesh, std::int32_t f, const std::vector<MaterialEntry>& materials)
+// first corner repeated), the face normal turned round, the texture name
+// ("default.bmp" for a material without a texture).
+void WriteFace(TextBuffer& out, const MeshObject& mesh, const VertexText& text, std::int32_t f,
+               const std::vector<MaterialEntry>& materials)
 {
     const FaceEntry& face = mesh.faces[static_cast<std::size_t>(f)];
     const std::uint32_t corners[4] = {face.vertexIndex[0], face.vertexIndex[2], face.vertexIndex[1],
@@ -164,18 +218,18 @@ void WriteFace(TextBuffer& out, const MeshObject& mesh, std::int32_t f, const st
 
     out.FaceNumberLine(f + 1);
     for (const std::uint32_t v : corners)
-        out.TripleLine(mesh.vertices[v]);
+        out.Literal(text.Line(v, 0).data(), text.Line(v, 0).size());
     if (mesh.mapCoordCount > 0)
     {
         for (const std::uint32_t v : corners)
-            out.PairLine(mesh.mapCoords[v].u, mesh.mapCoords[v].v);
+            out.Literal(text.Line(v, 1).data(), text.Line(v, 1).size());
     }
     else
     {
         out.Literal("0, 0\r\n0, 0\r\n0, 0\r\n0, 0\r\n");
     }
     for (const std::uint32_t v : corners)
-        out.NormalLine(mesh.vertexNormals[v]);
+        out.Literal(text.Line(v, 2).data(), text.Line(v, 2).size());
 
     Vector3 faceNormal;
     ScaleVector(mesh.faceNormals[static_cast<std::size_t>(f)], -1.0f, faceNormal);
@@ -193,8 +247,9 @@ void WriteSection(TextBuffer& out, const char* levelLine, std::int32_t lodValue,
     out.Literal(levelLine, std::strlen(levelLine));
     out.IntLine(mesh.faceCount);
     out.IntLine(lodValue);
+    const VertexText text(mesh);
     for (std::int32_t f = 0; f < mesh.faceCount; ++f)
-        WriteFace(out, mesh, f, materials);
+        WriteFace(out, mesh, text, f, materials);
 }
 
 void GiveDefaultTexture(MaterialEntry& material)
@@ -271,9 +326,9 @@ void CProjectWriter::WarnOfLineBreaks() const
             if (HasLineBreak(material.mapName))
                 names += (names.empty() ? "material \"" : ", material \"") + WithSpaces(material.name) + "\"";
         if (!names.empty())
-            platform::ShowMessage(std::string("Line breaks in names of the ") + lod +
-                                      " model are written as spaces: " + names,
-                                  "Warning", platform::MessageKind::Exclamation, platform::MessageOwner::ActiveWindow);
+            platform::ShowMessage(
+                std::string("Line breaks in names of the ") + lod + " model are written as spaces: " + names,
+                "Warning", platform::MessageKind::Exclamation, platform::MessageOwner::ActiveWindow);
     }
 }
 
@@ -309,34 +364,33 @@ bool CProjectWriter::WriteTo(IByteSink& sink)
 
 bool CProjectWriter::Emit(IByteSink& sink) const
 {
-    // Large enough to live on the heap rather than the stack.
-    auto out = std::make_unique<TextBuffer>(sink);
-    out->Literal("v1.1\r\n");
-    out->IntLine(m_pLod1->m_nMeshCount);
-    out->IntLine(m_nTextureCount);
+    TextBuffer out(sink);
+    out.Literal("v1.1\r\n");
+    out.IntLine(m_pLod1->m_nMeshCount);
+    out.IntLine(m_nTextureCount);
 
     const std::int32_t lod2MeshCount = m_bHasLod2 ? m_pLod2->m_nMeshCount : 0;
     for (std::int32_t i = 0; i < m_pLod1->m_nMeshCount; ++i)
     {
         const MeshObject& mesh = m_pLod1->m_meshes.at(static_cast<std::size_t>(i));
         const bool bHasPartner = i < lod2MeshCount;
-        out->NameLine(mesh.name);
-        out->IntLine(bHasPartner ? 2 : 1);
-        out->Literal(" 0 \r\n 0 \r\n 1 \r\n 0 \r\n"
-                     "0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0\r\n"
-                     "0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n");
-        WriteSection(*out, "LOD 1\r\n", 1000, mesh, m_pLod1->m_materials);
+        out.NameLine(mesh.name);
+        out.IntLine(bHasPartner ? 2 : 1);
+        out.Literal(" 0 \r\n 0 \r\n 1 \r\n 0 \r\n"
+                    "0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0\r\n"
+                    "0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n");
+        WriteSection(out, "LOD 1\r\n", 1000, mesh, m_pLod1->m_materials);
         if (bHasPartner)
-            WriteSection(*out, "LOD 2\r\n", 2000, m_pLod2->m_meshes.at(static_cast<std::size_t>(i)),
+            WriteSection(out, "LOD 2\r\n", 2000, m_pLod2->m_meshes.at(static_cast<std::size_t>(i)),
                          m_pLod2->m_materials);
     }
 
     for (std::int32_t t = 0; t < m_nTextureCount; ++t)
     {
-        out->NameLine(m_textures[static_cast<std::size_t>(t)].name);
-        out->Literal(" 0 \r\n 0 \r\n");
+        out.NameLine(m_textures[static_cast<std::size_t>(t)].name);
+        out.Literal(" 0 \r\n 0 \r\n");
     }
-    return out->Finish();
+    return out.Finish();
 }
 
 bool CProjectWriter::ScaleModels(int mode, float factor)
@@ -352,7 +406,8 @@ bool CProjectWriter::ScaleModels(int mode, float factor)
         return true;
 
     C3dsModel* const models[2] = {m_pLod1, m_bHasLod2 ? m_pLod2 : nullptr};
-    const auto forEachCoordinate = [&](auto&& visit) {
+    const auto forEachCoordinate = [&](auto&& visit)
+    {
         for (C3dsModel* pModel : models)
         {
             if (pModel == nullptr)
@@ -378,9 +433,11 @@ bool CProjectWriter::ScaleModels(int mode, float factor)
                             "project file can hold");
         return false;
     }
-    forEachCoordinate([multiplier](float& c) {
-        c = c * multiplier;
-        return true;
-    });
+    forEachCoordinate(
+        [multiplier](float& c)
+        {
+            c = c * multiplier;
+            return true;
+        });
     return true;
 }

@@ -189,6 +189,35 @@ TEST(CommandLine, OnlyRegularFilesAreRead)
         }
 }
 
+TEST(CommandLine, ParallelBatchReportsAsASerialOne)
+{
+    TempDir dir;
+    const auto file = [&](int i, const char* extension) {
+        return (dir / "m").concat(std::to_string(i)).concat(extension);
+    };
+    std::vector<std::string> args;
+    for (int i = 0; i < 8; ++i)
+    {
+        const auto model = file(i, ".3ds");
+        WriteFile(model, i == 3 ? Str("damaged") : kShip);
+        args.push_back(model.string());
+    }
+    auto serial = args, parallel = args;
+    serial.insert(serial.begin(), {"-j", "1"});
+    parallel.insert(parallel.begin(), {"-j", "4"});
+    const Result one = RunCli(serial);
+    for (int i = 0; i < 8; ++i)
+        std::filesystem::remove(file(i, ".vnp"));
+    const Result four = RunCli(parallel);
+    EXPECT_EQ(four.status, 1);
+    EXPECT_EQ(four.out, one.out); // each model's lines together, in the order given
+    EXPECT_EQ(four.err, one.err);
+    EXPECT_NE(four.out.find((dir / "m7.3ds").string() + ":\nInfo: Conversion succeeded!\nWrote"), std::string::npos);
+    EXPECT_NE(four.err.find("7 converted, 1 failed"), std::string::npos);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(std::filesystem::exists(file(i, ".vnp")), i != 3) << i;
+}
+
 TEST(CommandLine, InfoDescribesAndWritesNothing)
 {
     TempDir dir;

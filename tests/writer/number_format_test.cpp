@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <vector>
 #include <string>
 
 namespace
@@ -92,4 +93,56 @@ TEST(NumberFormat, Integers)
     EXPECT_EQ(std::string(text, FormatInt(text, 0)), "0");
     EXPECT_EQ(std::string(text, FormatInt(text, -2147483647 - 1)), "-2147483648");
     EXPECT_EQ(std::string(text, FormatInt(text, 65535)), "65535");
+}
+
+namespace
+{
+
+std::string General4(float value)
+{
+    char text[kMaxFixed4Length];
+    return std::string(text, FormatFixed4General(text, value));
+}
+
+float FromBits(std::uint32_t bits)
+{
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+} // namespace
+
+// The integer path gives the general path's text for every kind of float:
+// ties, powers of two, subnormals, the edges of its range, the largest
+// floats, and random bit patterns. (bench/check_all_floats compares all
+// 2^32 of them.)
+TEST(NumberFormat, IntegerPathAgreesWithTheGeneralPath)
+{
+    std::vector<std::uint32_t> patterns;
+    for (std::uint32_t m = 1; m < (1u << 17); m += 2) // ties: odd multiples of 1/32
+    {
+        const float tie = static_cast<float>(m) / 32.0f;
+        std::uint32_t bits;
+        std::memcpy(&bits, &tie, sizeof bits);
+        patterns.push_back(bits);
+    }
+    for (std::uint32_t biased = 0; biased < 255; ++biased) // powers of two, and their neighbours
+        for (const std::uint32_t mantissa : {0u, 1u, 0x400000u, 0x7FFFFEu, 0x7FFFFFu})
+            patterns.push_back(biased << 23 | mantissa);
+    for (std::uint32_t bits = 0x7F7FF000u; bits <= 0x7F800000u; ++bits) // the largest floats, infinity
+        patterns.push_back(bits);
+    patterns.push_back(0x7FC00000u); // NaN
+    std::mt19937 random(11);
+    std::uniform_int_distribution<std::uint32_t> any;
+    for (int i = 0; i < 1000000; ++i)
+        patterns.push_back(any(random));
+    for (const std::uint32_t bits : patterns)
+    {
+        for (const std::uint32_t sign : {0u, 0x80000000u})
+        {
+            const float value = FromBits(bits | sign);
+            ASSERT_EQ(Fixed4(value), General4(value)) << std::hex << (bits | sign);
+        }
+    }
 }
