@@ -121,11 +121,14 @@ public:
         m_pos = EndLine(FormatInt(m_pos + 5, number));
     }
 
-    void NormalLine(const Vector3& n)
+    // Room for size bytes, to be written directly; Commit takes the end of
+    // what was written.
+    char* Claim(std::size_t size)
     {
-        Reserve(kMaxLineLength);
-        m_pos = NormalText(m_pos, n);
+        Reserve(size);
+        return m_pos;
     }
+    void Commit(char* end) { m_pos = end; }
 
     [[nodiscard]] bool Finish()
     {
@@ -186,14 +189,26 @@ public:
             Add(line, NormalText(line, mesh.vertexNormals[v]));
         }
         m_lines.push_back(static_cast<std::uint32_t>(m_text.size()));
+        m_text.append(kCopySlack, '\0');
     }
 
-    // Line kind (0 position, 1 mapping, 2 normal) of vertex v.
-    std::string_view Line(std::uint32_t v, int kind) const
+    // Copies line kind (0 position, 1 mapping, 2 normal) of vertex v to
+    // out, which has room for kCopySlack bytes more than the line; returns
+    // the end of the line there. Short lines, nearly all, are copied as a
+    // block of fixed size, which the slack makes safe at both ends.
+    char* CopyLine(char* out, std::uint32_t v, int kind) const
     {
         const std::size_t i = std::size_t{v} * 3 + static_cast<std::size_t>(kind);
-        return std::string_view(m_text).substr(m_lines[i], m_lines[i + 1] - m_lines[i]);
+        const std::uint32_t begin = m_lines[i];
+        const std::uint32_t length = m_lines[i + 1] - begin;
+        if (length <= kCopySlack)
+            std::memcpy(out, m_text.data() + begin, kCopySlack);
+        else
+            std::memcpy(out, m_text.data() + begin, length);
+        return out + length;
     }
+
+    static constexpr std::size_t kCopySlack = 64;
 
 private:
     void Add(const char* begin, const char* end)
@@ -216,25 +231,35 @@ void WriteFace(TextBuffer& out, const MeshObject& mesh, const VertexText& text, 
     const std::uint32_t corners[4] = {face.vertexIndex[0], face.vertexIndex[2], face.vertexIndex[1],
                                       face.vertexIndex[0]};
 
-    out.FaceNumberLine(f + 1);
+    // Room for the whole record but its texture name: the face line, four
+    // lines of each kind, the face normal, the literal lines, and the
+    // slack of the line copies.
+    char* p = out.Claim(32 + 13 * kMaxLineLength + 64 + VertexText::kCopySlack);
+    std::memcpy(p, "FACE ", 5);
+    p = EndLine(FormatInt(p + 5, f + 1));
     for (const std::uint32_t v : corners)
-        out.Literal(text.Line(v, 0).data(), text.Line(v, 0).size());
+        p = text.CopyLine(p, v, 0);
     if (mesh.mapCoordCount > 0)
     {
         for (const std::uint32_t v : corners)
-            out.Literal(text.Line(v, 1).data(), text.Line(v, 1).size());
+            p = text.CopyLine(p, v, 1);
     }
     else
     {
-        out.Literal("0, 0\r\n0, 0\r\n0, 0\r\n0, 0\r\n");
+        constexpr char kNoMapping[] = "0, 0\r\n0, 0\r\n0, 0\r\n0, 0\r\n";
+        std::memcpy(p, kNoMapping, sizeof kNoMapping - 1);
+        p += sizeof kNoMapping - 1;
     }
     for (const std::uint32_t v : corners)
-        out.Literal(text.Line(v, 2).data(), text.Line(v, 2).size());
+        p = text.CopyLine(p, v, 2);
 
     Vector3 faceNormal;
     ScaleVector(mesh.faceNormals[static_cast<std::size_t>(f)], -1.0f, faceNormal);
-    out.NormalLine(faceNormal);
-    out.Literal("0, 0, 0\r\n0, 0, 0\r\n");
+    p = NormalText(p, faceNormal);
+    constexpr char kZeroLines[] = "0, 0, 0\r\n0, 0, 0\r\n";
+    std::memcpy(p, kZeroLines, sizeof kZeroLines - 1);
+    out.Commit(p + sizeof kZeroLines - 1);
+
     out.NameLine(materials.at(static_cast<std::size_t>(face.materialIndex)).mapName);
     out.Literal("BLANK\r\nBLANK\r\nBLANK\r\n");
 }
