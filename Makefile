@@ -39,12 +39,11 @@ run: build
 
 # Regenerates the example models from the builder in tests/support.
 examples: build
-	$(BUILD)/make_examples examples
+	$(BUILD)/tools/make_examples examples
 
-# Regenerates the fuzz seeds and the malformed-file corpus of the tests.
-# Inputs that fuzzing found are kept by hand in tests/data/*/fuzz-*.3ds.
+# Regenerates the fuzz seeds, which CTest replays.
 corpus: build
-	$(BUILD)/fuzz/make_corpus fuzz/corpus tests/data
+	$(BUILD)/tools/make_corpus fuzz/corpus
 
 bench: build
 	@bash scripts/deps.sh --bench

@@ -43,7 +43,7 @@ awk 'BEGIN {
   }
 }' > "$work/grid.obj"
 assimp export "$work/grid.obj" "$work/grid.3ds" > /dev/null
-"$build/bench/make_model" "$work/ribbon.3ds" 65535
+"$build/tools/make_model" "$work/ribbon.3ds" 65535
 
 echo "== whole conversion beside assimp export (goal: at most 0.1)"
 for model in ribbon grid; do
@@ -55,7 +55,7 @@ for model in ribbon grid; do
 done
 
 echo "== reading 10 million small chunks (goal: at most assimp info)"
-"$build/bench/make_model" --chunks 10000000 "$here/../examples/crate.3ds" "$work/chunks.3ds"
+"$build/tools/make_model" --chunks 10000000 "$here/../examples/crate.3ds" "$work/chunks.3ds"
 ours=$(best_ms "$build/3ds2vnp" --info "$work/chunks.3ds")
 peer=$(best_ms assimp info "$work/chunks.3ds")
 echo "chunks.3ds ($(stat -c %s "$work/chunks.3ds") bytes): 3ds2vnp --info ${ours} ms, assimp info ${peer} ms," \
@@ -68,7 +68,7 @@ echo "== a batch of 64 models of 16,384 faces (goal: -j 2 at least 1.7 x -j 1)"
 batch="$work"
 [ -d /dev/shm ] && [ -w /dev/shm ] && batch=$(mktemp -d -p /dev/shm)
 mkdir -p "$batch/batch" "$batch/batch-out"
-"$build/bench/make_model" "$batch/batch/m0.3ds" 16384
+"$build/tools/make_model" "$batch/batch/m0.3ds" 16384
 for i in $(seq 1 63); do cp "$batch/batch/m0.3ds" "$batch/batch/m$i.3ds"; done
 one=$(best_ms "$build/3ds2vnp" -q -j 1 -o "$batch/batch-out" "$batch"/batch/*.3ds)
 two=$(best_ms "$build/3ds2vnp" -q -j 2 -o "$batch/batch-out" "$batch"/batch/*.3ds)
@@ -80,7 +80,7 @@ echo "== cost per face (goal: linear)"
 mkdir -p "$work/sizes"
 for spec in "8192 1" "16384 1" "32768 1" "65535 1" "65535 16"; do
   set -- $spec
-  "$build/bench/make_model" "$work/sizes/m.3ds" "$1" "$2"
+  "$build/tools/make_model" "$work/sizes/m.3ds" "$1" "$2"
   ms=$(best_ms "$build/3ds2vnp" -q -o "$work/sizes" "$work/sizes/m.3ds")
   faces=$(( $1 * $2 ))
   echo "$2 mesh(es) of $1 faces: ${ms} ms, $(awk -v ms="$ms" -v f="$faces" 'BEGIN { printf "%.0f", ms * 1e6 / f }') ns per face"

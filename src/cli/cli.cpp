@@ -4,7 +4,7 @@
 
 #include "model/c3ds_model.h"
 #include "pipeline/conversion_job.h"
-#include "platform/console_backend.h"
+#include "platform/console_notifier.h"
 #include "platform/text_path.h"
 #include "vnp_config.h"
 
@@ -142,8 +142,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     }
 
     ConversionRequest base;
-    for (const auto& [text, mode, name] : {std::tuple{scaleUp, ScaleUp, "--scale-up"},
-                                           std::tuple{scaleDown, ScaleDown, "--scale-down"}})
+    for (const auto& [text, mode, name] : {std::tuple{scaleUp, ScaleMode::ScaleUp, "--scale-up"},
+                                           std::tuple{scaleDown, ScaleMode::ScaleDown, "--scale-down"}})
     {
         if (!app.count(name))
             continue;
@@ -167,11 +167,11 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         base.lod2Path = lod2Path;
     }
 
-    platform::ConsoleBackend console(out, err, bQuiet);
-    platform::InstallBackend(&console);
+    platform::ConsoleNotifier console(out, err, bQuiet);
+    platform::InstallNotifier(&console);
     struct Uninstall
     {
-        ~Uninstall() { platform::InstallBackend(nullptr); }
+        ~Uninstall() { platform::InstallNotifier(nullptr); }
     } uninstall;
 
     if (bInfo)
@@ -212,8 +212,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         {
             Transcript& transcript = transcripts[i];
             TranscriptStream out(transcript, false), err(transcript, true);
-            platform::ConsoleBackend backend(out, err, bQuiet);
-            const platform::ScopedThreadBackend useIt(backend);
+            platform::ConsoleNotifier notifier(out, err, bQuiet);
+            const platform::ScopedThreadNotifier useIt(notifier);
             if (models.size() > 1 && !bQuiet)
                 out << models[i] << ":\n" << std::flush;
             if (written)
@@ -221,12 +221,12 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                 platform::ShowError("Not converted: " + models[i] + " would replace " + outputPaths[i] +
                                     ", written from " + models[*written] + " in this run");
             }
-            else if (job.Run(requests[i]))
+            else if (const std::optional<std::string> path = job.Run(requests[i]))
             {
                 succeeded[i] = 1;
                 written = i;
                 if (!bQuiet)
-                    out << "Wrote " << outputPaths[i] << '\n' << std::flush;
+                    out << "Wrote " << *path << '\n' << std::flush;
             }
             transcript.Close();
         }

@@ -89,7 +89,7 @@ void CConverterLogic::Convert()
 {
     // The user asked for scaling: an empty box, 0 or a number beyond the
     // factor's range would quietly give an unscaled file.
-    if (m_scaleMode != ScaleNone && m_nScaleFactor < 1)
+    if (m_scaleMode != ScaleMode::ScaleNone && m_nScaleFactor < 1)
     {
         platform::ShowError("Please enter a whole-number scale factor of at least 1");
         return;

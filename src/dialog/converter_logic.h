@@ -41,7 +41,7 @@ public:
     ScaleMode GetScaleMode() const { return m_scaleMode; }
     bool IsConvertEnabled() const { return m_bLod1Selected; }
     bool IsLod2ChooserEnabled() const { return m_bLod1Selected; }
-    bool IsScaleFactorEnabled() const { return m_scaleMode != ScaleNone; }
+    bool IsScaleFactorEnabled() const { return m_scaleMode != ScaleMode::ScaleNone; }
 
     // The tooltip of a control; empty for controls that show none.
     static const char* ToolTipText(int id);
@@ -63,6 +63,6 @@ private:
     bool m_bLod2Selected = false;
     bool m_bKeepOutputDir = false;
     std::int32_t m_nScaleFactor = 0;
-    ScaleMode m_scaleMode = ScaleNone;
+    ScaleMode m_scaleMode = ScaleMode::ScaleNone;
     ConversionJob m_job;
 };

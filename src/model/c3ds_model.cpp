@@ -209,8 +209,8 @@ private:
         const std::size_t count = std::min<std::size_t>(chunk.Left(), 4);
         std::memcpy(bytes, Take(chunk, count), count);
         if ((LoadU32(bytes) & 0xFFFF) > 3)
-            platform::ShowMessage("This 3DS file is over version 3 so it may load incorrectly", "Warning",
-                                  platform::MessageKind::Exclamation, platform::MessageOwner::None);
+            platform::ShowWarning("This 3DS file is over version 3 so it may load incorrectly",
+                                  platform::MessageOwner::None);
     }
 
     void ReadObjectChunks(MeshObject& mesh, Chunk& parent)

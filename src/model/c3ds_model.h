@@ -80,3 +80,8 @@ public:
 private:
     void Clear();
 };
+
+// Multiplies every vertex position of the model by multiplier. False, with
+// the model untouched and the user told, when a coordinate would leave the
+// range of a float (and reach the project file as "inf").
+[[nodiscard]] bool Scale(C3dsModel& model, float multiplier);

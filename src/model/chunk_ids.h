@@ -11,17 +11,11 @@ inline constexpr std::uint16_t kChunkVertexList = 0x4110;
 inline constexpr std::uint16_t kChunkFaceList = 0x4120;
 inline constexpr std::uint16_t kChunkFaceMaterial = 0x4130;
 inline constexpr std::uint16_t kChunkMapCoords = 0x4140;
-inline constexpr std::uint16_t kChunkSmoothGroup = 0x4150;
-inline constexpr std::uint16_t kChunkLocalAxes = 0x4160;
-inline constexpr std::uint16_t kChunkLight = 0x4600;
 inline constexpr std::uint16_t kChunkPrimary = 0x4D4D;
 inline constexpr std::uint16_t kChunkMaterialName = 0xA000;
-inline constexpr std::uint16_t kChunkDiffuseColor = 0xA020;
 inline constexpr std::uint16_t kChunkTextureMap = 0xA200;
-inline constexpr std::uint16_t kChunkBumpMap = 0xA230;
 inline constexpr std::uint16_t kChunkMapFileName = 0xA300;
 inline constexpr std::uint16_t kChunkMaterial = 0xAFFF;
-inline constexpr std::uint16_t kChunkKeyframer = 0xB000;
 
 // The header: a 16-bit id and a 32-bit length that counts the header too.
 inline constexpr std::uint32_t kChunkHeaderSize = 6;

@@ -19,21 +19,22 @@
 ConversionJob::ConversionJob() = default;
 ConversionJob::~ConversionJob() = default;
 
-bool ConversionJob::Run(const ConversionRequest& request)
+std::optional<std::string> ConversionJob::Run(const ConversionRequest& request)
 {
     if (!request.lod1Path)
     {
         platform::ShowError("Please select a file to convert");
-        return false;
+        return std::nullopt;
     }
 
     platform::ScopedWaitCursor waitCursor;
     Release(); // nothing should be left, but a run starts clean in any case
 
     Outcome outcome;
+    std::string writtenPath;
     try
     {
-        outcome = Convert(request);
+        outcome = Convert(request, writtenPath);
     }
     catch (const std::bad_alloc&)
     {
@@ -49,14 +50,15 @@ bool ConversionJob::Run(const ConversionRequest& request)
     Release();
     waitCursor.Restore();
     if (outcome == Outcome::Written)
-        platform::ShowMessage("Conversion succeeded!", "Info", platform::MessageKind::Information,
-                              platform::MessageOwner::ActiveWindow);
+        platform::ShowInfo("Conversion succeeded!");
     else if (outcome == Outcome::Failed)
         platform::ShowError("Conversion failed");
-    return outcome == Outcome::Written;
+    if (outcome != Outcome::Written)
+        return std::nullopt;
+    return writtenPath;
 }
 
-ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request)
+ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, std::string& writtenPath)
 {
     // Both models are loaded and checked before any output path or writer
     // exists: a model that fails never leads to a file.
@@ -81,19 +83,45 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request)
         }
     }
 
-    m_pWriter = std::make_unique<CProjectWriter>(outputPath, m_pLod1.get(), m_pLod2.get());
-    if (request.scaleMode != ScaleNone)
+    // A factor of 0 or below is passed over silently and the models are
+    // written as loaded. A factor that would overflow has been reported by
+    // the scaling, and writing unscaled would be wrong.
+    if (const std::optional<float> multiplier = Multiplier(request.scaleMode, request.scaleFactor))
     {
-        // A factor of 0 or below is passed over silently and the models
-        // are written as loaded. A factor that would overflow has been
-        // reported by the scaling, and writing unscaled would be wrong.
-        const auto factor = static_cast<float>(request.scaleFactor);
-        if (!m_pWriter->ScaleModels(request.scaleMode, factor) && factor > 0.0f)
+        if (!Scale(*m_pLod1, *multiplier) || (m_pLod2 && !Scale(*m_pLod2, *multiplier)))
             return Outcome::Failed;
     }
+    // The LOD 2 meshes pair with the LOD 1 meshes by position.
+    if (m_pLod2 && m_pLod2->m_nMeshCount > m_pLod1->m_nMeshCount)
+    {
+        platform::ShowError("The LOD 2 contains more meshes than LOD 1");
+        return Outcome::Failed;
+    }
+
+    m_pWriter = std::make_unique<CProjectWriter>(outputPath, m_pLod1.get(), m_pLod2.get());
     const bool bWritten = m_pWriter->Write();
     m_pWriter.reset();
-    return bWritten ? Outcome::Written : Outcome::Failed;
+    if (!bWritten)
+        return Outcome::Failed;
+    writtenPath = outputPath;
+    return Outcome::Written;
+}
+
+std::optional<float> ConversionJob::Multiplier(ScaleMode mode, std::int32_t factor)
+{
+    if (factor <= 0)
+        return std::nullopt;
+    switch (mode)
+    {
+    case ScaleMode::ScaleUp:
+        return static_cast<float>(factor);
+    case ScaleMode::ScaleDown:
+        // The single-precision reciprocal of the factor, as the file's
+        // coordinates are single precision.
+        return static_cast<float>(1.0 / static_cast<double>(static_cast<float>(factor)));
+    default:
+        return std::nullopt;
+    }
 }
 
 ConversionJob::Outcome ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path,

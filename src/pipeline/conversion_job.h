@@ -8,7 +8,7 @@
 class C3dsModel;
 class CProjectWriter;
 
-enum ScaleMode : std::int32_t
+enum class ScaleMode : std::int32_t
 {
     ScaleNone = 0,
     ScaleUp = 1,
@@ -22,7 +22,7 @@ struct ConversionRequest
     std::string lod1Title;               // the LOD 1 file's name cut before its last "."
     std::optional<std::string> lod2Path; // none: no LOD 2 file chosen
     std::string outputDir;
-    ScaleMode scaleMode = ScaleNone;
+    ScaleMode scaleMode = ScaleMode::ScaleNone;
     std::int32_t scaleFactor = 0; // 0 when the field is empty or unreadable
 };
 
@@ -36,18 +36,16 @@ public:
     ConversionJob& operator=(const ConversionJob&) = delete;
 
     // Loads the LOD 1 file (and the LOD 2 file), scales, writes the project
-    // file and tells the user the outcome. True exactly when the file was
-    // written. Nothing escapes: every failure has been shown by then, and
-    // the job holds no model or writer afterwards.
-    bool Run(const ConversionRequest& request);
+    // file and tells the user the outcome. The path of the file written, or
+    // none when nothing was. Nothing escapes: every failure has been shown
+    // by then, and the job holds no model or writer afterwards.
+    std::optional<std::string> Run(const ConversionRequest& request);
 
     // The project file for a LOD 1 title: the output directory, one
     // separator, the title and ".vnp", lower-cased. Windows lowers the whole
     // path; elsewhere the directory keeps its case, since file systems there
     // tell case apart, and only the file name is lowered.
     static std::string OutputPath(const std::string& outputDir, const std::string& lod1Title);
-
-    bool HoldsNothing() const { return !m_pLod1 && !m_pLod2 && !m_pWriter; }
 
 private:
     enum class Outcome
@@ -58,7 +56,10 @@ private:
         Refused, // the user has been told why; nothing more to say
     };
 
-    Outcome Convert(const ConversionRequest& request);
+    Outcome Convert(const ConversionRequest& request, std::string& writtenPath);
+    // What scaling multiplies the coordinates by; none for no scaling, and
+    // for a factor of 0 or below, which is passed over.
+    static std::optional<float> Multiplier(ScaleMode mode, std::int32_t factor);
     Outcome LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path, const char* noMaterials);
     void Release();
 

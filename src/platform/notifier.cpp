@@ -5,65 +5,68 @@ namespace platform
 namespace
 {
 
-class SilentBackend final : public IBackend
+class SilentNotifier final : public INotifier
 {
 public:
-    void ShowMessage(const std::string&, const std::string&, MessageKind, MessageOwner) override {}
+    void ShowMessage(const std::string&, MessageKind, MessageOwner) override {}
     CursorHandle SetWaitCursor() override { return 0; }
     void RestoreCursor(CursorHandle) override {}
 };
 
-SilentBackend s_silent;
-IBackend* s_pBackend = &s_silent;
-// A thread's own backend, which takes precedence there: the command line
+SilentNotifier s_silent;
+INotifier* s_pNotifier = &s_silent;
+// A thread's own notifier, which takes precedence there: the command line
 // gives each conversion of a parallel batch one to collect its messages.
-thread_local IBackend* t_pThreadBackend = nullptr;
-
-IBackend& Current()
-{
-    return t_pThreadBackend ? *t_pThreadBackend : *s_pBackend;
-}
+thread_local INotifier* t_pThreadNotifier = nullptr;
 
 } // namespace
 
-void InstallBackend(IBackend* backend)
+const char* Caption(MessageKind kind)
 {
-    s_pBackend = backend ? backend : &s_silent;
+    switch (kind)
+    {
+    case MessageKind::Error:
+        return "Error";
+    case MessageKind::Warning:
+        return "Warning";
+    default:
+        return "Info";
+    }
 }
 
-IBackend& Backend()
+void InstallNotifier(INotifier* notifier)
 {
-    return Current();
+    s_pNotifier = notifier ? notifier : &s_silent;
 }
 
-ScopedThreadBackend::ScopedThreadBackend(IBackend& backend) : m_pPrevious(t_pThreadBackend)
+INotifier& Notifier()
 {
-    t_pThreadBackend = &backend;
+    return t_pThreadNotifier ? *t_pThreadNotifier : *s_pNotifier;
 }
 
-ScopedThreadBackend::~ScopedThreadBackend()
+ScopedThreadNotifier::ScopedThreadNotifier(INotifier& notifier) : m_pPrevious(t_pThreadNotifier)
 {
-    t_pThreadBackend = m_pPrevious;
+    t_pThreadNotifier = &notifier;
 }
 
-void ShowMessage(const std::string& text, const std::string& caption, MessageKind kind, MessageOwner owner)
+ScopedThreadNotifier::~ScopedThreadNotifier()
 {
-    Current().ShowMessage(text, caption, kind, owner);
-}
-
-CursorHandle SetWaitCursor()
-{
-    return Current().SetWaitCursor();
-}
-
-void RestoreCursor(CursorHandle cursor)
-{
-    Current().RestoreCursor(cursor);
+    t_pThreadNotifier = m_pPrevious;
 }
 
 void ShowError(const std::string& text, MessageOwner owner)
 {
-    ShowMessage(text, "Error", MessageKind::Exclamation, owner);
+    Notifier().ShowMessage(text, MessageKind::Error, owner);
+}
+
+void ShowWarning(const std::string& text, MessageOwner owner)
+{
+    Notifier().ShowMessage(text, MessageKind::Warning, owner);
+}
+
+void ShowInfo(const std::string& text, MessageOwner owner)
+{
+    Notifier().ShowMessage(text, MessageKind::Info, owner);
 }
 
 } // namespace platform

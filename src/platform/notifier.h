@@ -4,16 +4,22 @@
 #include <string>
 
 // The two user-interface services that the conversion logic uses: a modal
-// message box and the wait cursor. The logic calls only these; each front end
-// (desktop, command line, tests) installs a backend that carries them out.
+// message box and the wait cursor. The logic calls only these; each front
+// end (desktop, command line, tests) installs a notifier that carries them
+// out.
 namespace platform
 {
 
+// What a message is; it fixes the caption ("Error", "Warning", "Info") and
+// the icon (exclamation mark for the first two, information for the last).
 enum class MessageKind
 {
-    Exclamation, // errors and warnings
-    Information, // the success message
+    Error,
+    Warning,
+    Info,
 };
+
+const char* Caption(MessageKind kind);
 
 enum class MessageOwner
 {
@@ -24,52 +30,48 @@ enum class MessageOwner
 // An opaque cursor: what SetWaitCursor replaced, to be handed back to RestoreCursor.
 using CursorHandle = std::uintptr_t;
 
-class IBackend
+class INotifier
 {
 public:
-    virtual ~IBackend() = default;
+    virtual ~INotifier() = default;
 
     // Shows the message and returns once the user has acknowledged it.
-    virtual void ShowMessage(const std::string& text, const std::string& caption, MessageKind kind,
-                             MessageOwner owner) = 0;
+    virtual void ShowMessage(const std::string& text, MessageKind kind, MessageOwner owner) = 0;
     // Makes the wait cursor current; returns the cursor it replaced.
     virtual CursorHandle SetWaitCursor() = 0;
     virtual void RestoreCursor(CursorHandle cursor) = 0;
 };
 
-// Installs the backend used by every later call; nullptr installs a silent one.
-// The backend is not owned and must outlive its installation.
-void InstallBackend(IBackend* backend);
-// The backend of the calling thread: its own while a ScopedThreadBackend
+// Installs the notifier used by every later call; nullptr installs a silent
+// one. The notifier is not owned and must outlive its installation.
+void InstallNotifier(INotifier* notifier);
+// The notifier of the calling thread: its own while a ScopedThreadNotifier
 // lives there, else the installed one.
-IBackend& Backend();
+INotifier& Notifier();
 
-// Gives the calling thread a backend of its own for the guard's lifetime.
-class ScopedThreadBackend
+// Gives the calling thread a notifier of its own for the guard's lifetime.
+class ScopedThreadNotifier
 {
 public:
-    explicit ScopedThreadBackend(IBackend& backend);
-    ~ScopedThreadBackend();
-    ScopedThreadBackend(const ScopedThreadBackend&) = delete;
-    ScopedThreadBackend& operator=(const ScopedThreadBackend&) = delete;
+    explicit ScopedThreadNotifier(INotifier& notifier);
+    ~ScopedThreadNotifier();
+    ScopedThreadNotifier(const ScopedThreadNotifier&) = delete;
+    ScopedThreadNotifier& operator=(const ScopedThreadNotifier&) = delete;
 
 private:
-    IBackend* m_pPrevious;
+    INotifier* m_pPrevious;
 };
 
-void ShowMessage(const std::string& text, const std::string& caption, MessageKind kind, MessageOwner owner);
-CursorHandle SetWaitCursor();
-void RestoreCursor(CursorHandle cursor);
-
-// Shorthand for the most common message: caption "Error", exclamation icon.
 void ShowError(const std::string& text, MessageOwner owner = MessageOwner::ActiveWindow);
+void ShowWarning(const std::string& text, MessageOwner owner = MessageOwner::ActiveWindow);
+void ShowInfo(const std::string& text, MessageOwner owner = MessageOwner::ActiveWindow);
 
 // Sets the wait cursor for its lifetime. Restore() puts the old cursor back
 // early, at a point of the caller's choosing; the destructor does it otherwise.
 class ScopedWaitCursor
 {
 public:
-    ScopedWaitCursor() : m_previous(SetWaitCursor()) {}
+    ScopedWaitCursor() : m_previous(Notifier().SetWaitCursor()) {}
     ~ScopedWaitCursor() { Restore(); }
     ScopedWaitCursor(const ScopedWaitCursor&) = delete;
     ScopedWaitCursor& operator=(const ScopedWaitCursor&) = delete;
@@ -79,7 +81,7 @@ public:
         if (m_bActive)
         {
             m_bActive = false;
-            RestoreCursor(m_previous);
+            Notifier().RestoreCursor(m_previous);
         }
     }
 

@@ -162,9 +162,9 @@ void CConverterDlg::ShowState()
     m_pConvertButton->setEnabled(m_logic.IsConvertEnabled());
     m_pOpenLod2Button->setEnabled(m_logic.IsLod2ChooserEnabled());
     m_pScaleFactorEdit->setEnabled(m_logic.IsScaleFactorEnabled());
-    m_pScaleUpRadio->setChecked(m_logic.GetScaleMode() == ScaleUp);
-    m_pScaleDownRadio->setChecked(m_logic.GetScaleMode() == ScaleDown);
-    m_pNoScalingRadio->setChecked(m_logic.GetScaleMode() == ScaleNone);
+    m_pScaleUpRadio->setChecked(m_logic.GetScaleMode() == ScaleMode::ScaleUp);
+    m_pScaleDownRadio->setChecked(m_logic.GetScaleMode() == ScaleMode::ScaleDown);
+    m_pNoScalingRadio->setChecked(m_logic.GetScaleMode() == ScaleMode::ScaleNone);
 }
 
 void CConverterDlg::ChooseLod1(const QString& path)
@@ -200,19 +200,19 @@ void CConverterDlg::OnKeepSameDir()
 
 void CConverterDlg::OnNoScaling()
 {
-    m_logic.OnScaleMode(ScaleNone);
+    m_logic.OnScaleMode(ScaleMode::ScaleNone);
     ShowState();
 }
 
 void CConverterDlg::OnScaleDown()
 {
-    m_logic.OnScaleMode(ScaleDown);
+    m_logic.OnScaleMode(ScaleMode::ScaleDown);
     ShowState();
 }
 
 void CConverterDlg::OnScaleUp()
 {
-    m_logic.OnScaleMode(ScaleUp);
+    m_logic.OnScaleMode(ScaleMode::ScaleUp);
     ShowState();
 }
 

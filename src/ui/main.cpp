@@ -14,8 +14,8 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/icon.svg")));
     OutputFile::RemoveTemporariesOnInterrupt();
-    QtPlatformBackend backend;
-    platform::InstallBackend(&backend);
+    QtNotifier notifier;
+    platform::InstallNotifier(&notifier);
     {
         CConverterDlg dialog;
         const QStringList arguments = QApplication::arguments();
@@ -23,6 +23,6 @@ int main(int argc, char** argv)
             dialog.ChooseLod1(QFileInfo(arguments[1]).absoluteFilePath());
         dialog.exec();
     }
-    platform::InstallBackend(nullptr);
+    platform::InstallNotifier(nullptr);
     return 0;
 }

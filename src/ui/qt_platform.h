@@ -5,11 +5,10 @@
 // The platform services on Qt: a modal QMessageBox with the caption, the
 // warning or information icon and an OK button; the wait cursor as the
 // application's override cursor.
-class QtPlatformBackend final : public platform::IBackend
+class QtNotifier final : public platform::INotifier
 {
 public:
-    void ShowMessage(const std::string& text, const std::string& caption, platform::MessageKind kind,
-                     platform::MessageOwner owner) override;
+    void ShowMessage(const std::string& text, platform::MessageKind kind, platform::MessageOwner owner) override;
     // The handle is how many override cursors were set before this one.
     platform::CursorHandle SetWaitCursor() override;
     void RestoreCursor(platform::CursorHandle cursor) override;

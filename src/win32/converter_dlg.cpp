@@ -106,7 +106,7 @@ void CConverterDlg::OnInitDialog()
     CenterWindow(m_hWnd);
     CreateToolTips();
     ::CheckDlgButton(m_hWnd, kIdNoScaling, BST_CHECKED);
-    m_logic.OnScaleMode(ScaleNone);
+    m_logic.OnScaleMode(ScaleMode::ScaleNone);
     ::DragAcceptFiles(m_hWnd, TRUE);
     if (!m_strInitialLod1.empty())
         m_logic.OnLod1Chosen(m_strInitialLod1);
@@ -196,13 +196,13 @@ void CConverterDlg::OnCommand(int id, int notification)
         m_logic.OnKeepSameDir(::IsDlgButtonChecked(m_hWnd, kIdKeepSameDir) == BST_CHECKED);
         return;
     case kIdNoScaling:
-        m_logic.OnScaleMode(ScaleNone);
+        m_logic.OnScaleMode(ScaleMode::ScaleNone);
         break;
     case kIdScaleDown:
-        m_logic.OnScaleMode(ScaleDown);
+        m_logic.OnScaleMode(ScaleMode::ScaleDown);
         break;
     case kIdScaleUp:
-        m_logic.OnScaleMode(ScaleUp);
+        m_logic.OnScaleMode(ScaleMode::ScaleUp);
         break;
     default:
         return;

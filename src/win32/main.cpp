@@ -15,8 +15,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     ::InitCommonControlsEx(&controls);
 
     OutputFile::RemoveTemporariesOnInterrupt();
-    CWin32Backend backend;
-    platform::InstallBackend(&backend);
+    CWin32Notifier notifier;
+    platform::InstallNotifier(&notifier);
     {
         CConverterDlg dialog;
         int argc = 0;
@@ -33,6 +33,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         }
         dialog.DoModal();
     }
-    platform::InstallBackend(nullptr);
+    platform::InstallNotifier(nullptr);
     return 0;
 }

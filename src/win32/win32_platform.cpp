@@ -4,21 +4,20 @@
 
 #include <windows.h>
 
-void CWin32Backend::ShowMessage(const std::string& text, const std::string& caption,
-                                platform::MessageKind kind, platform::MessageOwner owner)
+void CWin32Notifier::ShowMessage(const std::string& text, platform::MessageKind kind, platform::MessageOwner owner)
 {
     const HWND hOwner = owner == platform::MessageOwner::ActiveWindow ? ::GetActiveWindow() : nullptr;
     const UINT style =
-        MB_OK | (kind == platform::MessageKind::Information ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
-    ::MessageBoxW(hOwner, platform::Widen(text).c_str(), platform::Widen(caption).c_str(), style);
+        MB_OK | (kind == platform::MessageKind::Info ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
+    ::MessageBoxW(hOwner, platform::Widen(text).c_str(), platform::Widen(platform::Caption(kind)).c_str(), style);
 }
 
-platform::CursorHandle CWin32Backend::SetWaitCursor()
+platform::CursorHandle CWin32Notifier::SetWaitCursor()
 {
     return reinterpret_cast<platform::CursorHandle>(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT)));
 }
 
-void CWin32Backend::RestoreCursor(platform::CursorHandle cursor)
+void CWin32Notifier::RestoreCursor(platform::CursorHandle cursor)
 {
     ::SetCursor(reinterpret_cast<HCURSOR>(cursor));
 }

@@ -5,11 +5,10 @@
 // The platform services on Windows: MessageBoxW with the caption, the
 // exclamation or information icon and an OK button, owned by the active
 // window or by none; the system wait cursor.
-class CWin32Backend final : public platform::IBackend
+class CWin32Notifier final : public platform::INotifier
 {
 public:
-    void ShowMessage(const std::string& text, const std::string& caption, platform::MessageKind kind,
-                     platform::MessageOwner owner) override;
+    void ShowMessage(const std::string& text, platform::MessageKind kind, platform::MessageOwner owner) override;
     platform::CursorHandle SetWaitCursor() override;
     void RestoreCursor(platform::CursorHandle cursor) override;
 };

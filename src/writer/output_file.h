@@ -12,17 +12,6 @@ public:
     [[nodiscard]] virtual bool Put(const char* data, std::size_t size) = 0;
 };
 
-class StringSink final : public IByteSink
-{
-public:
-    bool Put(const char* data, std::size_t size) override
-    {
-        m_text.append(data, size);
-        return true;
-    }
-    std::string m_text;
-};
-
 // A file that appears at its path only when it was written completely: the
 // bytes go to a temporary file beside the target, which Commit renames over
 // the target. A failure at any point, or an interrupting signal, removes the

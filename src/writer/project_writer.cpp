@@ -221,6 +221,13 @@ private:
     std::vector<std::uint32_t> m_lines; // where each line starts in m_text, and the end
 };
 
+// The texture file a material's faces name: its map, or the default.
+const std::string& TextureOf(const MaterialEntry& material)
+{
+    static const std::string s_default = kDefaultTexture;
+    return material.mapName.empty() ? s_default : material.mapName;
+}
+
 // One face record: the corners a, c, b, a (the winding turned round, the
 // first corner repeated), the face normal turned round, the texture name
 // ("default.bmp" for a material without a texture).
@@ -260,7 +267,7 @@ void WriteFace(TextBuffer& out, const MeshObject& mesh, const VertexText& text, 
     std::memcpy(p, kZeroLines, sizeof kZeroLines - 1);
     out.Commit(p + sizeof kZeroLines - 1);
 
-    out.NameLine(materials.at(static_cast<std::size_t>(face.materialIndex)).mapName);
+    out.NameLine(TextureOf(materials.at(static_cast<std::size_t>(face.materialIndex))));
     out.Literal("BLANK\r\nBLANK\r\nBLANK\r\n");
 }
 
@@ -277,33 +284,16 @@ void WriteSection(TextBuffer& out, const char* levelLine, std::int32_t lodValue,
         WriteFace(out, mesh, text, f, materials);
 }
 
-void GiveDefaultTexture(MaterialEntry& material)
-{
-    if (material.mapName.empty())
-        material.mapName = kDefaultTexture;
-}
 
 } // namespace
 
-CProjectWriter::CProjectWriter(const std::string& outputPath, C3dsModel* pLod1, C3dsModel* pLod2)
+CProjectWriter::CProjectWriter(const std::string& outputPath, const C3dsModel* pLod1, const C3dsModel* pLod2)
     : m_pLod1(pLod1), m_pLod2(pLod2), m_szOutputPath(outputPath), m_bHasLod2(pLod2 != nullptr)
 {
-}
-
-void CProjectWriter::BuildTextureTable()
-{
-    if (m_bTableBuilt || m_pLod1 == nullptr)
-        return;
-    m_bTableBuilt = true;
-
     // Each LOD 1 material adds one entry, duplicates included: the editor
     // numbers the textures the way the materials are numbered.
-    for (std::int32_t i = 0; i < m_pLod1->m_nMaterialCount; ++i)
-    {
-        MaterialEntry& material = m_pLod1->m_materials.at(static_cast<std::size_t>(i));
-        GiveDefaultTexture(material);
-        m_textures.push_back({material.mapName});
-    }
+    for (const MaterialEntry& material : m_pLod1->m_materials)
+        m_textures.push_back({TextureOf(material)});
     if (m_bHasLod2)
     {
         // LOD 2 adds only names not listed yet, compared byte for byte. A
@@ -312,25 +302,11 @@ void CProjectWriter::BuildTextureTable()
         std::unordered_set<std::string> listed;
         for (const TextureEntry& entry : m_textures)
             listed.insert(entry.name);
-        for (std::int32_t i = 0; i < m_pLod2->m_nMaterialCount; ++i)
-        {
-            MaterialEntry& material = m_pLod2->m_materials.at(static_cast<std::size_t>(i));
-            GiveDefaultTexture(material);
-            if (listed.insert(material.mapName).second)
-                m_textures.push_back({material.mapName});
-        }
+        for (const MaterialEntry& material : m_pLod2->m_materials)
+            if (listed.insert(TextureOf(material)).second)
+                m_textures.push_back({TextureOf(material)});
     }
     m_nTextureCount = static_cast<std::int32_t>(m_textures.size());
-}
-
-bool CProjectWriter::CheckLod2MeshCount() const
-{
-    if (m_bHasLod2 && m_pLod2->m_nMeshCount > m_pLod1->m_nMeshCount)
-    {
-        platform::ShowError("The LOD 2 contains more meshes than LOD 1");
-        return false;
-    }
-    return true;
 }
 
 void CProjectWriter::WarnOfLineBreaks() const
@@ -351,19 +327,14 @@ void CProjectWriter::WarnOfLineBreaks() const
             if (HasLineBreak(material.mapName))
                 names += (names.empty() ? "material \"" : ", material \"") + WithSpaces(material.name) + "\"";
         if (!names.empty())
-            platform::ShowMessage(
-                std::string("Line breaks in names of the ") + lod + " model are written as spaces: " + names,
-                "Warning", platform::MessageKind::Exclamation, platform::MessageOwner::ActiveWindow);
+            platform::ShowWarning(std::string("Line breaks in names of the ") + lod +
+                                  " model are written as spaces: " + names);
     }
 }
 
 bool CProjectWriter::Write()
 {
-    BuildTextureTable();
-    if (!CheckLod2MeshCount())
-        return false;
     WarnOfLineBreaks();
-
     OutputFile file;
     if (!file.Create(m_szOutputPath))
     {
@@ -380,9 +351,6 @@ bool CProjectWriter::Write()
 
 bool CProjectWriter::WriteTo(IByteSink& sink)
 {
-    BuildTextureTable();
-    if (!CheckLod2MeshCount())
-        return false;
     WarnOfLineBreaks();
     return Emit(sink);
 }
@@ -416,53 +384,4 @@ bool CProjectWriter::Emit(IByteSink& sink) const
         out.Literal(" 0 \r\n 0 \r\n");
     }
     return out.Finish();
-}
-
-bool CProjectWriter::ScaleModels(int mode, float factor)
-{
-    if (factor < 0.0f || factor == 0.0f)
-        return false;
-    float multiplier;
-    if (mode == 1)
-        multiplier = factor;
-    else if (mode == 2)
-        multiplier = static_cast<float>(1.0 / static_cast<double>(factor));
-    else
-        return true;
-
-    C3dsModel* const models[2] = {m_pLod1, m_bHasLod2 ? m_pLod2 : nullptr};
-    const auto forEachCoordinate = [&](auto&& visit)
-    {
-        for (C3dsModel* pModel : models)
-        {
-            if (pModel == nullptr)
-                continue;
-            for (std::int32_t i = 0; i < pModel->m_nMeshCount; ++i)
-            {
-                for (Vector3& v : pModel->m_meshes.at(static_cast<std::size_t>(i)).vertices)
-                {
-                    if (!visit(v.x) || !visit(v.y) || !visit(v.z))
-                        return false;
-                }
-            }
-        }
-        return true;
-    };
-
-    // A product beyond the float range would reach the file as "inf": refuse
-    // the factor before anything changes.
-    const bool bFits = forEachCoordinate([multiplier](float& c) { return std::isfinite(c * multiplier); });
-    if (!bFits)
-    {
-        platform::ShowError("Scaling by this factor takes the model's coordinates beyond the range that the "
-                            "project file can hold");
-        return false;
-    }
-    forEachCoordinate(
-        [multiplier](float& c)
-        {
-            c = c * multiplier;
-            return true;
-        });
-    return true;
 }

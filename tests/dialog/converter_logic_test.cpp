@@ -1,4 +1,3 @@
-#include "dialog/control_ids.h"
 #include "dialog/converter_logic.h"
 #include "platform/text_path.h"
 #include "test_support.h"
@@ -12,68 +11,39 @@ namespace
 
 // Paths as the platform's file chooser gives them.
 #ifdef _WIN32
-const std::string kShip = "C:\\models\\ship.3ds";
-const std::string kShipLow = "C:\\models\\low\\ship.low.3ds";
-const std::string kModels = "C:\\models";
-const std::string kOther = "D:\\other\\Box.3DS";
-const std::string kOtherDir = "D:\\other";
+const std::string kShip = "C:\\models\\ship.3ds", kShipLow = "C:\\models\\low\\ship.low.3ds", kModels = "C:\\models";
+const std::string kOther = "D:\\other\\Box.3DS", kOtherDir = "D:\\other";
 #else
-const std::string kShip = "/models/ship.3ds";
-const std::string kShipLow = "/models/low/ship.low.3ds";
-const std::string kModels = "/models";
-const std::string kOther = "/other/Box.3DS";
-const std::string kOtherDir = "/other";
+const std::string kShip = "/models/ship.3ds", kShipLow = "/models/low/ship.low.3ds", kModels = "/models";
+const std::string kOther = "/other/Box.3DS", kOtherDir = "/other";
 #endif
 
-TEST(ConverterLogic, StartsWithNothingChosen)
-{
-    const CConverterLogic logic;
-    EXPECT_FALSE(logic.IsConvertEnabled());
-    EXPECT_FALSE(logic.IsLod2ChooserEnabled());
-    EXPECT_FALSE(logic.IsScaleFactorEnabled());
-    EXPECT_EQ(logic.GetScaleMode(), ScaleNone);
-    EXPECT_TRUE(logic.Lod1Path().empty() && logic.Lod2Path().empty() && logic.OutputDir().empty());
-    EXPECT_FALSE(logic.BuildRequest().lod1Path);
-}
+} // namespace
 
 TEST(ConverterLogic, Lod1ChoiceGivesTitleAndFolderAndCancelDropsOnlyLod1)
 {
     CConverterLogic logic;
+    EXPECT_FALSE(logic.IsConvertEnabled() || logic.IsLod2ChooserEnabled() || logic.IsScaleFactorEnabled());
     logic.OnLod1Chosen(kShip);
-    EXPECT_TRUE(logic.IsConvertEnabled());
-    EXPECT_TRUE(logic.IsLod2ChooserEnabled());
-    EXPECT_EQ(logic.OutputDir(), kModels); // no trailing separator
+    EXPECT_TRUE(logic.IsConvertEnabled() && logic.IsLod2ChooserEnabled());
     logic.OnLod2Chosen(kShipLow);
-    EXPECT_EQ(logic.OutputDir(), kModels); // LOD 2 never moves it
-
+    EXPECT_EQ(logic.OutputDir(), kModels); // no trailing separator; LOD 2 never moves it
     ConversionRequest request = logic.BuildRequest();
     EXPECT_EQ(request.lod1Path, kShip);
     EXPECT_EQ(request.lod1Title, "ship");
     EXPECT_EQ(request.lod2Path, kShipLow);
-    EXPECT_EQ(request.outputDir, kModels);
 
     logic.OnLod1Chosen(std::nullopt);
-    EXPECT_TRUE(logic.Lod1Path().empty());
-    EXPECT_FALSE(logic.IsConvertEnabled());
-    EXPECT_FALSE(logic.IsLod2ChooserEnabled());
+    EXPECT_FALSE(logic.IsConvertEnabled() || logic.IsLod2ChooserEnabled());
     request = logic.BuildRequest();
     EXPECT_FALSE(request.lod1Path);
-    EXPECT_EQ(request.lod1Title, "");
+    EXPECT_EQ(request.lod1Title + logic.Lod1Path(), "");
     EXPECT_EQ(request.lod2Path, kShipLow);
     EXPECT_EQ(request.outputDir, kModels);
 
     logic.OnLod1Chosen(kOther);
+    logic.OnLod2Chosen(std::nullopt); // drops LOD 2 only
     EXPECT_EQ(logic.BuildRequest().lod1Title, "Box");
-    EXPECT_EQ(logic.BuildRequest().lod2Path, kShipLow);
-}
-
-TEST(ConverterLogic, Lod2CancelKeepsConvert)
-{
-    CConverterLogic logic;
-    logic.OnLod1Chosen(kShip);
-    logic.OnLod2Chosen(kShipLow);
-    logic.OnLod2Chosen(std::nullopt);
-    EXPECT_TRUE(logic.Lod2Path().empty());
     EXPECT_FALSE(logic.BuildRequest().lod2Path);
     EXPECT_TRUE(logic.IsConvertEnabled());
 }
@@ -83,55 +53,34 @@ TEST(ConverterLogic, KeepSameDirHoldsAFolderOnceThereIsOne)
     CConverterLogic logic;
     logic.OnKeepSameDir(true);
     logic.OnLod1Chosen(kShip); // no folder yet: the first choice sets it
-    EXPECT_EQ(logic.OutputDir(), kModels);
     logic.OnLod1Chosen(kOther);
     EXPECT_EQ(logic.OutputDir(), kModels);
 
     logic.OnKeepSameDir(false);
     logic.OnFolderChosen(std::string("chosen"));
-    EXPECT_EQ(logic.OutputDir(), "chosen");
     logic.OnFolderChosen(std::nullopt); // a cancelled browser
     EXPECT_EQ(logic.OutputDir(), "chosen");
     logic.OnLod1Chosen(kOther); // replaces even a browsed folder
     EXPECT_EQ(logic.OutputDir(), kOtherDir);
 }
 
-TEST(ConverterLogic, ScaleModesKeepTheFactor)
+TEST(ConverterLogic, ScaleModesKeepTheFactorAsWindowsReadsIt)
 {
     CConverterLogic logic;
-    logic.OnScaleMode(ScaleUp);
+    logic.OnScaleMode(ScaleMode::ScaleUp);
     EXPECT_TRUE(logic.IsScaleFactorEnabled());
     EXPECT_EQ(logic.BuildRequest().scaleFactor, 0); // empty box
     logic.OnScaleFactorChange("12");
-    logic.OnScaleMode(ScaleNone);
+    logic.OnScaleMode(ScaleMode::ScaleNone);
     EXPECT_FALSE(logic.IsScaleFactorEnabled());
-    logic.OnScaleMode(ScaleDown);
-    EXPECT_EQ(logic.BuildRequest().scaleMode, ScaleDown);
+    logic.OnScaleMode(ScaleMode::ScaleDown);
+    EXPECT_EQ(logic.BuildRequest().scaleMode, ScaleMode::ScaleDown);
     EXPECT_EQ(logic.BuildRequest().scaleFactor, 12);
-}
 
-TEST(ConverterLogic, ReadsTheFactorAsWindowsReadsAnUnsignedField)
-{
-    EXPECT_EQ(CConverterLogic::ReadUnsignedField(""), 0);
-    EXPECT_EQ(CConverterLogic::ReadUnsignedField("25"), 25);
-    EXPECT_EQ(CConverterLogic::ReadUnsignedField(" 007x"), 7);
-    EXPECT_EQ(CConverterLogic::ReadUnsignedField("x"), 0);
-    EXPECT_EQ(CConverterLogic::ReadUnsignedField("4294967295"), -1);
-    EXPECT_EQ(CConverterLogic::ReadUnsignedField("4294967296"), 0);
-}
-
-TEST(ConverterLogic, ToolTipsForEveryActiveControlOnly)
-{
-    EXPECT_STREQ(CConverterLogic::ToolTipText(kIdSetOutputDir),
-                 "Select the output directory for the converted file");
-    EXPECT_STREQ(CConverterLogic::ToolTipText(kIdKeepSameDir),
-                 "Prevent from changing the output directory, default is same as input directory");
-    EXPECT_STREQ(CConverterLogic::ToolTipText(kIdOk), "Close this tool");
-    for (const int id : {kIdOpenLod1, kIdOpenLod2, kIdConvert, kIdNoScaling, kIdScaleUp, kIdScaleDown,
-                         kIdScaleFactor, kIdAbout})
-        EXPECT_GT(std::string(CConverterLogic::ToolTipText(id)).size(), 8u) << id;
-    for (const int id : {kIdLod1Path, kIdLod2Path, kIdOutputDir, 0})
-        EXPECT_STREQ(CConverterLogic::ToolTipText(id), "") << id;
+    const std::pair<const char*, std::int32_t> fields[] = {
+        {"", 0}, {" 007x", 7}, {"x", 0}, {"4294967295", -1}, {"4294967296", 0}};
+    for (const auto& [text, value] : fields)
+        EXPECT_EQ(CConverterLogic::ReadUnsignedField(text), value) << text;
 }
 
 TEST(ConverterLogic, DropTakesOneRegularThreeDsFile)
@@ -140,32 +89,28 @@ TEST(ConverterLogic, DropTakesOneRegularThreeDsFile)
     WriteFile(dir / "Drop.3DS", Str("x"));
     WriteFile(dir / "notes.txt", Str("x"));
     std::filesystem::create_directory(dir / "folder.3ds");
-    const std::string drop = platform::Utf8FromPath(dir / "Drop.3DS");
-    EXPECT_EQ(CConverterLogic::DroppedModel({drop}), drop);
-    EXPECT_FALSE(CConverterLogic::DroppedModel({drop, drop}));
-    EXPECT_FALSE(CConverterLogic::DroppedModel({}));
-    EXPECT_FALSE(CConverterLogic::DroppedModel({platform::Utf8FromPath(dir / "notes.txt")}));
-    EXPECT_FALSE(CConverterLogic::DroppedModel({platform::Utf8FromPath(dir / "folder.3ds")}));
-    EXPECT_FALSE(CConverterLogic::DroppedModel({platform::Utf8FromPath(dir / "missing.3ds")}));
+    const auto path = [&](const char* name) { return platform::Utf8FromPath(dir / name); };
+    EXPECT_EQ(CConverterLogic::DroppedModel({path("Drop.3DS")}), path("Drop.3DS"));
+    for (const std::vector<std::string>& paths : std::vector<std::vector<std::string>>{
+             {path("Drop.3DS"), path("Drop.3DS")}, {}, {path("notes.txt")}, {path("folder.3ds")}, {path("x.3ds")}})
+        EXPECT_FALSE(CConverterLogic::DroppedModel(paths));
 }
 
-TEST(ConverterLogic, ConvertRunsTheJobAndKeepsTheChoices)
+TEST(ConverterLogic, ConvertRunsTheJobOrRefusesAFactorThatCannotScale)
 {
     TempDir dir;
     WriteFile(dir / "Crate.3ds", File({Material("Wood", "wood.bmp"), Object(Cube("Crate"))}));
-    platform::RecordingBackend notes;
+    RecordingNotifier notes;
     CConverterLogic logic;
     logic.OnLod1Chosen(platform::Utf8FromPath(dir / "Crate.3ds"));
-    EXPECT_EQ(logic.OutputDir(), platform::Utf8FromPath(dir.Path()));
-    logic.OnScaleMode(ScaleUp);
+    logic.OnScaleMode(ScaleMode::ScaleUp);
     logic.OnScaleFactorChange("2");
     logic.Convert();
-    EXPECT_EQ(notes.m_events, (std::vector<std::string>{"wait", "restore", "Info: Conversion succeeded!"}));
-    EXPECT_NE(ReadWholeFile(dir / "crate.vnp").find("\r\n2.0000, 2.0000, 2.0000\r\n"), std::string::npos);
-    logic.Convert();
+    logic.Convert(); // the choices stay: it runs again at once
     EXPECT_EQ(notes.m_events.size(), 6u);
+    EXPECT_EQ(notes.m_events[2], "Info: Conversion succeeded!");
+    EXPECT_NE(ReadWholeFile(dir / "crate.vnp").find("\r\n2.0000, 2.0000, 2.0000\r\n"), std::string::npos);
 
-    // A factor that cannot scale is refused before anything is loaded.
     std::filesystem::remove(dir / "crate.vnp");
     for (const char* factor : {"", "0", "2147483648", "99999999999999999999"})
     {
@@ -176,9 +121,7 @@ TEST(ConverterLogic, ConvertRunsTheJobAndKeepsTheChoices)
                   (std::vector<std::string>{"Error: Please enter a whole-number scale factor of at least 1"}))
             << factor;
     }
-    logic.OnScaleMode(ScaleNone); // the box is not read
+    logic.OnScaleMode(ScaleMode::ScaleNone); // the box is not read
     logic.Convert();
     EXPECT_TRUE(std::filesystem::exists(dir / "crate.vnp"));
 }
-
-} // namespace

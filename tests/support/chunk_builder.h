@@ -15,6 +15,14 @@
 #include <string>
 #include <vector>
 
+// Chunks that only the tests write; the reader passes over them.
+inline constexpr std::uint16_t kChunkSmoothGroup = 0x4150;
+inline constexpr std::uint16_t kChunkLocalAxes = 0x4160;
+inline constexpr std::uint16_t kChunkLight = 0x4600;
+inline constexpr std::uint16_t kChunkDiffuseColor = 0xA020;
+inline constexpr std::uint16_t kChunkBumpMap = 0xA230;
+inline constexpr std::uint16_t kChunkKeyframer = 0xB000;
+
 namespace build3ds
 {
 
@@ -69,11 +77,6 @@ Bytes File(const std::vector<Bytes>& editorChildren);
 // Ready-made geometry.
 Mesh Triangle1(const std::string& name = "Tri");   // the one triangle (0,0,0) (1,0,0) (0,1,0) with mapping
 Mesh Cube(const std::string& name = "Box", float size = 1.0f); // 8 vertices, 12 faces, mapping coordinates
-// A grid of quads split into triangles: about 2 * (n - 1)^2 faces on n * n
-// vertices, slightly bent so that no two normals are alike.
-Mesh Grid(const std::string& name, int n);
-// count vertices on a twisted ribbon and as many triangles (up to 65535 each).
-Mesh Ribbon(const std::string& name, int count);
 
 std::istringstream AsStream(const Bytes& bytes);
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes);

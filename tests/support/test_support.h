@@ -1,7 +1,8 @@
 #pragma once
 
 #include "chunk_builder.h"
-#include "platform/recording_backend.h"
+#include "recording_notifier.h"
+#include "writer/output_file.h"
 
 #include <filesystem>
 #include <string>
@@ -24,6 +25,18 @@ private:
 };
 
 std::string ReadWholeFile(const std::filesystem::path& path);
+
+// Project text kept in memory.
+class StringSink final : public IByteSink
+{
+public:
+    bool Put(const char* data, std::size_t size) override
+    {
+        m_text.append(data, size);
+        return true;
+    }
+    std::string m_text;
+};
 
 // Loads bytes as a model through the stream entry point.
 bool LoadBytes(C3dsModel& model, const build3ds::Bytes& bytes, const std::string& name = "test.3ds");

@@ -14,6 +14,8 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QUrl>
+
+#include <functional>
 #include <QtTest>
 
 using namespace build3ds;
@@ -79,23 +81,19 @@ class ConverterDlgTest : public QObject
 private slots:
     void init() { m_services = FakeServices(); }
 
-    void initialStateAndToolTips()
+    void initialStateToolTipsAndIcon()
     {
         CConverterDlg dialog(&m_services);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("3ds to Vantrel v1.1"));
-        // The application icon is an SVG: it needs Qt's SVG image plugin.
-        const QImage icon = QIcon(QStringLiteral(":/res/icon.svg")).pixmap(32, 32).toImage();
-        QVERIFY(!icon.isNull());
-        QVERIFY(qAlpha(icon.pixel(16, 16)) > 0);
-        QVERIFY(!Item(dialog, kIdConvert)->isEnabled());
-        QVERIFY(!Item(dialog, kIdOpenLod2)->isEnabled());
+        QVERIFY(!Item(dialog, kIdConvert)->isEnabled() && !Item(dialog, kIdOpenLod2)->isEnabled());
         QVERIFY(!Item(dialog, kIdScaleFactor)->isEnabled());
         QVERIFY(Item<QRadioButton>(dialog, kIdNoScaling)->isChecked());
-        QCOMPARE(Item<QPushButton>(dialog, kIdOk)->text(), QStringLiteral("E&xit"));
-        for (const int id :
-             {kIdOpenLod1, kIdOpenLod2, kIdSetOutputDir, kIdKeepSameDir, kIdConvert, kIdNoScaling, kIdScaleUp,
-              kIdScaleDown, kIdScaleFactor, kIdAbout, kIdOk, kIdLod1Path})
+        for (const int id : {kIdOpenLod1, kIdOpenLod2, kIdSetOutputDir, kIdKeepSameDir, kIdConvert, kIdNoScaling,
+                             kIdScaleUp, kIdScaleDown, kIdScaleFactor, kIdAbout, kIdOk, kIdLod1Path})
             QCOMPARE(Item(dialog, id)->toolTip(), QString::fromUtf8(CConverterLogic::ToolTipText(id)));
+        // The application icon is an SVG: it needs Qt's SVG image plugin.
+        const QImage icon = QIcon(QStringLiteral(":/res/icon.svg")).pixmap(32, 32).toImage();
+        QVERIFY(!icon.isNull() && qAlpha(icon.pixel(16, 16)) > 0);
     }
 
     void tabVisitsTheControlsInTemplateOrder()
@@ -118,95 +116,73 @@ private slots:
 
     void choicesReachTheLogicAndShow()
     {
+        TempDir dir;
+        WriteFile(dir / "Crate.3ds", File({Material("Wood", "wood.bmp"), Object(Cube("Crate"))}));
+        const QString crate = PathText((dir / "Crate.3ds").string());
+        RecordingNotifier notes;
         CConverterDlg dialog(&m_services);
-        m_services.m_files = {QStringLiteral("/models/ship.3ds"), QStringLiteral("/models/low/ship_low.3ds"),
-                              QString()};
+        m_services.m_files = {QStringLiteral("/models/ship.3ds"), QStringLiteral("/models/low/ship_low.3ds"), QString(),
+                              crate};
         Click(dialog, kIdOpenLod1);
         QCOMPARE(Text(dialog, kIdLod1Path), QStringLiteral("/models/ship.3ds"));
         QCOMPARE(Text(dialog, kIdOutputDir), QStringLiteral("/models"));
-        QVERIFY(Item(dialog, kIdConvert)->isEnabled());
-        QVERIFY(Item(dialog, kIdOpenLod2)->isEnabled());
+        QVERIFY(Item(dialog, kIdConvert)->isEnabled() && Item(dialog, kIdOpenLod2)->isEnabled());
         Click(dialog, kIdOpenLod2);
         QCOMPARE(Text(dialog, kIdLod2Path), QStringLiteral("/models/low/ship_low.3ds"));
-        Click(dialog, kIdOpenLod1); // cancelled
-        QVERIFY(Text(dialog, kIdLod1Path).isEmpty());
-        QVERIFY(!Item(dialog, kIdConvert)->isEnabled());
+        Click(dialog, kIdOpenLod2); // cancelled
+        QVERIFY(Text(dialog, kIdLod2Path).isEmpty());
 
         Click(dialog, kIdKeepSameDir);
         m_services.m_folders = {QStringLiteral("/chosen")};
         Click(dialog, kIdSetOutputDir);
-        QCOMPARE(m_services.m_lastTitle,
-                 QStringLiteral("Please select a destination folder for the converted file"));
+        QCOMPARE(m_services.m_lastTitle, QStringLiteral("Please select a destination folder for the converted file"));
         QCOMPARE(m_services.m_lastStart, QStringLiteral("/models"));
-        QCOMPARE(Text(dialog, kIdOutputDir), QStringLiteral("/chosen"));
-        m_services.m_files = {QStringLiteral("/third/c.3ds")};
         Click(dialog, kIdOpenLod1);
         QCOMPARE(Text(dialog, kIdOutputDir), QStringLiteral("/chosen")); // kept: the box reached the logic
 
         auto* pFactor = Item<QLineEdit>(dialog, kIdScaleFactor);
-        Click(dialog, kIdScaleUp);
+        Click(dialog, kIdScaleDown);
         QVERIFY(pFactor->isEnabled());
         QTest::keyClicks(pFactor, QStringLiteral("1x2"));
         QCOMPARE(pFactor->text(), QStringLiteral("12")); // digits only
-        Click(dialog, kIdScaleDown);
-        QCOMPARE(dialog.Logic().BuildRequest().scaleMode, ScaleDown);
+        Click(dialog, kIdScaleUp);
+        QVERIFY(!Item<QRadioButton>(dialog, kIdScaleDown)->isChecked());
         QCOMPARE(dialog.Logic().BuildRequest().scaleFactor, 12);
-        QVERIFY(!Item<QRadioButton>(dialog, kIdScaleUp)->isChecked());
         Click(dialog, kIdNoScaling);
         Click(dialog, kIdNoScaling); // a second click keeps it checked
-        QVERIFY(Item<QRadioButton>(dialog, kIdNoScaling)->isChecked());
-        QVERIFY(!Item<QRadioButton>(dialog, kIdScaleDown)->isChecked());
-        QVERIFY(!pFactor->isEnabled());
-        QCOMPARE(dialog.Logic().GetScaleMode(), ScaleNone);
-    }
+        QVERIFY(Item<QRadioButton>(dialog, kIdNoScaling)->isChecked() && !pFactor->isEnabled());
 
-    void convertRunsTheJob()
-    {
-        TempDir dir;
-        WriteFile(dir / "Crate.3ds", File({Material("Wood", "wood.bmp"), Object(Cube("Crate"))}));
-        platform::RecordingBackend notes;
-        CConverterDlg dialog(&m_services);
-        m_services.m_files = {PathText((dir / "Crate.3ds").string())};
-        Click(dialog, kIdOpenLod1);
+        m_services.m_folders = {PathText(dir.Path().string())};
+        Click(dialog, kIdSetOutputDir);
         Click(dialog, kIdConvert);
-        QCOMPARE(notes.m_events,
-                 (std::vector<std::string>{"wait", "restore", "Info: Conversion succeeded!"}));
+        QCOMPARE(notes.m_events, (std::vector<std::string>{"wait", "restore", "Info: Conversion succeeded!"}));
         QVERIFY(std::filesystem::exists(dir / "crate.vnp"));
     }
 
     void enterEscapeAndExitEndTheDialog()
     {
-        {
+        const auto ends = [&](const std::function<void(CConverterDlg&)>& act) {
             CConverterDlg dialog(&m_services);
             dialog.show();
-            Item(dialog, kIdScaleFactor)->setEnabled(true);
-            Item(dialog, kIdScaleFactor)->setFocus();
-            QTest::keyClick(Item(dialog, kIdScaleFactor), Qt::Key_Return);
-            QCOMPARE(dialog.result(), int(QDialog::Accepted));
-            QVERIFY(!dialog.isVisible());
-        }
-        {
-            // Enter on a focused push button presses that button.
-            CConverterDlg dialog(&m_services);
-            dialog.show();
-            m_services.m_folders = {QStringLiteral("/picked")};
-            Item(dialog, kIdSetOutputDir)->setFocus();
-            QTest::keyClick(Item(dialog, kIdSetOutputDir), Qt::Key_Return);
-            QVERIFY(dialog.isVisible());
-            QCOMPARE(Text(dialog, kIdOutputDir), QStringLiteral("/picked"));
-        }
-        {
-            CConverterDlg dialog(&m_services);
-            dialog.show();
-            QTest::keyClick(&dialog, Qt::Key_Escape);
-            QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        }
-        {
-            CConverterDlg dialog(&m_services);
-            dialog.show();
-            Click(dialog, kIdOk);
-            QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        }
+            act(dialog);
+            return dialog.isVisible() ? -1 : dialog.result();
+        };
+        QCOMPARE(ends([](CConverterDlg& dialog) {
+                     Item(dialog, kIdScaleFactor)->setEnabled(true);
+                     Item(dialog, kIdScaleFactor)->setFocus();
+                     QTest::keyClick(Item(dialog, kIdScaleFactor), Qt::Key_Return);
+                 }),
+                 int(QDialog::Accepted));
+        QCOMPARE(ends([](CConverterDlg& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); }), int(QDialog::Rejected));
+        QCOMPARE(ends([](CConverterDlg& dialog) { Click(dialog, kIdOk); }), int(QDialog::Accepted));
+        // Enter on a focused push button presses that button.
+        m_services.m_folders = {QStringLiteral("/picked")};
+        QCOMPARE(ends([](CConverterDlg& dialog) {
+                     Item(dialog, kIdSetOutputDir)->setFocus();
+                     QTest::keyClick(Item(dialog, kIdSetOutputDir), Qt::Key_Return);
+                     QCOMPARE(Text(dialog, kIdOutputDir), QStringLiteral("/picked"));
+                 }),
+                 -1);
     }
 
     void droppedModelBecomesLod1()
@@ -254,8 +230,6 @@ private slots:
         QCOMPARE(about.m_pLinkMail->m_textColor, QColor(128, 0, 128));
         QCOMPARE(about.m_pLinkWeb->m_textColor, QColor(0, 0, 255));
         QTest::mouseClick(about.m_pLinkWeb, Qt::LeftButton);
-        QCOMPARE(about.m_pLinkWeb->m_textColor, CStaticLink::s_visitedColor);
-
         QCOMPARE(opened.size(), 3u);
         QCOMPARE(opened[1].scheme(), QStringLiteral("mailto"));
         QCOMPARE(opened[1].path(), about.m_pLinkMail->text());
@@ -269,14 +243,12 @@ private slots:
         QTest::mouseClick(&bare, Qt::LeftButton);
         QCOMPARE(opened.back().host(), QStringLiteral("text.example.org"));
 
-        CAboutDlg again; // a new About box starts with both links blue
-        QCOMPARE(again.m_pLinkMail->m_textColor, CStaticLink::s_unvisitedColor);
         CLinkTarget::s_openUrl = previous;
     }
 
     void qtMessageBoxAndWaitCursor()
     {
-        QtPlatformBackend backend;
+        QtNotifier backend;
         QString caption, text;
         Qt::TextFormat format = Qt::AutoText;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -291,8 +263,8 @@ private slots:
                                icon = pBox->icon();
                                pBox->button(QMessageBox::Ok)->click();
                            });
-        backend.ShowMessage("Unable to find the file: /m/<b>x</b>&lt;.3ds", "Error",
-                            platform::MessageKind::Exclamation, platform::MessageOwner::None);
+        backend.ShowMessage("Unable to find the file: /m/<b>x</b>&lt;.3ds",
+                            platform::MessageKind::Error, platform::MessageOwner::None);
         QCOMPARE(caption, QStringLiteral("Error"));
         QCOMPARE(text, QStringLiteral("Unable to find the file: /m/<b>x</b>&lt;.3ds"));
         QCOMPARE(format, Qt::PlainText);

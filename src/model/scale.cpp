@@ -1,0 +1,33 @@
+#include "model/c3ds_model.h"
+
+#include "platform/notifier.h"
+
+#include <cmath>
+
+bool Scale(C3dsModel& model, float multiplier)
+{
+    // Every product is checked before any coordinate changes.
+    for (const MeshObject& mesh : model.m_meshes)
+    {
+        for (const Vector3& v : mesh.vertices)
+        {
+            if (!std::isfinite(v.x * multiplier) || !std::isfinite(v.y * multiplier) ||
+                !std::isfinite(v.z * multiplier))
+            {
+                platform::ShowError("Scaling by this factor takes the model's coordinates beyond the range that "
+                                    "the project file can hold");
+                return false;
+            }
+        }
+    }
+    for (MeshObject& mesh : model.m_meshes)
+    {
+        for (Vector3& v : mesh.vertices)
+        {
+            v.x = v.x * multiplier;
+            v.y = v.y * multiplier;
+            v.z = v.z * multiplier;
+        }
+    }
+    return true;
+}
