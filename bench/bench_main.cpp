@@ -185,39 +185,33 @@ void BM_WriteNumbersPerCornerSnprintf(benchmark::State& state)
 }
 BENCHMARK(BM_WriteNumbersPerCornerSnprintf)->Arg(65535)->Unit(benchmark::kMillisecond);
 
-void BM_FormatFixed4(benchmark::State& state)
-{
-    float value = 0.0f;
-    char text[kMaxFixed4Length];
-    for (auto _ : state)
-    {
-        benchmark::DoNotOptimize(FormatFixed4(text, value));
-        value += 0.37f;
-    }
-}
-BENCHMARK(BM_FormatFixed4);
-
-void BM_Snprintf4(benchmark::State& state)
+// One number at a time, through each formatter.
+template <typename Format> void FormatOne(benchmark::State& state, Format format)
 {
     float value = 0.0f;
     char text[64];
     for (auto _ : state)
     {
-        benchmark::DoNotOptimize(std::snprintf(text, sizeof text, "%.4f", double{value}));
+        benchmark::DoNotOptimize(format(text, value));
         value += 0.37f;
     }
+}
+
+void BM_FormatFixed4(benchmark::State& state)
+{
+    FormatOne(state, &FormatFixed4);
+}
+BENCHMARK(BM_FormatFixed4);
+
+void BM_Snprintf4(benchmark::State& state)
+{
+    FormatOne(state, [](char* text, float value) { return std::snprintf(text, 64, "%.4f", double{value}); });
 }
 BENCHMARK(BM_Snprintf4);
 
 void BM_ToChars4(benchmark::State& state)
 {
-    float value = 0.0f;
-    char text[kMaxFixed4Length];
-    for (auto _ : state)
-    {
-        benchmark::DoNotOptimize(FormatFixed4General(text, value));
-        value += 0.37f;
-    }
+    FormatOne(state, &FormatFixed4General);
 }
 BENCHMARK(BM_ToChars4);
 

@@ -13,6 +13,26 @@
 #include <unordered_set>
 #include <vector>
 
+// The project file, line by line; every line ends in CR LF. "%i" lines are
+// an integer between two blanks (" 3 "), numbers have four decimals.
+//
+// Header           "v1.1"; LOD 1 mesh count %i; texture count %i.
+// Mesh header      name; LOD count %i (2 with a LOD 2 partner, else 1);
+// (16 lines)       " 0 ", " 0 ", " 1 ", " 0 "; four "0, 0, 0"; "0";
+//                  five "0, 0, 0".
+// Section          "LOD 1" or "LOD 2"; face count %i; LOD value %i (1000 or
+//                  2000); then one face record per face.
+// Face record      "FACE n" (from 1); four positions x, y, z (corners a, c,
+// (20 lines)       b, a: the winding turned round, the first corner again);
+//                  four mapping pairs u, v ("0, 0" without mapping
+//                  coordinates); four vertex normals; the face normal
+//                  turned round; "0, 0, 0" twice; the texture file name
+//                  ("default.bmp" without one); "BLANK" three times.
+// Texture table    per texture: its name, " 0 ", " 0 ".
+//
+// A mesh record is its header, its LOD 1 section and, when the LOD 2 model
+// has a mesh at the same position, that mesh's LOD 2 section.
+
 namespace
 {
 
