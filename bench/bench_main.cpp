@@ -1,9 +1,9 @@
 // Load, normals and write of generated models, beside the quadratic normal
 // computation and the general and snprintf formatters for scale.
 
-#include "shapes.h"
-#include "reference_normals.h"
 #include "model/c3ds_model.h"
+#include "reference_normals.h"
+#include "shapes.h"
 #include "writer/number_format.h"
 #include "writer/output_file.h"
 #include "writer/project_writer.h"
@@ -179,9 +179,8 @@ BENCHMARK(BM_WriteNumbersPerCornerToChars)->Arg(65535)->Unit(benchmark::kMillise
 
 void BM_WriteNumbersPerCornerSnprintf(benchmark::State& state)
 {
-    WriteNumbersPerCorner(state, [](char* p, float value) {
-        return p + std::snprintf(p, 64, "%.4f", double{value});
-    });
+    WriteNumbersPerCorner(
+        state, [](char* p, float value) { return p + std::snprintf(p, 64, "%.4f", double{value}); });
 }
 BENCHMARK(BM_WriteNumbersPerCornerSnprintf)->Arg(65535)->Unit(benchmark::kMillisecond);
 

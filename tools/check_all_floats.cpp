@@ -21,27 +21,25 @@ int main()
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads; ++t)
     {
-        workers.emplace_back(
-            [&, t]
+        workers.emplace_back([&, t] {
+            char fast[kMaxFixed4Length], general[kMaxFixed4Length];
+            for (std::uint64_t bits = t; bits <= 0xFFFFFFFFu; bits += threads)
             {
-                char fast[kMaxFixed4Length], general[kMaxFixed4Length];
-                for (std::uint64_t bits = t; bits <= 0xFFFFFFFFu; bits += threads)
+                float value;
+                const auto pattern = static_cast<std::uint32_t>(bits);
+                std::memcpy(&value, &pattern, sizeof value);
+                const char* fastEnd = FormatFixed4(fast, value);
+                const char* generalEnd = FormatFixed4General(general, value);
+                if (fastEnd - fast != generalEnd - general ||
+                    std::memcmp(fast, general, static_cast<std::size_t>(fastEnd - fast)) != 0)
                 {
-                    float value;
-                    const auto pattern = static_cast<std::uint32_t>(bits);
-                    std::memcpy(&value, &pattern, sizeof value);
-                    const char* fastEnd = FormatFixed4(fast, value);
-                    const char* generalEnd = FormatFixed4General(general, value);
-                    if (fastEnd - fast != generalEnd - general ||
-                        std::memcmp(fast, general, static_cast<std::size_t>(fastEnd - fast)) != 0)
-                    {
-                        if (differences++ == 0)
-                            std::printf("first difference: bits %08x: '%.*s' against '%.*s'\n", pattern,
-                                        static_cast<int>(fastEnd - fast), fast,
-                                        static_cast<int>(generalEnd - general), general);
-                    }
+                    if (differences++ == 0)
+                        std::printf("first difference: bits %08x: '%.*s' against '%.*s'\n", pattern,
+                                    static_cast<int>(fastEnd - fast), fast,
+                                    static_cast<int>(generalEnd - general), general);
                 }
-            });
+            }
+        });
     }
     for (std::thread& worker : workers)
         worker.join();

@@ -84,14 +84,16 @@ int main(int argc, char** argv)
     Mesh plain = Triangle1("Plain");
     plain.mapCoords.clear();
     const Bytes materials = Cat({Material("Red", "red.bmp"), Material("Blue"), Material("Red", "dup.bmp")});
-    const Bytes full = Cat({File({materials, Object(grouped), Object(plain), Object("Lamp", {Chunk(kChunkLight, {Zeros(12)})}),
-                                  Chunk(kChunkKeyframer, {Chunk(0xB002, {Zeros(8)})})})});
+    const Bytes full = Cat(
+        {File({materials, Object(grouped), Object(plain), Object("Lamp", {Chunk(kChunkLight, {Zeros(12)})}),
+               Chunk(kChunkKeyframer, {Chunk(0xB002, {Zeros(8)})})})});
 
     const std::vector<std::pair<std::string, Bytes>> valid = {
         {"full.3ds", full},
         {"triangle.3ds", File({Material("A", "a.bmp"), Object(Triangle1())})},
         {"no-materials.3ds", File({Object(Triangle1())})},
-        {"version4.3ds", Chunk(kChunkPrimary, {Version(4), Chunk(kChunkEditor, {Material("A"), Object(Cube())})})},
+        {"version4.3ds",
+         Chunk(kChunkPrimary, {Version(4), Chunk(kChunkEditor, {Material("A"), Object(Cube())})})},
         {"top-level.3ds", Chunk(kChunkPrimary, {Material("A", "a.bmp"), Object(Triangle1())})},
         {"empty-primary.3ds", Chunk(kChunkPrimary)},
         {"grid.3ds", File({Material("G", "g.bmp"), Object(Grid("Grid", 6))})},
@@ -103,14 +105,22 @@ int main(int argc, char** argv)
         {"text.3ds", Str("This is a text file, not a model.\n")},
         {"length-0.3ds", Editor({ChunkWithLength(0x1234, 0), Zeros(12)})},
         {"length-5.3ds", Editor({ChunkWithLength(0x1234, 5), Zeros(12)})},
-        {"past-parent.3ds", Editor({ChunkWithLength(kChunkMaterial, 4000, {Chunk(kChunkMaterialName, {Str("A")})})})},
+        {"past-parent.3ds",
+         Editor({ChunkWithLength(kChunkMaterial, 4000, {Chunk(kChunkMaterialName, {Str("A")})})})},
         {"past-file.3ds", ChunkWithLength(kChunkPrimary, 1u << 30, {Material("A"), Object(Triangle1())})},
-        {"vertex-count.3ds", File({Material("A"), Object("V", {Chunk(kChunkTriMesh, {Chunk(kChunkVertexList, {U16(65535), Zeros(24)})})})})},
-        {"face-count.3ds", File({Material("A"), Object("F", {Chunk(kChunkTriMesh, {Chunk(kChunkFaceList, {U16(65535), Zeros(16)})})})})},
-        {"map-count.3ds", File({Material("A"), Object("M", {Chunk(kChunkMapCoords, {U16(60000), Zeros(8)})})})},
-        {"group-count.3ds", File({Material("A"), Object("G", {Chunk(kChunkFaceMaterial, {Str("A"), U16(40000), U16(0)})})})},
+        {"vertex-count.3ds",
+         File({Material("A"),
+               Object("V", {Chunk(kChunkTriMesh, {Chunk(kChunkVertexList, {U16(65535), Zeros(24)})})})})},
+        {"face-count.3ds",
+         File({Material("A"),
+               Object("F", {Chunk(kChunkTriMesh, {Chunk(kChunkFaceList, {U16(65535), Zeros(16)})})})})},
+        {"map-count.3ds",
+         File({Material("A"), Object("M", {Chunk(kChunkMapCoords, {U16(60000), Zeros(8)})})})},
+        {"group-count.3ds",
+         File({Material("A"), Object("G", {Chunk(kChunkFaceMaterial, {Str("A"), U16(40000), U16(0)})})})},
     };
-    bad.push_back({"nesting-10000.3ds", Chunk(kChunkPrimary, {Nested(kChunkEditor, 10000, Material("Deep"))})});
+    bad.push_back(
+        {"nesting-10000.3ds", Chunk(kChunkPrimary, {Nested(kChunkEditor, 10000, Material("Deep"))})});
     {
         Mesh m = Triangle1("Wing");
         m.faces.push_back({0, 2, 3});
@@ -123,7 +133,8 @@ int main(int argc, char** argv)
         {
             Mesh position = Triangle1("P");
             position.vertices[2].z = value;
-            bad.push_back({std::string("position-") + name + ".3ds", File({Material("A"), Object(position)})});
+            bad.push_back(
+                {std::string("position-") + name + ".3ds", File({Material("A"), Object(position)})});
             Mesh coord = Triangle1("C");
             coord.mapCoords[0].v = value;
             bad.push_back({std::string("mapping-") + name + ".3ds", File({Material("A"), Object(coord)})});
@@ -134,12 +145,14 @@ int main(int argc, char** argv)
     for (const std::size_t cut : cuts)
     {
         if (cut < full.size())
-            bad.push_back({"truncated-at-" + std::to_string(cut) + ".3ds", Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut))});
+            bad.push_back({"truncated-at-" + std::to_string(cut) + ".3ds",
+                           Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut))});
     }
 
     // Odd but readable: cut to their fields and converted.
     const std::vector<std::pair<std::string, Bytes>> odd = {
-        {"name-300.3ds", File({Material(std::string(300, 'm'), std::string(300, 't')), Object(Triangle1(std::string(300, 'n')))})},
+        {"name-300.3ds", File({Material(std::string(300, 'm'), std::string(300, 't')),
+                               Object(Triangle1(std::string(300, 'n')))})},
         {"version-40.3ds", Chunk(kChunkPrimary, {Chunk(kChunkVersion, {U32(3), Zeros(36)}),
                                                  Chunk(kChunkEditor, {Material("A"), Object(Triangle1())})})},
     };
@@ -150,13 +163,16 @@ int main(int argc, char** argv)
         {
             Write(seeds / "load", name, bytes);
             // Options: LOD 2 off, scale mode from the name's length, factor 3.
-            Write(seeds / "convert", name, Cat({Bytes{static_cast<unsigned char>((name.size() % 3) << 1), 3, 0, 0}, bytes}));
+            Write(seeds / "convert", name,
+                  Cat({Bytes{static_cast<unsigned char>((name.size() % 3) << 1), 3, 0, 0}, bytes}));
         }
     }
     // A LOD 1 and LOD 2 pair for the conversion target.
     const Bytes lod1 = File({Material("A", "a.bmp"), Object(Cube()), Object(Triangle1())});
     const Bytes lod2 = File({Material("B"), Object(Triangle1())});
     Write(seeds / "convert", "with-lod2.3ds",
-          Cat({Bytes{1 | (1 << 1), 2, static_cast<unsigned char>(lod1.size()), static_cast<unsigned char>(lod1.size() >> 8)}, lod1, lod2}));
+          Cat({Bytes{1 | (1 << 1), 2, static_cast<unsigned char>(lod1.size()),
+                     static_cast<unsigned char>(lod1.size() >> 8)},
+               lod1, lod2}));
     return 0;
 }

@@ -44,8 +44,8 @@ int main(int argc, char** argv)
     Mesh upper = Box("BandHigh", {-1.05f, -1.05f, 1.15f}, {1.05f, 1.05f, 1.3f});
     upper.groups = lower.groups;
 
-    const Bytes materials = Cat({Material("Wood", "crate_wood.bmp"), Material("Metal", "crate_metal.bmp"),
-                                 Material("Label")});
+    const Bytes materials =
+        Cat({Material("Wood", "crate_wood.bmp"), Material("Metal", "crate_metal.bmp"), Material("Label")});
     WriteFile(dir / "crate.3ds", File({materials, Object(body), Object(lower), Object(upper)}));
 
     // LOD 2: the body alone, one material.

@@ -27,7 +27,8 @@ int AddChunks(long long count, const char* modelPath, const char* outputPath)
         std::cerr << "make_model: cannot read " << modelPath << '\n';
         return 1;
     }
-    const std::uint32_t length = file[2] | file[3] << 8 | file[4] << 16 | static_cast<std::uint32_t>(file[5]) << 24;
+    const std::uint32_t length =
+        file[2] | file[3] << 8 | file[4] << 16 | static_cast<std::uint32_t>(file[5]) << 24;
     file.resize(length);
     const unsigned char chunk[7] = {0x34, 0x12, 7, 0, 0, 0, 0};
     for (long long i = 0; i < count; ++i)

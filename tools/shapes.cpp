@@ -46,8 +46,8 @@ Mesh Ribbon(const std::string& name, int count)
     for (int i = 0; i < count; ++i)
     {
         const float t = static_cast<float>(i) * 0.001f;
-        mesh.vertices.push_back({std::cos(t * 7.0f) * (10.0f + t), std::sin(t * 7.0f) * (10.0f + t),
-                                 (i % 2) ? 1.0f : 0.0f});
+        mesh.vertices.push_back(
+            {std::cos(t * 7.0f) * (10.0f + t), std::sin(t * 7.0f) * (10.0f + t), (i % 2) ? 1.0f : 0.0f});
         mesh.mapCoords.push_back({t, (i % 2) ? 1.0f : 0.0f});
     }
     // Triangle i joins vertices i, i + 1 and i + 2, wrapping round at the

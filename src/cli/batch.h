@@ -68,17 +68,15 @@ void RunTasks(const std::vector<Task>& tasks, std::size_t threads, Run run, Prin
     std::vector<std::thread> workers;
     for (std::size_t t = 0; t < threads; ++t)
     {
-        workers.emplace_back(
-            [&]
+        workers.emplace_back([&] {
+            for (std::size_t i; (i = next++) < tasks.size();)
             {
-                for (std::size_t i; (i = next++) < tasks.size();)
-                {
-                    run(tasks[i]);
-                    const std::lock_guard lock(mutex);
-                    ++finished;
-                    changed.notify_one();
-                }
-            });
+                run(tasks[i]);
+                const std::lock_guard lock(mutex);
+                ++finished;
+                changed.notify_one();
+            }
+        });
     }
     std::size_t printed = 0;
     for (std::size_t seen = 0; seen < tasks.size();)

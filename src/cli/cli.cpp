@@ -10,13 +10,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <limits>
-#include <algorithm>
 #include <map>
-#include <thread>
 #include <optional>
 #include <ostream>
+#include <thread>
 
 namespace
 {
@@ -53,8 +53,8 @@ bool PrintInfo(const std::string& path, std::ostream& out)
         return false;
     out << path << '\n' << "  meshes: " << model.m_nMeshCount << '\n';
     for (const MeshObject& mesh : model.m_meshes)
-        out << "    \"" << mesh.name << "\": " << mesh.vertexCount << " vertices, " << mesh.faceCount << " faces, "
-            << mesh.mapCoordCount << " mapping coordinates\n";
+        out << "    \"" << mesh.name << "\": " << mesh.vertexCount << " vertices, " << mesh.faceCount
+            << " faces, " << mesh.mapCoordCount << " mapping coordinates\n";
     out << "  materials: " << model.m_nMaterialCount << '\n';
     for (const MaterialEntry& material : model.m_materials)
         out << "    \"" << material.name << "\": "
@@ -67,7 +67,8 @@ bool PrintInfo(const std::string& path, std::ostream& out)
 std::string SameFileKey(const std::string& path)
 {
     std::error_code error;
-    const std::filesystem::path canonical = std::filesystem::weakly_canonical(platform::PathFromUtf8(path), error);
+    const std::filesystem::path canonical =
+        std::filesystem::weakly_canonical(platform::PathFromUtf8(path), error);
     return platform::Utf8FromPath(error ? platform::PathFromUtf8(path) : canonical);
 }
 
@@ -101,10 +102,12 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         ->option_text("DIR");
     app.add_option("--lod2", lod2Path, "merge FILE as level of detail 2 (only with a single MODEL)")
         ->option_text("FILE");
-    auto* pUp = app.add_option("--scale-up", scaleUp, "multiply every coordinate by the whole number N (N >= 1)")
-                    ->option_text("N");
-    auto* pDown = app.add_option("--scale-down", scaleDown, "divide every coordinate by the whole number N (N >= 1)")
-                      ->option_text("N");
+    auto* pUp =
+        app.add_option("--scale-up", scaleUp, "multiply every coordinate by the whole number N (N >= 1)")
+            ->option_text("N");
+    auto* pDown =
+        app.add_option("--scale-down", scaleDown, "divide every coordinate by the whole number N (N >= 1)")
+            ->option_text("N");
     pUp->excludes(pDown);
     app.add_flag("--info", bInfo,
                  "print each model's meshes (vertices, faces, mapping coordinates), materials and texture "

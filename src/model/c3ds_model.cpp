@@ -174,33 +174,31 @@ private:
 
     void ReadMainChunks(Chunk& parent)
     {
-        Walk(parent,
-             [this](Chunk& chunk)
-             {
-                 switch (chunk.id)
-                 {
-                 case kChunkVersion:
-                     ReadVersion(chunk);
-                     break;
-                 case kChunkEditor:
-                     ReadMainChunks(chunk);
-                     break;
-                 case kChunkObject:
-                 {
-                     ++m_model.m_nMeshCount;
-                     MeshObject& mesh = m_model.m_meshes.emplace_back();
-                     ReadString(chunk, mesh.name);
-                     ReadObjectChunks(mesh, chunk);
-                     break;
-                 }
-                 case kChunkMaterial:
-                     ++m_model.m_nMaterialCount;
-                     ReadMaterialChunks(m_model.m_materials.emplace_back(), chunk);
-                     break;
-                 default:
-                     break;
-                 }
-             });
+        Walk(parent, [this](Chunk& chunk) {
+            switch (chunk.id)
+            {
+            case kChunkVersion:
+                ReadVersion(chunk);
+                break;
+            case kChunkEditor:
+                ReadMainChunks(chunk);
+                break;
+            case kChunkObject:
+            {
+                ++m_model.m_nMeshCount;
+                MeshObject& mesh = m_model.m_meshes.emplace_back();
+                ReadString(chunk, mesh.name);
+                ReadObjectChunks(mesh, chunk);
+                break;
+            }
+            case kChunkMaterial:
+                ++m_model.m_nMaterialCount;
+                ReadMaterialChunks(m_model.m_materials.emplace_back(), chunk);
+                break;
+            default:
+                break;
+            }
+        });
     }
 
     void ReadVersion(Chunk& chunk)
@@ -215,32 +213,30 @@ private:
 
     void ReadObjectChunks(MeshObject& mesh, Chunk& parent)
     {
-        Walk(parent,
-             [this, &mesh](Chunk& chunk)
-             {
-                 switch (chunk.id)
-                 {
-                 case kChunkTriMesh:
-                     ReadObjectChunks(mesh, chunk);
-                     break;
-                 case kChunkVertexList:
-                     mesh.vertexCount = ReadCountedArray(mesh, chunk, mesh.vertices,
-                                                         "vertex positions than its vertex list counts");
-                     break;
-                 case kChunkFaceList:
-                     ReadFaceList(mesh, chunk);
-                     break;
-                 case kChunkFaceMaterial:
-                     ReadFaceMaterials(mesh, chunk);
-                     break;
-                 case kChunkMapCoords:
-                     mesh.mapCoordCount =
-                         ReadCountedArray(mesh, chunk, mesh.mapCoords, "mapping coordinates than it counts");
-                     break;
-                 default:
-                     break;
-                 }
-             });
+        Walk(parent, [this, &mesh](Chunk& chunk) {
+            switch (chunk.id)
+            {
+            case kChunkTriMesh:
+                ReadObjectChunks(mesh, chunk);
+                break;
+            case kChunkVertexList:
+                mesh.vertexCount = ReadCountedArray(mesh, chunk, mesh.vertices,
+                                                    "vertex positions than its vertex list counts");
+                break;
+            case kChunkFaceList:
+                ReadFaceList(mesh, chunk);
+                break;
+            case kChunkFaceMaterial:
+                ReadFaceMaterials(mesh, chunk);
+                break;
+            case kChunkMapCoords:
+                mesh.mapCoordCount =
+                    ReadCountedArray(mesh, chunk, mesh.mapCoords, "mapping coordinates than it counts");
+                break;
+            default:
+                break;
+            }
+        });
     }
 
     // A count and that many records of floats (positions or mapping
@@ -278,12 +274,10 @@ private:
         mesh.faceCount = count;
         // After the faces come the face list's own sub-chunks: the material
         // groups, and smoothing groups that nothing here uses.
-        Walk(chunk,
-             [this, &mesh](Chunk& group)
-             {
-                 if (group.id == kChunkFaceMaterial)
-                     ReadFaceMaterials(mesh, group);
-             });
+        Walk(chunk, [this, &mesh](Chunk& group) {
+            if (group.id == kChunkFaceMaterial)
+                ReadFaceMaterials(mesh, group);
+        });
     }
 
     void ReadFaceMaterials(MeshObject& mesh, Chunk& chunk)
@@ -321,24 +315,22 @@ private:
 
     void ReadMaterialChunks(MaterialEntry& material, Chunk& parent)
     {
-        Walk(parent,
-             [this, &material](Chunk& chunk)
-             {
-                 switch (chunk.id)
-                 {
-                 case kChunkMaterialName:
-                     ReadNameChunk(m_pData, chunk, material.name);
-                     break;
-                 case kChunkTextureMap:
-                     ReadMaterialChunks(material, chunk);
-                     break;
-                 case kChunkMapFileName:
-                     ReadNameChunk(m_pData, chunk, material.mapName);
-                     break;
-                 default:
-                     break;
-                 }
-             });
+        Walk(parent, [this, &material](Chunk& chunk) {
+            switch (chunk.id)
+            {
+            case kChunkMaterialName:
+                ReadNameChunk(m_pData, chunk, material.name);
+                break;
+            case kChunkTextureMap:
+                ReadMaterialChunks(material, chunk);
+                break;
+            case kChunkMapFileName:
+                ReadNameChunk(m_pData, chunk, material.mapName);
+                break;
+            default:
+                break;
+            }
+        });
     }
 
     const unsigned char* m_pData;

@@ -14,8 +14,9 @@ bool Scale(C3dsModel& model, float multiplier)
             if (!std::isfinite(v.x * multiplier) || !std::isfinite(v.y * multiplier) ||
                 !std::isfinite(v.z * multiplier))
             {
-                platform::ShowError("Scaling by this factor takes the model's coordinates beyond the range that "
-                                    "the project file can hold");
+                platform::ShowError(
+                    "Scaling by this factor takes the model's coordinates beyond the range that "
+                    "the project file can hold");
                 return false;
             }
         }

@@ -5,9 +5,9 @@
 #include "platform/text_path.h"
 #include "writer/project_writer.h"
 
+#include <climits>
 #include <cwchar>
 #include <cwctype>
-#include <climits>
 #include <filesystem>
 #include <new>
 #include <stdexcept>
@@ -202,7 +202,8 @@ std::string LowerCaseByLocale(const std::string& text)
             continue;
         }
         char bytes[MB_LEN_MAX];
-        const std::size_t made = std::wcrtomb(bytes, static_cast<wchar_t>(std::towlower(static_cast<wint_t>(wide))), &out);
+        const std::size_t made =
+            std::wcrtomb(bytes, static_cast<wchar_t>(std::towlower(static_cast<wint_t>(wide))), &out);
         if (made == static_cast<std::size_t>(-1))
             lower.append(p, used);
         else

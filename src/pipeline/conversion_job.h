@@ -50,7 +50,7 @@ public:
 private:
     enum class Outcome
     {
-        Loaded,  // a model is loaded and has materials: the run goes on
+        Loaded, // a model is loaded and has materials: the run goes on
         Written,
         Failed,  // the user is told "Conversion failed" at the end
         Refused, // the user has been told why; nothing more to say

@@ -8,7 +8,6 @@
 #include <QPixmap>
 #include <QPushButton>
 
-
 CAboutDlg::CAboutDlg(QWidget* parent) : CTemplateDialog(272, 124, parent)
 {
     setWindowTitle(tr("About"));
@@ -19,7 +18,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : CTemplateDialog(272, 124, parent)
     // A bitmap static takes the size of its bitmap.
     pPicture->resize(pPicture->sizeHint());
 
-    auto* pTitle = AddControl(0, new QLabel(QStringLiteral("3ds to Vantrel converter v1.1")), {99, 9, 129, 8});
+    auto* pTitle =
+        AddControl(0, new QLabel(QStringLiteral("3ds to Vantrel converter v1.1")), {99, 9, 129, 8});
     pTitle->setTextFormat(Qt::PlainText);
     AddControl(0, new QLabel(tr("Copyright (C) 2026")), {99, 68, 82, 8});
 
@@ -29,9 +29,10 @@ CAboutDlg::CAboutDlg(QWidget* parent) : CTemplateDialog(272, 124, parent)
 
     auto* pDescription = AddControl(
         0,
-        new QLabel(tr("This utility converts a 3D Studio .3ds file to the Vantrel project file format. It "
-                      "converts the meshes, faces and textures. Details of the Vantrel format have to be added "
-                      "afterwards in Vantrel. See README.md for more information.")),
+        new QLabel(
+            tr("This utility converts a 3D Studio .3ds file to the Vantrel project file format. It "
+               "converts the meshes, faces and textures. Details of the Vantrel format have to be added "
+               "afterwards in Vantrel. See README.md for more information.")),
         {99, 20, 160, 40});
     pDescription->setWordWrap(true);
     pDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -9,13 +9,15 @@ std::optional<QString> DesktopDialogServices::ChooseModelFile(QWidget* owner)
 {
     QString selected = QString::fromLatin1(kFilter3ds);
     const QString path = QFileDialog::getOpenFileName(
-        owner, QString(), QString(), QString::fromLatin1(kFilter3ds) + ";;" + QString::fromLatin1(kFilterAll), &selected);
+        owner, QString(), QString(), QString::fromLatin1(kFilter3ds) + ";;" + QString::fromLatin1(kFilterAll),
+        &selected);
     if (path.isEmpty())
         return std::nullopt;
     return path;
 }
 
-std::optional<QString> DesktopDialogServices::ChooseFolder(QWidget* owner, const QString& title, const QString& start)
+std::optional<QString> DesktopDialogServices::ChooseFolder(QWidget* owner, const QString& title,
+                                                           const QString& start)
 {
     const QString folder = QFileDialog::getExistingDirectory(owner, title, start);
     if (folder.isEmpty())

@@ -16,7 +16,8 @@ public:
     // A .3ds file chosen by the user, as a full path; none when cancelled.
     virtual std::optional<QString> ChooseModelFile(QWidget* owner) = 0;
     // A folder chosen by the user; none when cancelled.
-    virtual std::optional<QString> ChooseFolder(QWidget* owner, const QString& title, const QString& start) = 0;
+    virtual std::optional<QString> ChooseFolder(QWidget* owner, const QString& title,
+                                                const QString& start) = 0;
 };
 
 class DesktopDialogServices final : public IDialogServices

@@ -3,13 +3,15 @@
 #include <QApplication>
 #include <QMessageBox>
 
-void QtNotifier::ShowMessage(const std::string& text, platform::MessageKind kind, platform::MessageOwner owner)
+void QtNotifier::ShowMessage(const std::string& text, platform::MessageKind kind,
+                             platform::MessageOwner owner)
 {
     QWidget* pOwner = owner == platform::MessageOwner::ActiveWindow ? QApplication::activeWindow() : nullptr;
     const QMessageBox::Icon icon =
         kind == platform::MessageKind::Info ? QMessageBox::Information : QMessageBox::Warning;
     // The logic's texts are 8-bit in the user's code page, as are paths.
-    QMessageBox box(icon, QString::fromUtf8(platform::Caption(kind)), QString::fromLocal8Bit(text), QMessageBox::Ok, pOwner);
+    QMessageBox box(icon, QString::fromUtf8(platform::Caption(kind)), QString::fromLocal8Bit(text),
+                    QMessageBox::Ok, pOwner);
     // Paths may hold "<b>" or "&lt;": the text is shown as it is.
     box.setTextFormat(Qt::PlainText);
     box.exec();

@@ -8,7 +8,8 @@
 class QtNotifier final : public platform::INotifier
 {
 public:
-    void ShowMessage(const std::string& text, platform::MessageKind kind, platform::MessageOwner owner) override;
+    void ShowMessage(const std::string& text, platform::MessageKind kind,
+                     platform::MessageOwner owner) override;
     // The handle is how many override cursors were set before this one.
     platform::CursorHandle SetWaitCursor() override;
     void RestoreCursor(platform::CursorHandle cursor) override;

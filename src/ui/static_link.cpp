@@ -1,6 +1,5 @@
 #include "ui/static_link.h"
 
-
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMouseEvent>

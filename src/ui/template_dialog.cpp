@@ -29,7 +29,8 @@ CTemplateDialog::CTemplateDialog(int widthDlu, int heightDlu, QWidget* parent) :
     // Windows measures the average width over the 52 letters of the Latin
     // alphabet, rounded, and the height as the font's full line height.
     const QFontMetrics metrics(font());
-    const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     m_nBaseUnitX = (letters / 26 + 1) / 2;
     m_nBaseUnitY = metrics.height();
     setFixedSize(DluToPixelsX(widthDlu), DluToPixelsY(heightDlu));

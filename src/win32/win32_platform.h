@@ -8,7 +8,8 @@
 class CWin32Notifier final : public platform::INotifier
 {
 public:
-    void ShowMessage(const std::string& text, platform::MessageKind kind, platform::MessageOwner owner) override;
+    void ShowMessage(const std::string& text, platform::MessageKind kind,
+                     platform::MessageOwner owner) override;
     platform::CursorHandle SetWaitCursor() override;
     void RestoreCursor(platform::CursorHandle cursor) override;
 };

@@ -99,8 +99,8 @@ int CreateTemporary(const std::string& path, std::string& tempPath, std::string&
     for (int attempt = 0; attempt < 100; ++attempt)
     {
         tempPath = FolderOf(path) + "vnptmp-" + std::to_string(_getpid()) + "-" + std::to_string(attempt);
-        const HANDLE hFile = ::CreateFileW(platform::WideFilePath(tempPath).c_str(), GENERIC_WRITE, 0, nullptr,
-                                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE hFile = ::CreateFileW(platform::WideFilePath(tempPath).c_str(), GENERIC_WRITE, 0,
+                                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (hFile == INVALID_HANDLE_VALUE)
         {
             const DWORD code = ::GetLastError();
@@ -219,7 +219,9 @@ void OutputFile::RemoveTemporariesOnInterrupt()
 #else
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
     {
-        struct sigaction action{};
+        struct sigaction action
+        {
+        };
         ::sigaction(signal, nullptr, &action);
         if (action.sa_handler == SIG_IGN) // e.g. nohup: keep ignoring
             continue;

@@ -304,7 +304,6 @@ void WriteSection(TextBuffer& out, const char* levelLine, std::int32_t lodValue,
         WriteFace(out, mesh, text, f, materials);
 }
 
-
 } // namespace
 
 CProjectWriter::CProjectWriter(const std::string& outputPath, const C3dsModel* pLod1, const C3dsModel* pLod2)

@@ -11,7 +11,8 @@ namespace
 
 // Paths as the platform's file chooser gives them.
 #ifdef _WIN32
-const std::string kShip = "C:\\models\\ship.3ds", kShipLow = "C:\\models\\low\\ship.low.3ds", kModels = "C:\\models";
+const std::string kShip = "C:\\models\\ship.3ds", kShipLow = "C:\\models\\low\\ship.low.3ds",
+                  kModels = "C:\\models";
 const std::string kOther = "D:\\other\\Box.3DS", kOtherDir = "D:\\other";
 #else
 const std::string kShip = "/models/ship.3ds", kShipLow = "/models/low/ship.low.3ds", kModels = "/models";
@@ -29,18 +30,14 @@ TEST(ConverterLogic, Lod1ChoiceGivesTitleAndFolderAndCancelDropsOnlyLod1)
     logic.OnLod2Chosen(kShipLow);
     EXPECT_EQ(logic.OutputDir(), kModels); // no trailing separator; LOD 2 never moves it
     ConversionRequest request = logic.BuildRequest();
-    EXPECT_EQ(request.lod1Path, kShip);
-    EXPECT_EQ(request.lod1Title, "ship");
-    EXPECT_EQ(request.lod2Path, kShipLow);
-
+    EXPECT_EQ(*request.lod1Path + "|" + request.lod1Title + "|" + *request.lod2Path,
+              kShip + "|ship|" + kShipLow);
     logic.OnLod1Chosen(std::nullopt);
     EXPECT_FALSE(logic.IsConvertEnabled() || logic.IsLod2ChooserEnabled());
     request = logic.BuildRequest();
     EXPECT_FALSE(request.lod1Path);
-    EXPECT_EQ(request.lod1Title + logic.Lod1Path(), "");
-    EXPECT_EQ(request.lod2Path, kShipLow);
-    EXPECT_EQ(request.outputDir, kModels);
-
+    EXPECT_EQ(request.lod1Title + logic.Lod1Path() + "|" + *request.lod2Path + "|" + request.outputDir,
+              "|" + kShipLow + "|" + kModels);
     logic.OnLod1Chosen(kOther);
     logic.OnLod2Chosen(std::nullopt); // drops LOD 2 only
     EXPECT_EQ(logic.BuildRequest().lod1Title, "Box");
@@ -55,10 +52,9 @@ TEST(ConverterLogic, KeepSameDirHoldsAFolderOnceThereIsOne)
     logic.OnLod1Chosen(kShip); // no folder yet: the first choice sets it
     logic.OnLod1Chosen(kOther);
     EXPECT_EQ(logic.OutputDir(), kModels);
-
     logic.OnKeepSameDir(false);
     logic.OnFolderChosen(std::string("chosen"));
-    logic.OnFolderChosen(std::nullopt); // a cancelled browser
+    logic.OnFolderChosen(std::nullopt); // a cancelled browser changes nothing
     EXPECT_EQ(logic.OutputDir(), "chosen");
     logic.OnLod1Chosen(kOther); // replaces even a browsed folder
     EXPECT_EQ(logic.OutputDir(), kOtherDir);
@@ -74,12 +70,11 @@ TEST(ConverterLogic, ScaleModesKeepTheFactorAsWindowsReadsIt)
     logic.OnScaleMode(ScaleMode::ScaleNone);
     EXPECT_FALSE(logic.IsScaleFactorEnabled());
     logic.OnScaleMode(ScaleMode::ScaleDown);
-    EXPECT_EQ(logic.BuildRequest().scaleMode, ScaleMode::ScaleDown);
-    EXPECT_EQ(logic.BuildRequest().scaleFactor, 12);
+    EXPECT_TRUE(logic.BuildRequest().scaleMode == ScaleMode::ScaleDown &&
+                logic.BuildRequest().scaleFactor == 12);
 
-    const std::pair<const char*, std::int32_t> fields[] = {
-        {"", 0}, {" 007x", 7}, {"x", 0}, {"4294967295", -1}, {"4294967296", 0}};
-    for (const auto& [text, value] : fields)
+    for (const auto& [text, value] :
+         {std::pair{"", 0}, {" 007x", 7}, {"x", 0}, {"4294967295", -1}, {"4294967296", 0}})
         EXPECT_EQ(CConverterLogic::ReadUnsignedField(text), value) << text;
 }
 
@@ -89,11 +84,16 @@ TEST(ConverterLogic, DropTakesOneRegularThreeDsFile)
     WriteFile(dir / "Drop.3DS", Str("x"));
     WriteFile(dir / "notes.txt", Str("x"));
     std::filesystem::create_directory(dir / "folder.3ds");
-    const auto path = [&](const char* name) { return platform::Utf8FromPath(dir / name); };
-    EXPECT_EQ(CConverterLogic::DroppedModel({path("Drop.3DS")}), path("Drop.3DS"));
-    for (const std::vector<std::string>& paths : std::vector<std::vector<std::string>>{
-             {path("Drop.3DS"), path("Drop.3DS")}, {}, {path("notes.txt")}, {path("folder.3ds")}, {path("x.3ds")}})
-        EXPECT_FALSE(CConverterLogic::DroppedModel(paths));
+    const auto drop = [&](std::vector<const char*> names) {
+        std::vector<std::string> paths;
+        for (const char* name : names)
+            paths.push_back(platform::Utf8FromPath(dir / name));
+        return CConverterLogic::DroppedModel(paths).value_or("");
+    };
+    EXPECT_EQ(drop({"Drop.3DS"}), platform::Utf8FromPath(dir / "Drop.3DS"));
+    EXPECT_EQ(drop({"Drop.3DS", "Drop.3DS"}) + drop({}) + drop({"notes.txt"}) + drop({"folder.3ds"}) +
+                  drop({"x.3ds"}),
+              "");
 }
 
 TEST(ConverterLogic, ConvertRunsTheJobOrRefusesAFactorThatCannotScale)
@@ -110,7 +110,6 @@ TEST(ConverterLogic, ConvertRunsTheJobOrRefusesAFactorThatCannotScale)
     EXPECT_EQ(notes.m_events.size(), 6u);
     EXPECT_EQ(notes.m_events[2], "Info: Conversion succeeded!");
     EXPECT_NE(ReadWholeFile(dir / "crate.vnp").find("\r\n2.0000, 2.0000, 2.0000\r\n"), std::string::npos);
-
     std::filesystem::remove(dir / "crate.vnp");
     for (const char* factor : {"", "0", "2147483648", "99999999999999999999"})
     {

@@ -70,16 +70,12 @@ Bytes ChunkWithLength(std::uint16_t id, std::uint32_t length, std::initializer_l
 Bytes Nested(std::uint16_t id, int levels, const Bytes& inner)
 {
     // Headers first, then the content once: no copy per level.
-    Bytes bytes;
-    bytes.reserve(static_cast<std::size_t>(levels) * kChunkHeaderSize + inner.size());
+    std::vector<Bytes> parts;
     for (int level = 0; level < levels; ++level)
-    {
-        const auto length = static_cast<std::uint32_t>((levels - level) * kChunkHeaderSize + inner.size());
-        const Bytes header = Cat({U16(id), U32(length)});
-        bytes.insert(bytes.end(), header.begin(), header.end());
-    }
-    bytes.insert(bytes.end(), inner.begin(), inner.end());
-    return bytes;
+        parts.push_back(Cat(
+            {U16(id), U32(static_cast<std::uint32_t>((levels - level) * kChunkHeaderSize + inner.size()))}));
+    parts.push_back(inner);
+    return Cat(parts);
 }
 
 Bytes VertexList(const std::vector<Vector3>& vertices)
@@ -90,13 +86,12 @@ Bytes VertexList(const std::vector<Vector3>& vertices)
     return Chunk(kChunkVertexList, parts);
 }
 
-Bytes FaceList(const std::vector<Triangle>& faces, std::initializer_list<Bytes> subChunks)
+Bytes FaceList(const std::vector<Triangle>& faces, const std::vector<Bytes>& subChunks)
 {
     std::vector<Bytes> parts{U16(static_cast<std::uint16_t>(faces.size()))};
     for (const Triangle& f : faces)
         parts.push_back(Cat({U16(f[0]), U16(f[1]), U16(f[2]), U16(0)}));
-    for (const Bytes& sub : subChunks)
-        parts.push_back(sub);
+    parts.insert(parts.end(), subChunks.begin(), subChunks.end());
     return Chunk(kChunkFaceList, parts);
 }
 
@@ -128,13 +123,7 @@ Bytes Object(const Mesh& mesh)
         groups.push_back(MaterialGroup(material, faces));
     std::vector<Bytes> children{VertexList(mesh.vertices)};
     if (!mesh.faces.empty())
-    {
-        Bytes faceList = FaceList(mesh.faces);
-        // The groups are sub-chunks of the face list: extend its length.
-        const Bytes groupBytes = Cat(groups);
-        const Bytes faceBody(faceList.begin() + kChunkHeaderSize, faceList.end());
-        children.push_back(Chunk(kChunkFaceList, {faceBody, groupBytes}));
-    }
+        children.push_back(FaceList(mesh.faces, groups)); // the groups are sub-chunks of the face list
     if (!mesh.mapCoords.empty())
         children.push_back(MapCoords(mesh.mapCoords));
     return Chunk(kChunkObject, {Str(mesh.name), Chunk(kChunkTriMesh, children)});

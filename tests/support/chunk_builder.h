@@ -48,7 +48,7 @@ Bytes Nested(std::uint16_t id, int levels, const Bytes& inner);
 using Triangle = std::array<std::uint16_t, 3>;
 
 Bytes VertexList(const std::vector<Vector3>& vertices);
-Bytes FaceList(const std::vector<Triangle>& faces, std::initializer_list<Bytes> subChunks = {});
+Bytes FaceList(const std::vector<Triangle>& faces, const std::vector<Bytes>& subChunks = {});
 Bytes MaterialGroup(const std::string& material, const std::vector<std::uint16_t>& faces);
 Bytes MapCoords(const std::vector<MapCoord>& coords);
 Bytes Version(std::uint32_t version);
@@ -74,8 +74,7 @@ Bytes Material(const std::string& name, const std::string& mapName = "");
 Bytes File(std::initializer_list<Bytes> editorChildren);
 Bytes File(const std::vector<Bytes>& editorChildren);
 
-// Ready-made geometry.
-Mesh Triangle1(const std::string& name = "Tri");   // the one triangle (0,0,0) (1,0,0) (0,1,0) with mapping
+Mesh Triangle1(const std::string& name = "Tri"); // the one triangle (0,0,0) (1,0,0) (0,1,0) with mapping
 Mesh Cube(const std::string& name = "Box", float size = 1.0f); // 8 vertices, 12 faces, mapping coordinates
 
 std::istringstream AsStream(const Bytes& bytes);

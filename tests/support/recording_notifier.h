@@ -2,34 +2,44 @@
 
 #include "platform/notifier.h"
 
+#include <new>
 #include <string>
 #include <vector>
 
-// Keeps every message and cursor change in order. Installs itself while it
-// lives.
+// Keeps every message and cursor change in order; installed while it lives.
 class RecordingNotifier final : public platform::INotifier
 {
 public:
     struct Message
     {
         std::string text;
-        platform::MessageKind kind = platform::MessageKind::Error;
-        platform::MessageOwner owner = platform::MessageOwner::ActiveWindow;
+        platform::MessageKind kind;
+        platform::MessageOwner owner;
     };
 
-    RecordingNotifier();
-    ~RecordingNotifier() override;
+    RecordingNotifier() : m_pPrevious(&platform::Notifier()) { platform::InstallNotifier(this); }
+    ~RecordingNotifier() override { platform::InstallNotifier(m_pPrevious); }
 
-    void ShowMessage(const std::string& text, platform::MessageKind kind, platform::MessageOwner owner) override;
-    platform::CursorHandle SetWaitCursor() override;
-    void RestoreCursor(platform::CursorHandle cursor) override;
+    void ShowMessage(const std::string& text, platform::MessageKind kind,
+                     platform::MessageOwner owner) override
+    {
+        if (m_pfnThrowOn && m_pfnThrowOn(kind))
+            throw std::bad_alloc(); // as if showing the message ran out of memory
+        m_messages.push_back({text, kind, owner});
+        m_events.push_back(std::string(platform::Caption(kind)) + ": " + text);
+    }
+    platform::CursorHandle SetWaitCursor() override
+    {
+        m_events.push_back("wait");
+        return 1; // the arrow
+    }
+    void RestoreCursor(platform::CursorHandle) override { m_events.push_back("restore"); }
 
-    // The sequence of events, one line each: "wait", "restore", or
-    // "<caption>: <text>" for a message.
+    // One line each: "wait", "restore", or "<caption>: <text>".
     std::vector<std::string> m_events;
     std::vector<Message> m_messages;
+    bool (*m_pfnThrowOn)(platform::MessageKind) = nullptr;
 
 private:
-    platform::CursorHandle m_current = 1; // the arrow
     platform::INotifier* m_pPrevious;
 };

@@ -25,12 +25,6 @@ bool WriteText(const std::filesystem::path& path, const std::string& text)
     return file.Create(path.string()) && file.Put(text.data(), text.size()) && file.Commit();
 }
 
-mode_t Mode(const std::filesystem::path& path)
-{
-    struct stat status;
-    return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
-}
-
 // In a child: a write beyond RLIMIT_FSIZE fails like a full disk.
 [[noreturn]] void WriteOverSizeLimit(const std::filesystem::path& target)
 {
@@ -56,22 +50,18 @@ TEST(OutputFile, ReplacingKeepsModeLinksAndNames)
     build3ds::WriteFile(priv, build3ds::Str("old"));
     ASSERT_EQ(::chmod(priv.c_str(), 0600), 0);
     ASSERT_TRUE(WriteText(priv, "new"));
-    EXPECT_EQ(Mode(priv), 0600u);
-
-    const auto real = dir / "real.vnp";
-    const auto link = dir / "link.vnp";
+    EXPECT_EQ(std::filesystem::status(priv).permissions(), std::filesystem::perms(0600));
+    const auto real = dir / "real.vnp", link = dir / "link.vnp";
     build3ds::WriteFile(real, build3ds::Str("old"));
     std::filesystem::create_symlink(real, link);
     ASSERT_TRUE(WriteText(link, "through the link"));
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(ReadWholeFile(real), "through the link");
-
     const auto second = dir / "second-name.vnp";
     std::filesystem::create_hard_link(real, second);
     ASSERT_TRUE(WriteText(second, "both names"));
     EXPECT_EQ(ReadWholeFile(real), "both names");
     EXPECT_EQ(std::filesystem::hard_link_count(real), 2u);
-
     const auto longest = dir / (std::string(251, 'n') + ".vnp"); // 255 bytes, the most a name may have
     EXPECT_TRUE(WriteText(longest, "long"));
     EXPECT_EQ(ReadWholeFile(longest), "long");
