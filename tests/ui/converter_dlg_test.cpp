@@ -121,13 +121,14 @@ private slots:
         QVERIFY(Text(dialog, kIdLod2Path).isEmpty());
 
         Click(dialog, kIdKeepSameDir);
-        m_services.m_folders = {PathText(dir.Path().string())};
+        std::filesystem::create_directory(dir / "out");
+        m_services.m_folders = {PathText((dir / "out").string())};
         Click(dialog, kIdSetOutputDir);
         QCOMPARE(m_services.m_lastCall,
                  QStringLiteral("Please select a destination folder for the converted file|/models"));
         Click(dialog, kIdOpenLod1);
         QCOMPARE(Text(dialog, kIdOutputDir),
-                 PathText(dir.Path().string())); // kept: the box reached the logic
+                 PathText((dir / "out").string())); // kept: the box reached the logic
 
         auto* pFactor = Item<QLineEdit>(dialog, kIdScaleFactor);
         Click(dialog, kIdScaleDown);

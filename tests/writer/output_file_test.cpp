@@ -40,9 +40,8 @@ bool WriteText(const std::filesystem::path& path, const std::string& text)
 
 } // namespace
 
-// What a replaced file was to its user stays: its mode, its other names,
-// the file a link leads to; and a name of any allowed length can be
-// written.
+// A replaced file keeps its mode, its other names and the file a link
+// leads to; a name of any allowed length can be written.
 TEST(OutputFile, ReplacingKeepsModeLinksAndNames)
 {
     TempDir dir;
