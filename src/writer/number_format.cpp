@@ -20,6 +20,22 @@ char* WritePair(char* out, unsigned pair)
     return out + 2;
 }
 
+// Decimal digits of value, two at a time from the right.
+char* WriteUnsigned(char* out, std::uint64_t value)
+{
+    char digits[20];
+    char* p = digits + sizeof digits;
+    for (; value >= 100; value /= 100)
+        std::memcpy(p -= 2, &kDigitPairs[2 * (value % 100)], 2);
+    if (value >= 10)
+        std::memcpy(p -= 2, &kDigitPairs[2 * value], 2);
+    else
+        *--p = static_cast<char>('0' + value);
+    const auto count = static_cast<std::size_t>(digits + sizeof digits - p);
+    std::memcpy(out, p, count);
+    return out + count;
+}
+
 } // namespace
 
 char* FormatFixed4(char* out, float value)
@@ -71,7 +87,7 @@ char* FormatFixed4(char* out, float value)
     // A non-zero value keeps its sign, also when it rounds to zero.
     if (bits >> 31)
         *out++ = '-';
-    out = std::to_chars(out, out + 16, scaled / 10000).ptr;
+    out = WriteUnsigned(out, scaled / 10000);
     *out++ = '.';
     const auto decimals = static_cast<unsigned>(scaled % 10000);
     out = WritePair(out, decimals / 100);
