@@ -41,7 +41,8 @@ run: build
 examples: build
 	$(BUILD)/tools/make_examples examples
 
-# Regenerates the fuzz seeds, which CTest replays.
+# Regenerates the fuzz seeds, which CTest replays. Inputs that fuzzing
+# found are kept by hand beside them (fuzz/corpus/load/fuzz-*.3ds).
 corpus: build
 	$(BUILD)/tools/make_corpus fuzz/corpus
 
