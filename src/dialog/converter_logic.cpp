@@ -9,21 +9,6 @@
 #include <limits>
 #include <system_error>
 
-namespace
-{
-
-// Where a path's folder ends: the last separator of the platform.
-std::size_t LastSeparator(const std::string& path)
-{
-#ifdef _WIN32
-    return path.find_last_of("\\/");
-#else
-    return path.rfind('/');
-#endif
-}
-
-} // namespace
-
 void CConverterLogic::OnLod1Chosen(const std::optional<std::string>& path)
 {
     if (!path)
@@ -34,7 +19,7 @@ void CConverterLogic::OnLod1Chosen(const std::optional<std::string>& path)
         return;
     }
     m_strLod1Path = *path;
-    const std::size_t separator = LastSeparator(m_strLod1Path);
+    const std::size_t separator = platform::LastSeparator(m_strLod1Path);
     const std::string folder =
         separator == std::string::npos ? std::string() : m_strLod1Path.substr(0, separator);
     m_strLod1Title =

@@ -7,6 +7,15 @@
 namespace platform
 {
 
+std::size_t LastSeparator(const std::string& path)
+{
+#ifdef _WIN32
+    return path.find_last_of("\\/");
+#else
+    return path.rfind('/');
+#endif
+}
+
 #ifdef _WIN32
 
 std::filesystem::path PathFromUtf8(const std::string& text)

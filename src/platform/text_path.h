@@ -9,6 +9,10 @@
 namespace platform
 {
 
+// Where a path's folder ends: its last separator ("/", and on Windows
+// "\\" too); npos for a bare name.
+std::size_t LastSeparator(const std::string& path);
+
 std::filesystem::path PathFromUtf8(const std::string& text);
 std::string Utf8FromPath(const std::filesystem::path& path);
 // The path to hand to the file calls: on Windows in the form that takes

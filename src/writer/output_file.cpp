@@ -56,11 +56,7 @@ void Unregister(int slot)
 // The folder part of a path, with its separator ("" for a bare name).
 std::string FolderOf(const std::string& path)
 {
-#ifdef _WIN32
-    const std::size_t separator = path.find_last_of("\\/");
-#else
-    const std::size_t separator = path.rfind('/');
-#endif
+    const std::size_t separator = platform::LastSeparator(path);
     return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
