@@ -33,8 +33,9 @@ using NativeChar = char;
 
 // The temporary files being written, for the interrupt handler, which may
 // read nothing but these lock-free slots. Each holds a path in the form the
-// system's remove call takes; a slot is claimed by swapping in a path.
-std::array<std::atomic<const NativeChar*>, 64> s_temporaries{};
+// system's remove call takes; a slot is claimed by swapping in a path. As
+// many as conversions may run at once (the command line's -j allows 1024).
+std::array<std::atomic<const NativeChar*>, 1024> s_temporaries{};
 
 int Register(const NativeChar* path)
 {
@@ -146,12 +147,6 @@ void OnInterrupt(int signal)
     std::raise(signal);
 }
 
-bool IsWriteProtected(const std::string& path)
-{
-    struct stat status;
-    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && (status.st_mode & 0222) == 0;
-}
-
 void RemoveFile(const std::string& path)
 {
     ::unlink(path.c_str());
@@ -180,10 +175,12 @@ int CreateTemporary(const std::string& path, std::string& tempPath, std::string&
     ::umask(mask);
     if (::fchmod(fd, 0666 & ~mask) != 0)
     {
-        error = std::strerror(errno);
+        const int code = errno; // the caller decides on it, after the cleanup
+        error = std::strerror(code);
         ::close(fd);
         RemoveFile(tempPath);
         tempPath.clear();
+        errno = code;
         return -1;
     }
     return fd;
@@ -238,17 +235,22 @@ OutputFile::~OutputFile()
 bool OutputFile::Create(const std::string& path)
 {
     m_strPath = path;
+#ifdef _WIN32
+    const bool bWriteProtected = IsWriteProtected(path);
+#else
+    struct stat target;
+    const bool bExists = ::stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode);
+    const bool bWriteProtected = bExists && (target.st_mode & 0222) == 0;
+#endif
     // A write-protected target is the user's "do not replace": a rename
     // would replace it all the same. The mode bits decide, not access(),
     // which lets an administrator through.
-    if (IsWriteProtected(path))
+    if (bWriteProtected)
     {
         m_strError = "The file is read-only";
         return false;
     }
 #ifndef _WIN32
-    struct stat target;
-    const bool bExists = ::stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode);
     if (bExists)
     {
         // Through a symbolic link the file it leads to is replaced, not the
