@@ -144,9 +144,9 @@ private:
     // A name chunk: its data up to the first zero byte, or to its end, cut
     // to kMaxNameLength bytes. (The walk goes on after the chunk, wherever
     // a handler stopped reading it.)
-    static void ReadNameChunk(const unsigned char* data, Chunk& chunk, std::string& text)
+    void ReadNameChunk(const Chunk& chunk, std::string& text) const
     {
-        const unsigned char* begin = data + chunk.pos;
+        const unsigned char* begin = m_pData + chunk.pos;
         const std::size_t count = std::min(chunk.Left(), kMaxNameLength);
         const auto* zero = static_cast<const unsigned char*>(std::memchr(begin, 0, count));
         text.assign(reinterpret_cast<const char*>(begin),
@@ -319,13 +319,13 @@ private:
             switch (chunk.id)
             {
             case kChunkMaterialName:
-                ReadNameChunk(m_pData, chunk, material.name);
+                ReadNameChunk(chunk, material.name);
                 break;
             case kChunkTextureMap:
                 ReadMaterialChunks(material, chunk);
                 break;
             case kChunkMapFileName:
-                ReadNameChunk(m_pData, chunk, material.mapName);
+                ReadNameChunk(chunk, material.mapName);
                 break;
             default:
                 break;
