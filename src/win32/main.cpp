@@ -6,6 +6,9 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <filesystem>
+#include <system_error>
+
 // The desktop converter: the main dialog, run once; the application ends
 // with it. A model given as the one argument ("Open with" of Explorer, or
 // a file dropped on the program) starts as the chosen LOD 1 file.
@@ -24,10 +27,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         {
             if (argc == 2)
             {
-                wchar_t full[32768];
-                const DWORD size =
-                    ::GetFullPathNameW(argv[1], static_cast<DWORD>(std::size(full)), full, nullptr);
-                dialog.SetInitialLod1(platform::Narrow(size > 0 && size < std::size(full) ? full : argv[1]));
+                std::error_code error;
+                const std::filesystem::path full = std::filesystem::absolute(argv[1], error);
+                dialog.SetInitialLod1(platform::Utf8FromPath(error ? std::filesystem::path(argv[1]) : full));
             }
             ::LocalFree(argv);
         }
