@@ -61,6 +61,17 @@ public:
 template <typename Task, typename Run, typename PrintReady>
 void RunTasks(const std::vector<Task>& tasks, std::size_t threads, Run run, PrintReady printReady)
 {
+    if (threads <= 1)
+    {
+        // Alone: on this thread, without the start and hand-over of another.
+        std::size_t printed = 0;
+        for (const Task& task : tasks)
+        {
+            run(task);
+            printed = printReady(printed);
+        }
+        return;
+    }
     std::atomic<std::size_t> next{0};
     std::mutex mutex;
     std::condition_variable changed;
