@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // Where the project text goes.
@@ -52,8 +53,12 @@ private:
     void Discard();
     bool Fail();
     bool OpenInPlace();
+    void ReserveAhead();
 
     int m_fd = -1;
+    std::uint64_t m_nWritten = 0;
+    std::uint64_t m_nReserved = 0; // bytes of blocks allocated ahead of the writes
+    bool m_bReserveAhead = true;
     bool m_bInPlace = false;
     std::string m_strPath;
     std::string m_strTempPath;
