@@ -32,8 +32,22 @@ int wmain(int argc, wchar_t** wargv)
 
 #else
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 int main(int argc, char** argv)
 {
+#ifdef __GLIBC__
+    // Large blocks (a model's bytes, its text, the write buffer) come from
+    // the heap and go back to it, so that each conversion of a batch takes
+    // the memory the one before gave back, instead of having the system map
+    // new pages, zero them and unmap them again (and, with -j, interrupt
+    // the other cores to forget them). What a conversion took stays until
+    // the end of the run.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
     // The output file's name is lower-cased by the user's locale.
     std::setlocale(LC_ALL, "");
     OutputFile::RemoveTemporariesOnInterrupt();
