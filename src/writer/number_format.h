@@ -42,16 +42,17 @@ inline char* WritePair(char* out, unsigned pair)
 // Decimal digits of value, two at a time from the right.
 inline char* WriteUnsigned(char* out, std::uint64_t value)
 {
-    char digits[20];
-    char* p = digits + sizeof digits;
+    // The digit count first, then the digits from the right, in place.
+    int count = 1;
+    for (std::uint64_t limit = 10; count < 20 && value >= limit; limit *= 10)
+        ++count;
+    char* p = out + count;
     for (; value >= 100; value /= 100)
         std::memcpy(p -= 2, &kDigitPairs[2 * (value % 100)], 2);
     if (value >= 10)
-        std::memcpy(p -= 2, &kDigitPairs[2 * value], 2);
+        std::memcpy(p - 2, &kDigitPairs[2 * value], 2);
     else
-        *--p = static_cast<char>('0' + value);
-    const auto count = static_cast<std::size_t>(digits + sizeof digits - p);
-    std::memcpy(out, p, count);
+        p[-1] = static_cast<char>('0' + value);
     return out + count;
 }
 
