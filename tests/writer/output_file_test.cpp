@@ -65,6 +65,18 @@ TEST(OutputFile, ReplacingKeepsModeLinksAndNames)
     EXPECT_TRUE(WriteText(longest, "long"));
     EXPECT_EQ(ReadWholeFile(longest), "long");
     EXPECT_EQ(EntryCount(dir.Path()), 5u); // no temporary file left
+
+    // What was reserved ahead of the writes is given back at the end.
+    OutputFile file;
+    const std::string block(1 << 20, 'b');
+    ASSERT_TRUE(file.Create(priv.string()));
+    for (int i = 0; i < 9; ++i)
+        ASSERT_TRUE(file.Put(block.data(), block.size()));
+    ASSERT_TRUE(file.Commit());
+    struct stat written = {};
+    ASSERT_EQ(::stat(priv.c_str(), &written), 0);
+    EXPECT_EQ(written.st_size, 9 << 20);
+    EXPECT_LT(written.st_blocks * 512, written.st_size + (1 << 20));
 }
 
 // A folder that takes no new files still lets a writable target be
