@@ -285,6 +285,11 @@ bool OutputFile::Create(const std::string& path)
     m_nSlot = Register(m_strNativeTempPath.c_str());
 #else
     m_nSlot = Register(m_strTempPath.c_str());
+    // Only a new file has its blocks reserved ahead: when a rename replaces
+    // a file, ext4 writes the blocks that are still to be allocated out to
+    // the disk first, so that a crash leaves the old file or the new one,
+    // never one of zeros; reserved blocks would skip that.
+    m_bReserveAhead = !bExists;
     if (bExists)
     {
         // The new file takes the old one's place: its mode and, where the

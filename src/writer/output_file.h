@@ -58,7 +58,7 @@ private:
     int m_fd = -1;
     std::uint64_t m_nWritten = 0;
     std::uint64_t m_nReserved = 0; // bytes of blocks allocated ahead of the writes
-    bool m_bReserveAhead = true;
+    bool m_bReserveAhead = false;
     bool m_bInPlace = false;
     std::string m_strPath;
     std::string m_strTempPath;

@@ -66,15 +66,17 @@ TEST(OutputFile, ReplacingKeepsModeLinksAndNames)
     EXPECT_EQ(ReadWholeFile(longest), "long");
     EXPECT_EQ(EntryCount(dir.Path()), 5u); // no temporary file left
 
-    // What was reserved ahead of the writes is given back at the end.
+    // What was reserved ahead of the writes to a new file is given back
+    // at the end.
+    const auto large = dir / "large.vnp";
     OutputFile file;
     const std::string block(1 << 20, 'b');
-    ASSERT_TRUE(file.Create(priv.string()));
+    ASSERT_TRUE(file.Create(large.string()));
     for (int i = 0; i < 9; ++i)
         ASSERT_TRUE(file.Put(block.data(), block.size()));
     ASSERT_TRUE(file.Commit());
     struct stat written = {};
-    ASSERT_EQ(::stat(priv.c_str(), &written), 0);
+    ASSERT_EQ(::stat(large.c_str(), &written), 0);
     EXPECT_EQ(written.st_size, 9 << 20);
     EXPECT_LT(written.st_blocks * 512, written.st_size + (1 << 20));
 }
