@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Whole conversions timed beside assimp on the same files, best of RUNS:
+# Whole conversions timed beside assimp on the same files, best of RUNS
+# (two programs compared run by turns):
 #  - a generated 65,535-face model, and a 64,800-face grid that assimp
 #    itself wrote as .3ds from an OBJ: 3ds2vnp against `assimp export
 #    MODEL.3ds out.obj`;
@@ -33,6 +34,24 @@ best_ms() {
   done
   awk -v us="$best" 'BEGIN { printf "%.1f", us / 1000 }'
 }
+# The same for two commands run by turns, so that both meet the same
+# moments of a busy machine: side_by_side PRE1 CMD1 PRE2 CMD2 prints the
+# two best times. Each command is a string for eval, run after its PRE.
+side_by_side() {
+  local best=("" "") pre cmd start end us i
+  for _ in $(seq "$runs"); do
+    for i in 0 1; do
+      if [ "$i" = 0 ]; then pre=$1 cmd=$2; else pre=$3 cmd=$4; fi
+      eval "$pre"
+      start=$(date +%s%N)
+      eval "$cmd" > /dev/null 2>&1
+      end=$(date +%s%N)
+      us=$(( (end - start) / 1000 ))
+      if [ -z "${best[$i]}" ] || [ "$us" -lt "${best[$i]}" ]; then best[$i]=$us; fi
+    done
+  done
+  awk -v a="${best[0]}" -v b="${best[1]}" 'BEGIN { printf "%.1f %.1f\n", a / 1000, b / 1000 }'
+}
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / (b > 0 ? b : 1) }'; }
 
 # The grid assimp writes: 181 x 181 vertices, 64,800 triangles.
@@ -54,16 +73,17 @@ echo "== whole conversion beside assimp export (goal: at most 0.1)"
 # measures the disk rather than the converter.
 for model in ribbon grid; do
   mkdir -p "$work/out-$model"
-  ours=$(PRE="rm -f '$work/out-$model/$model.vnp'" best_ms "$build/3ds2vnp" -q -o "$work/out-$model" "$work/$model.3ds")
-  peer=$(PRE="rm -f '$work/out-$model/$model.obj'" best_ms assimp export "$work/$model.3ds" "$work/out-$model/$model.obj")
+  out="$work/out-$model"
+  read -r ours peer < <(side_by_side \
+    "rm -f '$out/$model.vnp'" "'$build/3ds2vnp' -q -o '$out' '$work/$model.3ds'" \
+    "rm -f '$out/$model.obj'" "assimp export '$work/$model.3ds' '$out/$model.obj'")
   echo "$model.3ds ($(stat -c %s "$work/$model.3ds") bytes, .vnp of $(stat -c %s "$work/out-$model/$model.vnp") bytes):" \
        "3ds2vnp ${ours} ms, assimp export ${peer} ms, ratio $(ratio "$ours" "$peer")"
 done
 
 echo "== reading 10 million small chunks (goal: at most assimp info)"
 "$build/tools/make_model" --chunks 10000000 "$here/../examples/crate.3ds" "$work/chunks.3ds"
-ours=$(best_ms "$build/3ds2vnp" --info "$work/chunks.3ds")
-peer=$(best_ms assimp info "$work/chunks.3ds")
+read -r ours peer < <(side_by_side "" "'$build/3ds2vnp' --info '$work/chunks.3ds'" "" "assimp info '$work/chunks.3ds'")
 echo "chunks.3ds ($(stat -c %s "$work/chunks.3ds") bytes): 3ds2vnp --info ${ours} ms, assimp info ${peer} ms," \
      "ratio $(ratio "$ours" "$peer")"
 rm -f "$work/chunks.3ds"
@@ -78,8 +98,10 @@ mkdir -p "$batch/batch" "$batch/batch-out"
 for i in $(seq 1 63); do cp "$batch/batch/m0.3ds" "$batch/batch/m$i.3ds"; done
 # New files at each run, as above: replacing 64 files would time their
 # removal too, under the folder's lock, which both threads take.
-one=$(PRE="rm -f '$batch/batch-out/'*" best_ms "$build/3ds2vnp" -q -j 1 -o "$batch/batch-out" "$batch"/batch/*.3ds)
-two=$(PRE="rm -f '$batch/batch-out/'*" best_ms "$build/3ds2vnp" -q -j 2 -o "$batch/batch-out" "$batch"/batch/*.3ds)
+clean="rm -f '$batch/batch-out/'*"
+read -r one two < <(side_by_side \
+  "$clean" "'$build/3ds2vnp' -q -j 1 -o '$batch/batch-out' '$batch'/batch/*.3ds" \
+  "$clean" "'$build/3ds2vnp' -q -j 2 -o '$batch/batch-out' '$batch'/batch/*.3ds")
 echo "-j 1: ${one} ms, -j 2: ${two} ms, speed-up $(ratio "$one" "$two") ($batch)"
 rm -rf "$batch/batch" "$batch/batch-out"
 [ "$batch" != "$work" ] && rmdir "$batch"
@@ -89,7 +111,7 @@ mkdir -p "$work/sizes"
 for spec in "8192 1" "16384 1" "32768 1" "65535 1" "65535 16"; do
   set -- $spec
   "$build/tools/make_model" "$work/sizes/m.3ds" "$1" "$2"
-  ms=$(best_ms "$build/3ds2vnp" -q -o "$work/sizes" "$work/sizes/m.3ds")
+  ms=$(PRE="rm -f '$work/sizes/m.vnp'" best_ms "$build/3ds2vnp" -q -o "$work/sizes" "$work/sizes/m.3ds")
   faces=$(( $1 * $2 ))
   echo "$2 mesh(es) of $1 faces: ${ms} ms, $(awk -v ms="$ms" -v f="$faces" 'BEGIN { printf "%.0f", ms * 1e6 / f }') ns per face"
 done
