@@ -345,13 +345,15 @@ bool OutputFile::Put(const char* data, std::size_t size)
 void OutputFile::ReserveAhead()
 {
 #ifdef __linux__
-    // The file system allocates the blocks of the next stretch at once
-    // rather than page by page as the text arrives, which takes a large
-    // part of the time a write spends in the system. A file system without
-    // it is written as it is; tmpfs would fill the stretch with zeros first.
+    // ext4 allocates the blocks of the next stretch at once rather than
+    // page by page as the text arrives, which takes a large part of the
+    // time a write spends in the system, and gives back what the file did
+    // not use when Commit truncates it to its length. Other file systems
+    // are written as they are (tmpfs, for one, would fill the stretch with
+    // zeros first).
     struct statfs fs;
     constexpr std::uint64_t kStretch = 8 << 20;
-    if (m_nReserved == 0 && (::fstatfs(m_fd, &fs) != 0 || fs.f_type == TMPFS_MAGIC))
+    if (m_nReserved == 0 && (::fstatfs(m_fd, &fs) != 0 || fs.f_type != EXT4_SUPER_MAGIC))
         m_bReserveAhead = false;
     else if (::fallocate(m_fd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(m_nReserved), kStretch) == 0)
         m_nReserved += kStretch;
