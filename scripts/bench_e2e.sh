@@ -98,8 +98,10 @@ mkdir -p "$batch/batch" "$batch/batch-out"
 for i in $(seq 1 63); do cp "$batch/batch/m0.3ds" "$batch/batch/m$i.3ds"; done
 # New files at each run, as above: replacing 64 files would time their
 # removal too, under the folder's lock, which both threads take.
+# Twice the runs: a batch lasts long enough for the machine's other work
+# to reach most of them.
 clean="rm -f '$batch/batch-out/'*"
-read -r one two < <(side_by_side \
+read -r one two < <(runs=$(( runs * 2 )) side_by_side \
   "$clean" "'$build/3ds2vnp' -q -j 1 -o '$batch/batch-out' '$batch'/batch/*.3ds" \
   "$clean" "'$build/3ds2vnp' -q -j 2 -o '$batch/batch-out' '$batch'/batch/*.3ds")
 echo "-j 1: ${one} ms, -j 2: ${two} ms, speed-up $(ratio "$one" "$two") ($batch)"
