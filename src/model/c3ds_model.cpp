@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <istream>
+#include <memory>
 #include <unordered_map>
 
 namespace
@@ -401,26 +402,21 @@ bool C3dsModel::Load(std::istream& file, const std::string& path)
 {
     // The whole file in memory, read at once where its size is known: the
     // walk then costs the same however many chunks the file has.
-    std::vector<unsigned char> data;
     const std::streamoff start = file.tellg();
     if (start >= 0 && file.seekg(0, std::ios::end))
     {
         const std::streamoff end = file.tellg();
         file.seekg(start);
-        if (end > start)
-        {
-            data.resize(static_cast<std::size_t>(end - start));
-            file.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
-            data.resize(static_cast<std::size_t>(file.gcount()));
-        }
+        const auto size = static_cast<std::size_t>(std::max<std::streamoff>(end - start, 0));
+        const auto data = std::make_unique_for_overwrite<unsigned char[]>(size); // the read fills it
+        file.read(reinterpret_cast<char*>(data.get()), static_cast<std::streamsize>(size));
+        return LoadBytes(data.get(), static_cast<std::size_t>(file.gcount()), path);
     }
-    else
-    {
-        file.clear();
-        char block[1 << 16];
-        while (file.read(block, sizeof block) || file.gcount() > 0)
-            data.insert(data.end(), block, block + file.gcount());
-    }
+    file.clear();
+    std::vector<unsigned char> data;
+    char block[1 << 16];
+    while (file.read(block, sizeof block) || file.gcount() > 0)
+        data.insert(data.end(), block, block + file.gcount());
     return LoadBytes(data.data(), data.size(), path);
 }
 
