@@ -252,7 +252,7 @@ const std::string& TextureOf(const MaterialEntry& material)
 // first corner repeated), the face normal turned round, the texture name
 // ("default.bmp" for a material without a texture).
 void WriteFace(TextBuffer& out, const MeshObject& mesh, const VertexText& text, std::int32_t f,
-               const std::vector<MaterialEntry>& materials)
+               const std::vector<std::string>& textureLines)
 {
     const FaceEntry& face = mesh.faces[static_cast<std::size_t>(f)];
     const std::uint32_t corners[4] = {face.vertexIndex[0], face.vertexIndex[2], face.vertexIndex[1],
@@ -287,21 +287,32 @@ void WriteFace(TextBuffer& out, const MeshObject& mesh, const VertexText& text, 
     std::memcpy(p, kZeroLines, sizeof kZeroLines - 1);
     out.Commit(p + sizeof kZeroLines - 1);
 
-    out.NameLine(TextureOf(materials.at(static_cast<std::size_t>(face.materialIndex))));
-    out.Literal("BLANK\r\nBLANK\r\nBLANK\r\n");
+    const std::string& tail = textureLines.at(static_cast<std::size_t>(face.materialIndex));
+    out.Literal(tail.data(), tail.size());
+}
+
+// The last lines of the face records of each material: its texture name
+// (with spaces for line breaks) and the three "BLANK" lines.
+std::vector<std::string> TextureLines(const std::vector<MaterialEntry>& materials)
+{
+    std::vector<std::string> lines;
+    lines.reserve(materials.size());
+    for (const MaterialEntry& material : materials)
+        lines.push_back(WithSpaces(TextureOf(material)) + "\r\nBLANK\r\nBLANK\r\nBLANK\r\n");
+    return lines;
 }
 
 // A section: the level line, the face count, the LOD value, the faces. The
 // LOD 1 and LOD 2 sections differ only in these arguments.
 void WriteSection(TextBuffer& out, const char* levelLine, std::int32_t lodValue, const MeshObject& mesh,
-                  const std::vector<MaterialEntry>& materials)
+                  const std::vector<std::string>& textureLines)
 {
     out.Literal(levelLine, std::strlen(levelLine));
     out.IntLine(mesh.faceCount);
     out.IntLine(lodValue);
     const VertexText text(mesh);
     for (std::int32_t f = 0; f < mesh.faceCount; ++f)
-        WriteFace(out, mesh, text, f, materials);
+        WriteFace(out, mesh, text, f, textureLines);
 }
 
 } // namespace
@@ -382,6 +393,9 @@ bool CProjectWriter::Emit(IByteSink& sink) const
     out.IntLine(m_nTextureCount);
 
     const std::int32_t lod2MeshCount = m_bHasLod2 ? m_pLod2->m_nMeshCount : 0;
+    const std::vector<std::string> lod1TextureLines = TextureLines(m_pLod1->m_materials);
+    const std::vector<std::string> lod2TextureLines =
+        m_bHasLod2 ? TextureLines(m_pLod2->m_materials) : std::vector<std::string>();
     for (std::int32_t i = 0; i < m_pLod1->m_nMeshCount; ++i)
     {
         const MeshObject& mesh = m_pLod1->m_meshes.at(static_cast<std::size_t>(i));
@@ -391,10 +405,10 @@ bool CProjectWriter::Emit(IByteSink& sink) const
         out.Literal(" 0 \r\n 0 \r\n 1 \r\n 0 \r\n"
                     "0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0\r\n"
                     "0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n");
-        WriteSection(out, "LOD 1\r\n", 1000, mesh, m_pLod1->m_materials);
+        WriteSection(out, "LOD 1\r\n", 1000, mesh, lod1TextureLines);
         if (bHasPartner)
             WriteSection(out, "LOD 2\r\n", 2000, m_pLod2->m_meshes.at(static_cast<std::size_t>(i)),
-                         m_pLod2->m_materials);
+                         lod2TextureLines);
     }
 
     for (std::int32_t t = 0; t < m_nTextureCount; ++t)
