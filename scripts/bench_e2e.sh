@@ -19,38 +19,27 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 here="$(cd "$(dirname "$0")" && pwd)"
 
-# Best wall time of $runs runs of a command, in milliseconds (fractional).
-# $PRE, when set, runs untimed before each run.
+# Best wall times of $runs runs of one or more commands, in milliseconds
+# (fractional): best_ms PRE1 CMD1 [PRE2 CMD2 ...] prints one time per
+# command. Each command is a string for eval, run after its untimed PRE;
+# several commands run by turns, so that all meet the same moments of a
+# busy machine.
 best_ms() {
-  local best=""
+  local pairs=("$@") best=() start end us i
   for _ in $(seq "$runs"); do
-    [ -n "${PRE:-}" ] && eval "$PRE"
-    local start end
-    start=$(date +%s%N)
-    "$@" > /dev/null 2>&1
-    end=$(date +%s%N)
-    local us=$(( (end - start) / 1000 ))
-    if [ -z "$best" ] || [ "$us" -lt "$best" ]; then best=$us; fi
-  done
-  awk -v us="$best" 'BEGIN { printf "%.1f", us / 1000 }'
-}
-# The same for two commands run by turns, so that both meet the same
-# moments of a busy machine: side_by_side PRE1 CMD1 PRE2 CMD2 prints the
-# two best times. Each command is a string for eval, run after its PRE.
-side_by_side() {
-  local best=("" "") pre cmd start end us i
-  for _ in $(seq "$runs"); do
-    for i in 0 1; do
-      if [ "$i" = 0 ]; then pre=$1 cmd=$2; else pre=$3 cmd=$4; fi
-      eval "$pre"
+    for (( i = 0; i < ${#pairs[@]}; i += 2 )); do
+      eval "${pairs[i]}"
       start=$(date +%s%N)
-      eval "$cmd" > /dev/null 2>&1
+      eval "${pairs[i + 1]}" > /dev/null 2>&1
       end=$(date +%s%N)
       us=$(( (end - start) / 1000 ))
-      if [ -z "${best[$i]}" ] || [ "$us" -lt "${best[$i]}" ]; then best[$i]=$us; fi
+      if [ -z "${best[i]:-}" ] || [ "$us" -lt "${best[i]}" ]; then best[i]=$us; fi
     done
   done
-  awk -v a="${best[0]}" -v b="${best[1]}" 'BEGIN { printf "%.1f %.1f\n", a / 1000, b / 1000 }'
+  for (( i = 0; i < ${#pairs[@]}; i += 2 )); do
+    awk -v us="${best[i]}" 'BEGIN { printf "%.1f ", us / 1000 }'
+  done
+  echo
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / (b > 0 ? b : 1) }'; }
 
@@ -74,7 +63,7 @@ echo "== whole conversion beside assimp export (goal: at most 0.1)"
 for model in ribbon grid; do
   mkdir -p "$work/out-$model"
   out="$work/out-$model"
-  read -r ours peer < <(side_by_side \
+  read -r ours peer < <(best_ms \
     "rm -f '$out/$model.vnp'" "'$build/3ds2vnp' -q -o '$out' '$work/$model.3ds'" \
     "rm -f '$out/$model.obj'" "assimp export '$work/$model.3ds' '$out/$model.obj'")
   echo "$model.3ds ($(stat -c %s "$work/$model.3ds") bytes, .vnp of $(stat -c %s "$work/out-$model/$model.vnp") bytes):" \
@@ -83,7 +72,7 @@ done
 
 echo "== reading 10 million small chunks (goal: at most assimp info)"
 "$build/tools/make_model" --chunks 10000000 "$here/../examples/crate.3ds" "$work/chunks.3ds"
-read -r ours peer < <(side_by_side "" "'$build/3ds2vnp' --info '$work/chunks.3ds'" "" "assimp info '$work/chunks.3ds'")
+read -r ours peer < <(best_ms "" "'$build/3ds2vnp' --info '$work/chunks.3ds'" "" "assimp info '$work/chunks.3ds'")
 echo "chunks.3ds ($(stat -c %s "$work/chunks.3ds") bytes): 3ds2vnp --info ${ours} ms, assimp info ${peer} ms," \
      "ratio $(ratio "$ours" "$peer")"
 rm -f "$work/chunks.3ds"
@@ -101,7 +90,7 @@ for i in $(seq 1 63); do cp "$batch/batch/m0.3ds" "$batch/batch/m$i.3ds"; done
 # Twice the runs: a batch lasts long enough for the machine's other work
 # to reach most of them.
 clean="rm -f '$batch/batch-out/'*"
-read -r one two < <(runs=$(( runs * 2 )) side_by_side \
+read -r one two < <(runs=$(( runs * 2 )) best_ms \
   "$clean" "'$build/3ds2vnp' -q -j 1 -o '$batch/batch-out' '$batch'/batch/*.3ds" \
   "$clean" "'$build/3ds2vnp' -q -j 2 -o '$batch/batch-out' '$batch'/batch/*.3ds")
 echo "-j 1: ${one} ms, -j 2: ${two} ms, speed-up $(ratio "$one" "$two") ($batch)"
@@ -113,7 +102,7 @@ mkdir -p "$work/sizes"
 for spec in "8192 1" "16384 1" "32768 1" "65535 1" "65535 16"; do
   set -- $spec
   "$build/tools/make_model" "$work/sizes/m.3ds" "$1" "$2"
-  ms=$(PRE="rm -f '$work/sizes/m.vnp'" best_ms "$build/3ds2vnp" -q -o "$work/sizes" "$work/sizes/m.3ds")
+  read -r ms < <(best_ms "rm -f '$work/sizes/m.vnp'" "'$build/3ds2vnp' -q -o '$work/sizes' '$work/sizes/m.3ds'")
   faces=$(( $1 * $2 ))
   echo "$2 mesh(es) of $1 faces: ${ms} ms, $(awk -v ms="$ms" -v f="$faces" 'BEGIN { printf "%.0f", ms * 1e6 / f }') ns per face"
 done
