@@ -195,6 +195,22 @@ int CloseFile(int fd)
     return ::close(fd);
 }
 
+// Whether blocks reserved ahead of the writes pay off on fd's file system.
+// ext4 then allocates each stretch at once rather than page by page as the
+// text arrives, which takes a large part of the time a write spends in the
+// system, and gives back what the file did not use when it is truncated to
+// its length. Other file systems are written as they are (tmpfs, for one,
+// would fill the stretch with zeros first).
+bool TakesReservations(int fd)
+{
+#ifdef __linux__
+    struct statfs fs;
+    return ::fstatfs(fd, &fs) == 0 && fs.f_type == EXT4_SUPER_MAGIC;
+#else
+    return false;
+#endif
+}
+
 bool MoveOver(const std::string& from, const std::string& to, std::string& error)
 {
     if (std::rename(from.c_str(), to.c_str()) == 0)
@@ -289,7 +305,7 @@ bool OutputFile::Create(const std::string& path)
     // a file, ext4 writes the blocks that are still to be allocated out to
     // the disk first, so that a crash leaves the old file or the new one,
     // never one of zeros; reserved blocks would skip that.
-    m_bReserveAhead = !bExists;
+    m_bReserveAhead = !bExists && TakesReservations(m_fd);
     if (bExists)
     {
         // The new file takes the old one's place: its mode and, where the
@@ -345,22 +361,11 @@ bool OutputFile::Put(const char* data, std::size_t size)
 void OutputFile::ReserveAhead()
 {
 #ifdef __linux__
-    // ext4 allocates the blocks of the next stretch at once rather than
-    // page by page as the text arrives, which takes a large part of the
-    // time a write spends in the system, and gives back what the file did
-    // not use when Commit truncates it to its length. Other file systems
-    // are written as they are (tmpfs, for one, would fill the stretch with
-    // zeros first).
-    struct statfs fs;
-    constexpr std::uint64_t kStretch = 8 << 20;
-    if (m_nReserved == 0 && (::fstatfs(m_fd, &fs) != 0 || fs.f_type != EXT4_SUPER_MAGIC))
-        m_bReserveAhead = false;
-    else if (::fallocate(m_fd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(m_nReserved), kStretch) == 0)
+    constexpr off_t kStretch = 8 << 20;
+    if (::fallocate(m_fd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(m_nReserved), kStretch) == 0)
         m_nReserved += kStretch;
     else
         m_bReserveAhead = false;
-#else
-    m_bReserveAhead = false;
 #endif
 }
 
