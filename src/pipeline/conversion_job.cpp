@@ -19,14 +19,22 @@
 ConversionJob::ConversionJob() = default;
 ConversionJob::~ConversionJob() = default;
 
-std::optional<std::string> ConversionJob::Run(const ConversionRequest& request)
+std::optional<std::string> ConversionJob::Run(const ConversionRequest& request, IProgress* pProgress)
 {
+    if (m_bRunning)
+        return std::nullopt;
     if (!request.lod1Path)
     {
         platform::ShowError("Please select a file to convert");
         return std::nullopt;
     }
 
+    m_bRunning = true;
+    struct Done
+    {
+        bool& bRunning;
+        ~Done() { bRunning = false; }
+    } done{m_bRunning};
     platform::ScopedWaitCursor waitCursor;
     Release(); // nothing should be left, but a run starts clean in any case
 
@@ -34,7 +42,7 @@ std::optional<std::string> ConversionJob::Run(const ConversionRequest& request)
     std::string writtenPath;
     try
     {
-        outcome = Convert(request, writtenPath);
+        outcome = Convert(request, pProgress, writtenPath);
     }
     catch (const std::bad_alloc&)
     {
@@ -58,15 +66,24 @@ std::optional<std::string> ConversionJob::Run(const ConversionRequest& request)
     return writtenPath;
 }
 
-ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, std::string& writtenPath)
+ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, IProgress* pProgress,
+                                              std::string& writtenPath)
 {
+    // Whether the user still wants the run, asked after each step that
+    // takes long; a stopped run has nothing more to say.
+    const auto stopped = [pProgress] { return pProgress && !pProgress->Continue(0, 1); };
+
     // Both models are loaded and checked before any output path or writer
     // exists: a model that fails never leads to a file.
     Outcome outcome = LoadModel(m_pLod1, *request.lod1Path, "No materials found for the LOD 1 model");
+    if (outcome == Outcome::Loaded && stopped())
+        return Outcome::Refused;
     if (outcome == Outcome::Loaded && request.lod2Path)
         outcome = LoadModel(m_pLod2, *request.lod2Path, "No materials found for the LOD 2 model");
     if (outcome != Outcome::Loaded)
         return outcome;
+    if (stopped())
+        return Outcome::Refused;
 
     // Writing over an input would destroy it; links and letter case are
     // seen through by asking whether the two name the same file.
@@ -99,10 +116,12 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, 
     }
 
     m_pWriter = std::make_unique<CProjectWriter>(outputPath, m_pLod1.get(), m_pLod2.get());
+    m_pWriter->SetProgress(pProgress);
     const bool bWritten = m_pWriter->Write();
+    const bool bStopped = m_pWriter->IsStopped();
     m_pWriter.reset();
     if (!bWritten)
-        return Outcome::Failed;
+        return bStopped ? Outcome::Refused : Outcome::Failed;
     writtenPath = outputPath;
     return Outcome::Written;
 }
@@ -152,6 +171,31 @@ std::string ConversionJob::OutputPath(const std::string& outputDir, const std::s
 #else
     return outputDir + "/" + LowerCaseByLocale(lod1Title + ".vnp");
 #endif
+}
+
+std::optional<std::int64_t> ReadWholeNumber(const std::string& text, std::int64_t least, std::int64_t most,
+                                            std::string& problem)
+{
+    problem = "is not a whole number";
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    // Leading zeros add nothing; past the limit the number only grows.
+    std::int64_t value = 0;
+    for (const char c : text)
+    {
+        value = value * 10 + (c - '0');
+        if (value > most)
+        {
+            problem = "is too large (at most " + std::to_string(most) + ")";
+            return std::nullopt;
+        }
+    }
+    if (value < least)
+    {
+        problem = "must be at least " + std::to_string(least);
+        return std::nullopt;
+    }
+    return value;
 }
 
 std::string FileTitle(const std::string& fileName)

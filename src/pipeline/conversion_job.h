@@ -7,6 +7,7 @@
 
 class C3dsModel;
 class CProjectWriter;
+class IProgress;
 
 enum class ScaleMode : std::int32_t
 {
@@ -38,8 +39,12 @@ public:
     // Loads the LOD 1 file (and the LOD 2 file), scales, writes the project
     // file and tells the user the outcome. The path of the file written, or
     // none when nothing was. Nothing escapes: every failure has been shown
-    // by then, and the job holds no model or writer afterwards.
-    std::optional<std::string> Run(const ConversionRequest& request);
+    // by then, and the job holds no model or writer afterwards. A progress
+    // is asked between the steps and during the write whether to go on; a
+    // run it stops ends without a further message and changes no file. A
+    // run started while one is in progress (from a message box's loop) is
+    // refused at once: it would release the models the first one holds.
+    std::optional<std::string> Run(const ConversionRequest& request, IProgress* pProgress = nullptr);
 
     // The project file for a LOD 1 title: the output directory, one
     // separator, the title and ".vnp", lower-cased. Windows lowers the whole
@@ -56,7 +61,7 @@ private:
         Refused, // the user has been told why; nothing more to say
     };
 
-    Outcome Convert(const ConversionRequest& request, std::string& writtenPath);
+    Outcome Convert(const ConversionRequest& request, IProgress* pProgress, std::string& writtenPath);
     // What scaling multiplies the coordinates by; none for no scaling, and
     // for a factor of 0 or below, which is passed over.
     static std::optional<float> Multiplier(ScaleMode mode, std::int32_t factor);
@@ -68,7 +73,15 @@ private:
     std::unique_ptr<C3dsModel> m_pLod1;
     std::unique_ptr<C3dsModel> m_pLod2;
     std::unique_ptr<CProjectWriter> m_pWriter;
+    bool m_bRunning = false;
 };
+
+// Reads text as a whole number from first to last (decimal digits only: no
+// sign, blank or "0x"; leading zeros are allowed) between least and most.
+// None when it is not one, with the reason in problem: "is not a whole
+// number", "must be at least N", "is too large (at most N)".
+std::optional<std::int64_t> ReadWholeNumber(const std::string& text, std::int64_t least, std::int64_t most,
+                                            std::string& problem);
 
 // The title of a file for ConversionRequest::lod1Title: its name cut
 // before the last "."; a name without "." whole.

@@ -102,7 +102,10 @@ char* NormalText(char* p, const Vector3& n)
 class TextBuffer
 {
 public:
-    explicit TextBuffer(IByteSink& sink) : m_sink(sink), m_buffer(kSize) {}
+    TextBuffer(IByteSink& sink, IProgress* pProgress, std::uint64_t total)
+        : m_sink(sink), m_buffer(kSize), m_pProgress(pProgress), m_nTotal(total)
+    {
+    }
 
     // Bytes already with their line ends.
     void Literal(const char* text, std::size_t size)
@@ -156,6 +159,10 @@ public:
         return !m_bFailed;
     }
 
+    // Faces written, for the progress asked at each block.
+    void AddDone(std::int32_t faces) { m_nDone += static_cast<std::uint64_t>(faces); }
+    bool IsStopped() const { return m_bStopped; }
+
 private:
     // Blocks of 1 MiB: fewer, larger writes than the file system needs to
     // take the text at full speed.
@@ -172,7 +179,10 @@ private:
     void Flush()
     {
         // After a failure the rest is formatted and dropped; the caller
-        // learns of it from Finish.
+        // learns of it from Finish. A stop is asked for before a block
+        // goes out, so a stopped write never reaches the file's end.
+        if (!m_bFailed && m_pProgress && !m_pProgress->Continue(m_nDone, m_nTotal))
+            m_bFailed = m_bStopped = true;
         if (!m_bFailed && m_pos != m_buffer.data() &&
             !m_sink.Put(m_buffer.data(), static_cast<std::size_t>(m_pos - m_buffer.data())))
             m_bFailed = true;
@@ -183,6 +193,10 @@ private:
     std::vector<char> m_buffer;
     char* m_pos = m_buffer.data();
     bool m_bFailed = false;
+    IProgress* m_pProgress;
+    const std::uint64_t m_nTotal;
+    std::uint64_t m_nDone = 0;
+    bool m_bStopped = false;
 };
 
 // The text of every vertex of one mesh, made once: its position line, its
@@ -313,6 +327,7 @@ void WriteSection(TextBuffer& out, const char* levelLine, std::int32_t lodValue,
     const VertexText text(mesh);
     for (std::int32_t f = 0; f < mesh.faceCount; ++f)
         WriteFace(out, mesh, text, f, textureLines);
+    out.AddDone(mesh.faceCount);
 }
 
 } // namespace
@@ -371,7 +386,14 @@ bool CProjectWriter::Write()
         platform::ShowError("Could not create output file: " + m_szOutputPath + "\n\n" + file.Error());
         return false;
     }
-    if (!Emit(file) || !file.Commit())
+    if (!Emit(file))
+    {
+        if (m_bStopped)
+            return false; // asked for: the user needs no message
+        platform::ShowError("Could not write output file: " + m_szOutputPath + "\n\n" + file.Error());
+        return false;
+    }
+    if (!file.Commit())
     {
         platform::ShowError("Could not write output file: " + m_szOutputPath + "\n\n" + file.Error());
         return false;
@@ -385,14 +407,21 @@ bool CProjectWriter::WriteTo(IByteSink& sink)
     return Emit(sink);
 }
 
-bool CProjectWriter::Emit(IByteSink& sink) const
+bool CProjectWriter::Emit(IByteSink& sink)
 {
-    TextBuffer out(sink);
+    const std::int32_t lod2MeshCount = m_bHasLod2 ? m_pLod2->m_nMeshCount : 0;
+    std::uint64_t faces = 0;
+    for (std::int32_t i = 0; i < m_pLod1->m_nMeshCount; ++i)
+    {
+        faces += static_cast<std::uint64_t>(m_pLod1->m_meshes.at(static_cast<std::size_t>(i)).faceCount);
+        if (i < lod2MeshCount)
+            faces += static_cast<std::uint64_t>(m_pLod2->m_meshes.at(static_cast<std::size_t>(i)).faceCount);
+    }
+    TextBuffer out(sink, m_pProgress, faces);
     out.Literal("v1.1\r\n");
     out.IntLine(m_pLod1->m_nMeshCount);
     out.IntLine(m_nTextureCount);
 
-    const std::int32_t lod2MeshCount = m_bHasLod2 ? m_pLod2->m_nMeshCount : 0;
     const std::vector<std::string> lod1TextureLines = TextureLines(m_pLod1->m_materials);
     const std::vector<std::string> lod2TextureLines =
         m_bHasLod2 ? TextureLines(m_pLod2->m_materials) : std::vector<std::string>();
@@ -416,5 +445,7 @@ bool CProjectWriter::Emit(IByteSink& sink) const
         out.NameLine(m_textures[static_cast<std::size_t>(t)].name);
         out.Literal(" 0 \r\n 0 \r\n");
     }
-    return out.Finish();
+    const bool bWritten = out.Finish();
+    m_bStopped = out.IsStopped();
+    return bWritten;
 }

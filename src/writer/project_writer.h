@@ -9,6 +9,17 @@ class IByteSink;
 struct MaterialEntry;
 struct MeshObject;
 
+// Watches a write that runs on another thread than its user's window: told
+// how far the write is, and asked whether to go on.
+class IProgress
+{
+public:
+    virtual ~IProgress() = default;
+    // done of total faces are written. False stops the write: it then fails
+    // as a failed write does (nothing at the path changes), without a word.
+    [[nodiscard]] virtual bool Continue(std::uint64_t done, std::uint64_t total) = 0;
+};
+
 // One name of the texture table.
 struct TextureEntry
 {
@@ -30,6 +41,11 @@ public:
     // replaced only when the new one was written completely.
     [[nodiscard]] bool Write();
 
+    // Asked between blocks of the text whether to go on; none by default.
+    void SetProgress(IProgress* pProgress) { m_pProgress = pProgress; }
+    // The last write was stopped by its IProgress.
+    bool IsStopped() const { return m_bStopped; }
+
     // The project text to any sink, for callers that want it elsewhere than
     // in a file; false when the sink fails.
     [[nodiscard]] bool WriteTo(IByteSink& sink);
@@ -41,11 +57,13 @@ public:
 
 private:
     void WarnOfLineBreaks() const;
-    [[nodiscard]] bool Emit(IByteSink& sink) const;
+    [[nodiscard]] bool Emit(IByteSink& sink);
 
     const C3dsModel* m_pLod1;
     const C3dsModel* m_pLod2;
     std::string m_szOutputPath; // held whole, whatever its length
     std::int32_t m_nTextureCount = 0;
     bool m_bHasLod2;
+    IProgress* m_pProgress = nullptr;
+    bool m_bStopped = false;
 };

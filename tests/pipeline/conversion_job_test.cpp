@@ -172,3 +172,16 @@ TEST_F(ConversionJobTest, AnInputIsNeverItsOwnOutput)
         EXPECT_EQ(ReadWholeFile(m_dir / "a.vnp"), std::string(kShip.begin(), kShip.end()));
     }
 }
+
+// A message box runs a message loop, from which the window could start
+// another run: it must not release the models the first one holds.
+TEST_F(ConversionJobTest, ARunStartedWhileOneIsInProgressIsRefused)
+{
+    WriteFile(m_dir / "v4.3ds",
+              Chunk(kChunkPrimary, {Version(4), Chunk(kChunkEditor, {Material("A"), Object(Cube())})}));
+    const ConversionRequest request = Request("v4.3ds", "v4");
+    m_notes.m_onMessage = [&] { EXPECT_FALSE(m_job.Run(request)); };
+    EXPECT_TRUE(m_job.Run(request));
+    EXPECT_EQ(m_notes.m_events.size(), 4u); // wait, the version warning, restore, success
+    EXPECT_EQ(m_notes.m_events.back(), "Info: Conversion succeeded!");
+}

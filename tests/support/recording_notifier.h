@@ -2,6 +2,7 @@
 
 #include "platform/notifier.h"
 
+#include <functional>
 #include <new>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ public:
             throw std::bad_alloc(); // as if showing the message ran out of memory
         m_messages.push_back({text, kind, owner});
         m_events.push_back(std::string(platform::Caption(kind)) + ": " + text);
+        if (m_onMessage)
+            m_onMessage(); // what the user does while the box is up
     }
     platform::CursorHandle SetWaitCursor() override
     {
@@ -39,6 +42,7 @@ public:
     std::vector<std::string> m_events;
     std::vector<Message> m_messages;
     bool (*m_pfnThrowOn)(platform::MessageKind) = nullptr;
+    std::function<void()> m_onMessage;
 
 private:
     platform::INotifier* m_pPrevious;

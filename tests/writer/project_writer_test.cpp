@@ -127,6 +127,17 @@ TEST(ProjectWriter, FileFailuresKeepTheOldFile)
     EXPECT_EQ(notes.m_events.back(),
               "Error: Could not write output file: " + path.string() + "\n\nNo space left on device");
     EXPECT_EQ(ReadWholeFile(path), std::string("old") + '\0');
+
+    // A write its user stops fails the same way, but without a word.
+    struct Stop final : IProgress
+    {
+        bool Continue(std::uint64_t, std::uint64_t) override { return false; }
+    } stop;
+    CProjectWriter stopped(path.string(), &model, nullptr);
+    stopped.SetProgress(&stop);
+    notes.m_events.clear();
+    EXPECT_FALSE(stopped.Write() || !stopped.IsStopped() || !notes.m_events.empty());
+    EXPECT_EQ(ReadWholeFile(path), std::string("old") + '\0');
     ASSERT_TRUE(CProjectWriter(path.string(), &model, nullptr).Write());
     EXPECT_EQ(ReadWholeFile(path), Text(model));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
