@@ -24,26 +24,64 @@ namespace
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-// A whole number of at least 1 that fits the request's factor; otherwise
-// none, with what is wrong in problem.
-std::optional<std::int32_t> ParseFactor(const std::string& text, std::string& problem)
-{
-    problem = "must be a whole number of at least 1";
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    const long long value = text.size() > 10 ? std::numeric_limits<long long>::max() : std::stoll(text);
-    if (value < 1)
-        return std::nullopt;
-    problem = "is too large";
-    if (value > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return static_cast<std::int32_t>(value);
-}
-
 std::string ParentDir(const std::string& path)
 {
     const std::string parent = platform::Utf8FromPath(platform::PathFromUtf8(path).parent_path());
     return parent.empty() ? "." : parent;
+}
+
+// The length of the UTF-8 character at text[i], 0 when none starts there
+// (a stray or cut-off byte, an over-long form, a surrogate, beyond U+10FFFF).
+std::size_t Utf8Length(const std::string& text, std::size_t i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    const std::size_t length = lead < 0x80   ? 1
+                               : lead < 0xC2 ? 0
+                               : lead < 0xE0 ? 2
+                               : lead < 0xF0 ? 3
+                               : lead < 0xF5 ? 4
+                                             : 0;
+    if (length == 0 || i + length > text.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k)
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+    const unsigned char second = length > 1 ? byte(i + 1) : 0x80;
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return length;
+}
+
+// A name as the project file writes it (a line break as a space), with
+// what a terminal cannot show as text written \xNN: control bytes and
+// bytes that are no UTF-8. A name stays on its line and the report stays
+// readable whatever the model holds.
+std::string ShownName(const std::string& name)
+{
+    std::string shown;
+    for (std::size_t i = 0; i < name.size();)
+    {
+        const char c = name[i];
+        const std::size_t length = Utf8Length(name, i);
+        if (c == '\r' || c == '\n')
+            shown += ' ';
+        else if (length == 0 || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+        {
+            constexpr char kHex[] = "0123456789ABCDEF";
+            const auto byte = static_cast<unsigned char>(c);
+            shown += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+        }
+        else
+        {
+            shown.append(name, i, length);
+            i += length;
+            continue;
+        }
+        ++i;
+    }
+    return shown;
 }
 
 bool PrintInfo(const std::string& path, std::ostream& out)
@@ -53,12 +91,14 @@ bool PrintInfo(const std::string& path, std::ostream& out)
         return false;
     out << path << '\n' << "  meshes: " << model.m_nMeshCount << '\n';
     for (const MeshObject& mesh : model.m_meshes)
-        out << "    \"" << mesh.name << "\": " << mesh.vertexCount << " vertices, " << mesh.faceCount
-            << " faces, " << mesh.mapCoordCount << " mapping coordinates\n";
+        out << "    \"" << ShownName(mesh.name) << "\": " << mesh.vertexCount << " vertices, "
+            << mesh.faceCount << " faces, " << mesh.mapCoordCount << " mapping coordinates\n";
     out << "  materials: " << model.m_nMaterialCount << '\n';
     for (const MaterialEntry& material : model.m_materials)
-        out << "    \"" << material.name << "\": "
-            << (material.mapName.empty() ? std::string("no texture") : "texture " + material.mapName) << '\n';
+        out << "    \"" << ShownName(material.name) << "\": "
+            << (material.mapName.empty() ? std::string("no texture")
+                                         : "texture " + ShownName(material.mapName))
+            << '\n';
     return true;
 }
 
@@ -88,6 +128,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     CLI::App app{"Converts 3D Studio .3ds models into Vantrel project files (.vnp).", "3ds2vnp"};
     // "/data/ship.3ds" is a path, also on Windows.
     app.allow_windows_style_options(false);
+    // Unknown options are collected and told apart from a missing model
+    // below: a model named "-x.3ds" needs "--" before it.
+    app.allow_extras();
     std::vector<std::string> models;
     std::string outputDir;
     std::string lod2Path;
@@ -96,27 +139,29 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     bool bInfo = false;
     bool bQuiet = false;
 
-    app.add_option("MODEL.3ds", models, "the models to convert, one .vnp file each")->required();
-    app.add_option("-o,--output-dir", outputDir,
-                   "write the .vnp files into DIR (default: each model's own folder)")
-        ->option_text("DIR");
-    app.add_option("--lod2", lod2Path, "merge FILE as level of detail 2 (only with a single MODEL)")
-        ->option_text("FILE");
-    auto* pUp =
+    std::string jobsText;
+    app.add_option("MODEL.3ds", models, "the models to convert, one .vnp file each");
+    // Each option with a value is taken as text, given at most once (below)
+    // and read by one rule.
+    std::vector<CLI::Option*> valueOptions = {
+        app.add_option("-o,--output-dir", outputDir,
+                       "write the .vnp files into DIR (default: each model's own folder)")
+            ->option_text("DIR"),
+        app.add_option("--lod2", lod2Path, "merge FILE as level of detail 2 (only with a single MODEL)")
+            ->option_text("FILE"),
         app.add_option("--scale-up", scaleUp, "multiply every coordinate by the whole number N (N >= 1)")
-            ->option_text("N");
-    auto* pDown =
+            ->option_text("N"),
         app.add_option("--scale-down", scaleDown, "divide every coordinate by the whole number N (N >= 1)")
-            ->option_text("N");
-    pUp->excludes(pDown);
+            ->option_text("N"),
+        app.add_option("-j,--jobs", jobsText, "convert N models at once (default: the number of cores)")
+            ->option_text("N")};
+    for (CLI::Option* pOption : valueOptions)
+        pOption->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    valueOptions[2]->excludes(valueOptions[3]);
     app.add_flag("--info", bInfo,
                  "print each model's meshes (vertices, faces, mapping coordinates), materials and texture "
                  "files; write nothing");
     app.add_flag("-q,--quiet", bQuiet, "print errors only");
-    unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
-    app.add_option("-j,--jobs", jobs, "convert N models at once (default: the number of cores)")
-        ->option_text("N")
-        ->check(CLI::Range(1u, 1024u));
     app.set_version_flag("-V,--version", "3ds2vnp " VNP_VERSION);
     app.footer("Exit status: 0 when every model was converted, 1 when any failed, 2 for a usage error.");
 
@@ -132,16 +177,42 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     catch (const CLI::CallForHelp&)
     {
         out << app.help();
-        return 0;
+        return Finish(true, out, err);
     }
     catch (const CLI::CallForVersion&)
     {
         out << "3ds2vnp " VNP_VERSION "\n";
-        return 0;
+        return Finish(true, out, err);
     }
     catch (const CLI::ParseError& error)
     {
         return usageError(error.what());
+    }
+    for (const std::string& extra : app.remaining())
+    {
+        if (extra == "--") // CLI11 keeps the separator; the models after it are taken
+            continue;
+        if (extra.size() > 1 && extra[0] == '-')
+            return usageError("unknown option '" + extra +
+                              "'; a model whose name starts with '-' goes after '--': 3ds2vnp [options] -- " +
+                              extra);
+        return usageError("unexpected argument '" + extra + "'");
+    }
+    if (models.empty())
+        return usageError("MODEL.3ds is required");
+    for (const CLI::Option* pOption : valueOptions)
+    {
+        if (pOption->count() > 1)
+            return usageError(pOption->get_name() + " is given more than once; give it once");
+    }
+    std::size_t jobs = std::max(1u, std::thread::hardware_concurrency());
+    if (app.count("--jobs"))
+    {
+        std::string problem;
+        const std::optional<std::int64_t> number = ReadWholeNumber(jobsText, 1, 1024, problem);
+        if (!number)
+            return usageError("--jobs: '" + jobsText + "' " + problem);
+        jobs = static_cast<std::size_t>(*number);
     }
 
     ConversionRequest base;
@@ -151,11 +222,12 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         if (!app.count(name))
             continue;
         std::string problem;
-        const std::optional<std::int32_t> factor = ParseFactor(text, problem);
+        const std::optional<std::int64_t> factor =
+            ReadWholeNumber(text, 1, std::numeric_limits<std::int32_t>::max(), problem);
         if (!factor)
             return usageError(std::string(name) + ": '" + text + "' " + problem);
         base.scaleMode = mode;
-        base.scaleFactor = *factor;
+        base.scaleFactor = static_cast<std::int32_t>(*factor);
     }
     // An empty folder or file name is a slip of the shell (an unset
     // variable), not "not given".
@@ -234,7 +306,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
             transcript.Close();
         }
     };
-    RunTasks(tasks, std::min<std::size_t>(jobs, tasks.size()), runTask, [&](std::size_t next) {
+    RunTasks(tasks, std::min(jobs, tasks.size()), runTask, [&](std::size_t next) {
         // Prints every report that is complete and next in order.
         for (; next < transcripts.size() && transcripts[next].IsClosed(); ++next)
             transcripts[next].PrintTo(out, err);

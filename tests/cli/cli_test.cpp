@@ -57,7 +57,11 @@ TEST(CommandLine, UsageErrorsExitTwoWithOneReason)
                                                                   {"--scale-up", "2", "--scale-down", "2", a},
                                                                   {"--lod2", a, a, a},
                                                                   {"-o", "", a},
-                                                                  {"--lod2", "", a}})
+                                                                  {"--lod2", "", a},
+                                                                  {"-dash.3ds"},
+                                                                  {"-j", "abc", a},
+                                                                  {"-j2", "-j3", a},
+                                                                  {"-j", "0x10", a}})
     {
         const Result result = RunCli(args);
         EXPECT_EQ(result.status, 2) << result.err;
@@ -67,6 +71,21 @@ TEST(CommandLine, UsageErrorsExitTwoWithOneReason)
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
     EXPECT_NE(RunCli({"--help"}).out.find("--scale-down N"), std::string::npos);
+
+    // Each message names what is wrong; every number is read by one rule.
+    for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"-dash.3ds"},
+              "unknown option '-dash.3ds'; a model whose name starts with '-' goes after '--'"},
+             {{"-j", "abc", a}, "--jobs: 'abc' is not a whole number"},
+             {{"-j2", "-j3", a}, "--jobs is given more than once"},
+             {{"--scale-up", "3000000000", a}, "--scale-up: '3000000000' is too large"}})
+        EXPECT_NE(RunCli(args).err.find(message), std::string::npos) << message;
+    EXPECT_EQ(RunCli({"-q", "--scale-up", "00000000002", a}).status, 0);
+    // Help that cannot be written fails as any report does.
+    const char* argv[] = {"3ds2vnp", "--help"};
+    std::ostringstream out, err;
+    out.setstate(std::ios::badbit);
+    EXPECT_EQ(RunCommandLine(2, argv, out, err), 1);
 }
 
 TEST(CommandLine, ConvertsIntoTheModelsFolderOrTheOutputDirWithTheOptions)
@@ -122,6 +141,13 @@ TEST(CommandLine, InfoDescribesAndOnlyRegularFilesAreRead)
     EXPECT_NE(result.out.find("    \"Hull\": texture hull.bmp\n    \"Glass\": no texture\n"),
               std::string::npos);
     EXPECT_EQ(RunCli({"--info", (dir / "missing.3ds").string()}).status, 1);
+    // A name as the project file writes it, each line break a space; what
+    // a terminal cannot show is escaped.
+    WriteFile(dir / "odd.3ds", File({Material("Möbel\x07", "a\r\nb.bmp"), Object(Triangle1("x\n\xff\xc3"))}));
+    EXPECT_NE(RunCli({"--info", (dir / "odd.3ds").string()})
+                  .out.find("\"x \\xFF\\xC3\": 3 vertices, 1 faces, 3 mapping coordinates\n"
+                            "  materials: 1\n    \"Möbel\\x07\": texture a  b.bmp\n"),
+              std::string::npos);
 
     std::filesystem::create_directory(dir / "folder.3ds");
     std::vector<std::string> odd = {(dir / "folder.3ds").string()};
@@ -133,7 +159,7 @@ TEST(CommandLine, InfoDescribesAndOnlyRegularFilesAreRead)
         EXPECT_EQ(RunCli({"--lod2", path, path})
                       .err.rfind("Error: Unable to read " + path + ": it is not a file", 0),
                   0u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3 - int(odd.size() == 1));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4 - int(odd.size() == 1));
 }
 
 namespace
