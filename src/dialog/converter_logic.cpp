@@ -5,12 +5,84 @@
 #include "platform/text_path.h"
 
 #include <cctype>
+#include <exception>
 #include <filesystem>
 #include <limits>
 #include <system_error>
 
+namespace
+{
+
+constexpr char kTitle[] = "3ds to Vantrel v1.1";
+// A run shows how far it is only when it lasts: short ones would flicker.
+constexpr std::chrono::milliseconds kQuietTime(500);
+
+// Carries a run's messages and cursor from the worker to the window's
+// thread, to the notifier the window's thread had when the run began, and
+// waits there until the user has answered. What the call raises there is
+// raised again on the worker, where the job expects it.
+class CWindowNotifier final : public platform::INotifier
+{
+public:
+    CWindowNotifier(IWindowThread& window, platform::INotifier& target) : m_window(window), m_target(target)
+    {
+    }
+
+    void ShowMessage(const std::string& text, platform::MessageKind kind,
+                     platform::MessageOwner owner) override
+    {
+        Call([&] { m_target.ShowMessage(text, kind, owner); });
+    }
+    platform::CursorHandle SetWaitCursor() override
+    {
+        platform::CursorHandle previous = 0;
+        Call([&] { previous = m_target.SetWaitCursor(); });
+        return previous;
+    }
+    void RestoreCursor(platform::CursorHandle cursor) override
+    {
+        Call([&] { m_target.RestoreCursor(cursor); });
+    }
+
+private:
+    void Call(const std::function<void()>& call)
+    {
+        std::exception_ptr error;
+        m_window.Call([&] {
+            try
+            {
+                call();
+            }
+            catch (...)
+            {
+                error = std::current_exception();
+            }
+        });
+        if (error)
+            std::rethrow_exception(error);
+    }
+
+    IWindowThread& m_window;
+    platform::INotifier& m_target;
+};
+
+} // namespace
+
+const char* const CConverterLogic::kStopQuestion =
+    "A conversion is in progress. Stop it and close?\n\nThe output file stays as it was.";
+
+CConverterLogic::CConverterLogic() : m_progress(*this) {}
+
+CConverterLogic::~CConverterLogic()
+{
+    Cancel();
+    JoinRun();
+}
+
 void CConverterLogic::OnLod1Chosen(const std::optional<std::string>& path)
 {
+    if (m_bRunning)
+        return;
     if (!path)
     {
         m_strLod1Path.clear();
@@ -31,29 +103,50 @@ void CConverterLogic::OnLod1Chosen(const std::optional<std::string>& path)
 
 void CConverterLogic::OnLod2Chosen(const std::optional<std::string>& path)
 {
+    if (m_bRunning)
+        return;
     m_strLod2Path = path.value_or(std::string());
     m_bLod2Selected = path.has_value();
 }
 
 void CConverterLogic::OnFolderChosen(const std::optional<std::string>& folder)
 {
+    if (m_bRunning)
+        return;
     if (folder)
         m_strOutputDir = *folder;
 }
 
 void CConverterLogic::OnKeepSameDir(bool bChecked)
 {
+    if (m_bRunning)
+        return;
     m_bKeepOutputDir = bChecked;
 }
 
 void CConverterLogic::OnScaleMode(ScaleMode mode)
 {
+    if (m_bRunning)
+        return;
     m_scaleMode = mode;
 }
 
 void CConverterLogic::OnScaleFactorChange(const std::string& text)
 {
+    if (m_bRunning)
+        return;
+    m_strScaleFactor = text;
     m_nScaleFactor = ReadUnsignedField(text);
+}
+
+void CConverterLogic::OnStartupModel(const std::string& path)
+{
+    if (m_bRunning)
+        return;
+    if (const std::string problem = ModelProblem(path); !problem.empty())
+        platform::ShowError("Unable to open " + path + ": " + problem);
+    else
+        OnLod1Chosen(path);
 }
 
 ConversionRequest CConverterLogic::BuildRequest() const
@@ -70,16 +163,99 @@ ConversionRequest CConverterLogic::BuildRequest() const
     return request;
 }
 
-void CConverterLogic::Convert()
+void CConverterLogic::Convert(IWindowThread& window)
 {
-    // The user asked for scaling: an empty box, 0 or a number beyond the
-    // factor's range would quietly give an unscaled file.
-    if (m_scaleMode != ScaleMode::ScaleNone && m_nScaleFactor < 1)
+    if (m_bRunning)
     {
-        platform::ShowError("Please enter a whole-number scale factor of at least 1");
+        if (IsShowingProgress())
+            Cancel();
         return;
     }
-    m_job.Run(BuildRequest());
+    // The user asked for scaling: an empty box, 0 or a number beyond the
+    // factor's range would quietly give an unscaled file. The box reads a
+    // number beyond 2^31 - 1 as 0 or below, like an empty one, but the
+    // user is told which it is.
+    if (m_scaleMode != ScaleMode::ScaleNone && m_nScaleFactor < 1)
+    {
+        const std::size_t first = m_strScaleFactor.find_first_not_of(" \t");
+        const std::string digits =
+            first == std::string::npos
+                ? std::string()
+                : m_strScaleFactor.substr(first,
+                                          m_strScaleFactor.find_first_not_of("0123456789", first) - first);
+        if (digits.find_first_not_of('0') != std::string::npos)
+            platform::ShowError("The scale factor " + digits +
+                                " is too large: please enter a whole number of at most 2147483647");
+        else
+            platform::ShowError("Please enter a whole-number scale factor of at least 1");
+        return;
+    }
+
+    JoinRun();
+    m_bCancel = false;
+    m_nPermille = 0;
+    m_runStart = std::chrono::steady_clock::now();
+    m_bRunning = true;
+    platform::INotifier& target = platform::Notifier();
+    try
+    {
+        m_worker = std::thread([this, &window, &target, request = BuildRequest()] {
+            CWindowNotifier notifier(window, target);
+            try
+            {
+                const platform::ScopedThreadNotifier useIt(notifier);
+                m_job.Run(request, &m_progress);
+            }
+            catch (...)
+            {
+                // Only a message that could not be shown gets here; the
+                // run is over all the same.
+            }
+            window.Call([this, &window] {
+                m_bRunning = false;
+                window.OnRunEnded();
+            });
+        });
+    }
+    catch (const std::system_error& error)
+    {
+        m_bRunning = false;
+        platform::ShowError(std::string("The conversion could not be started: ") + error.what());
+    }
+}
+
+void CConverterLogic::WaitForRun()
+{
+    JoinRun();
+}
+
+void CConverterLogic::JoinRun()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+bool CConverterLogic::CRunProgress::Continue(std::uint64_t done, std::uint64_t total)
+{
+    m_logic.m_nPermille = total ? static_cast<int>(done * 1000 / total) : 0;
+    return !m_logic.m_bCancel;
+}
+
+bool CConverterLogic::IsShowingProgress() const
+{
+    return m_bRunning && std::chrono::steady_clock::now() - m_runStart >= kQuietTime;
+}
+
+std::string CConverterLogic::Title() const
+{
+    if (!IsShowingProgress())
+        return kTitle;
+    return std::string(kTitle) + " - " + std::to_string(m_nPermille / 10) + "%";
+}
+
+const char* CConverterLogic::ConvertCaption() const
+{
+    return IsShowingProgress() ? "Cancel" : "&Convert file";
 }
 
 const char* CConverterLogic::ToolTipText(int id)
@@ -115,16 +291,25 @@ const char* CConverterLogic::ToolTipText(int id)
 
 std::optional<std::string> CConverterLogic::DroppedModel(const std::vector<std::string>& paths)
 {
-    if (paths.size() != 1)
-        return std::nullopt;
-    const std::filesystem::path path = platform::PathFromUtf8(paths.front());
-    std::string extension = platform::Utf8FromPath(path.extension());
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::error_code error;
-    if (extension != ".3ds" || !std::filesystem::is_regular_file(path, error))
+    if (paths.size() != 1 || !ModelProblem(paths.front()).empty())
         return std::nullopt;
     return paths.front();
+}
+
+std::string CConverterLogic::ModelProblem(const std::string& path)
+{
+    const std::filesystem::path native = platform::PathFromUtf8(path);
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(native, error);
+    if (!std::filesystem::exists(status))
+        return error && error != std::errc::no_such_file_or_directory ? error.message()
+                                                                      : "there is no such file";
+    if (!std::filesystem::is_regular_file(status))
+        return "it is not a file";
+    std::string extension = platform::Utf8FromPath(native.extension());
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".3ds" ? std::string() : "it is not a .3ds file";
 }
 
 std::int32_t CConverterLogic::ReadUnsignedField(const std::string& text)

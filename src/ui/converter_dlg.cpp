@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QTimer>
 #include <QUrl>
 
 namespace
@@ -68,11 +69,14 @@ CConverterDlg::CConverterDlg(IDialogServices* services, QWidget* parent)
       m_pServices(services ? services : m_pOwnServices.get())
 {
     m_hIcon.addFile(QStringLiteral(":/res/icon16.png"));
-    setWindowTitle(QStringLiteral("3ds to Vantrel v1.1"));
+    setWindowTitle(QString::fromUtf8(m_logic.Title()));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowIcon(m_hIcon);
     setAcceptDrops(true);
+    m_pProgressTimer = new QTimer(this);
+    m_pProgressTimer->setInterval(100);
+    connect(m_pProgressTimer, &QTimer::timeout, this, &CConverterDlg::ShowState);
     CreateControls();
     ShowState();
     m_pOpenLod1Button->setFocus();
@@ -156,6 +160,14 @@ void CConverterDlg::CreateControls()
 
 void CConverterDlg::ShowState()
 {
+    setWindowTitle(QString::fromUtf8(m_logic.Title()));
+    m_pConvertButton->setText(tr(m_logic.ConvertCaption()));
+    for (QWidget* pChoice :
+         {static_cast<QWidget*>(m_pOpenLod1Button), static_cast<QWidget*>(m_pAboutButton),
+          static_cast<QWidget*>(m_pSetOutputDirButton), static_cast<QWidget*>(m_pKeepSameDirCheck),
+          static_cast<QWidget*>(m_pScaleUpRadio), static_cast<QWidget*>(m_pScaleDownRadio),
+          static_cast<QWidget*>(m_pNoScalingRadio)})
+        pChoice->setEnabled(m_logic.IsChoiceEnabled());
     m_pLod1PathEdit->setText(PathText(m_logic.Lod1Path()));
     m_pLod2PathEdit->setText(PathText(m_logic.Lod2Path()));
     m_pOutputDirEdit->setText(PathText(m_logic.OutputDir()));
@@ -167,9 +179,9 @@ void CConverterDlg::ShowState()
     m_pNoScalingRadio->setChecked(m_logic.GetScaleMode() == ScaleMode::ScaleNone);
 }
 
-void CConverterDlg::ChooseLod1(const QString& path)
+void CConverterDlg::OpenStartupModel(const QString& path)
 {
-    m_logic.OnLod1Chosen(PathBytes(path));
+    m_logic.OnStartupModel(PathBytes(path));
     ShowState();
 }
 
@@ -223,7 +235,43 @@ void CConverterDlg::OnScaleFactorChange()
 
 void CConverterDlg::OnConvert()
 {
-    m_logic.Convert();
+    m_logic.Convert(*this);
+    if (m_logic.IsRunning())
+        m_pProgressTimer->start();
+    ShowState();
+}
+
+void CConverterDlg::Call(const std::function<void()>& call)
+{
+    QMetaObject::invokeMethod(
+        this, [&call] { call(); }, Qt::BlockingQueuedConnection);
+}
+
+void CConverterDlg::OnRunEnded()
+{
+    m_pProgressTimer->stop();
+    ShowState();
+    if (m_nDoneAfterRun)
+        CTemplateDialog::done(*m_nDoneAfterRun);
+}
+
+void CConverterDlg::done(int result)
+{
+    // A run goes on writing: closing under it would leave it without a
+    // window to report to.
+    if (m_logic.IsRunning() && !m_nDoneAfterRun)
+    {
+        if (!m_pServices->AskToStop(this))
+            return;
+        if (m_logic.IsRunning())
+        {
+            m_nDoneAfterRun = result;
+            m_logic.Cancel();
+            return;
+        }
+    }
+    if (!m_logic.IsRunning())
+        CTemplateDialog::done(result);
 }
 
 void CConverterDlg::OnAbout()

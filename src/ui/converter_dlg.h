@@ -12,10 +12,12 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 
 // The main window on Qt: the controls of the dialog template, wired to the
-// dialog logic, which holds the choices and the rules.
-class CConverterDlg : public CTemplateDialog
+// dialog logic, which holds the choices and the rules. A conversion runs
+// on a worker thread; its messages come to this window's thread.
+class CConverterDlg : public CTemplateDialog, private IWindowThread
 {
     Q_OBJECT
 
@@ -24,9 +26,13 @@ public:
     explicit CConverterDlg(IDialogServices* services = nullptr, QWidget* parent = nullptr);
     ~CConverterDlg() override;
 
-    // Chooses a file as LOD 1, as the file chooser does (a model given on
-    // the command line or dropped on the window).
-    void ChooseLod1(const QString& path);
+    // A model given on the command line: chosen as LOD 1 when a drop would
+    // take it, else the user is told why. Call it with the dialog shown,
+    // which owns the message.
+    void OpenStartupModel(const QString& path);
+    // Ends the dialog; during a run only after the user agreed to stop it,
+    // and once it has stopped.
+    void done(int result) override;
 
     const CConverterLogic& Logic() const { return m_logic; }
 
@@ -50,6 +56,8 @@ private slots:
 private:
     void CreateControls();
     void ShowState();
+    void Call(const std::function<void()>& call) override;
+    void OnRunEnded() override;
 
     QIcon m_hIcon;
     CConverterLogic m_logic;
@@ -71,6 +79,8 @@ private:
     QRadioButton* m_pScaleUpRadio = nullptr;
     QRadioButton* m_pScaleDownRadio = nullptr;
     QRadioButton* m_pNoScalingRadio = nullptr;
+    QTimer* m_pProgressTimer = nullptr; // shows how far a run is
+    std::optional<int> m_nDoneAfterRun; // the result to end with once the run has stopped
 };
 
 // Paths between Qt and the logic: the file system's own bytes.

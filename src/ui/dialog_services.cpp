@@ -1,6 +1,9 @@
 #include "ui/dialog_services.h"
 
+#include "dialog/converter_logic.h"
+
 #include <QFileDialog>
+#include <QMessageBox>
 
 const char* const DesktopDialogServices::kFilter3ds = "3d Studio Files (*.3ds *.3dS *.3Ds *.3DS)";
 const char* const DesktopDialogServices::kFilterAll = "All Files (*)";
@@ -23,4 +26,13 @@ std::optional<QString> DesktopDialogServices::ChooseFolder(QWidget* owner, const
     if (folder.isEmpty())
         return std::nullopt;
     return folder;
+}
+
+bool DesktopDialogServices::AskToStop(QWidget* owner)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Warning"),
+                    QString::fromUtf8(CConverterLogic::kStopQuestion), QMessageBox::Yes | QMessageBox::No,
+                    owner);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }

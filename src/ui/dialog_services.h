@@ -18,6 +18,9 @@ public:
     // A folder chosen by the user; none when cancelled.
     virtual std::optional<QString> ChooseFolder(QWidget* owner, const QString& title,
                                                 const QString& start) = 0;
+    // Whether to stop the conversion in progress so that the window can
+    // close (CConverterLogic::kStopQuestion, answered Yes).
+    virtual bool AskToStop(QWidget* owner) = 0;
 };
 
 class DesktopDialogServices final : public IDialogServices
@@ -25,6 +28,7 @@ class DesktopDialogServices final : public IDialogServices
 public:
     std::optional<QString> ChooseModelFile(QWidget* owner) override;
     std::optional<QString> ChooseFolder(QWidget* owner, const QString& title, const QString& start) override;
+    bool AskToStop(QWidget* owner) override;
 
     // The file chooser's filters: 3D Studio files first and selected. The
     // pattern lists the letter cases, since file systems outside Windows

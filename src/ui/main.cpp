@@ -18,9 +18,11 @@ int main(int argc, char** argv)
     platform::InstallNotifier(&notifier);
     {
         CConverterDlg dialog;
+        notifier.SetOwner(&dialog);
+        dialog.show();
         const QStringList arguments = QApplication::arguments();
         if (arguments.size() == 2)
-            dialog.ChooseLod1(QFileInfo(arguments[1]).absoluteFilePath());
+            dialog.OpenStartupModel(QFileInfo(arguments[1]).absoluteFilePath());
         dialog.exec();
     }
     platform::InstallNotifier(nullptr);

@@ -6,7 +6,9 @@
 void QtNotifier::ShowMessage(const std::string& text, platform::MessageKind kind,
                              platform::MessageOwner owner)
 {
-    QWidget* pOwner = owner == platform::MessageOwner::ActiveWindow ? QApplication::activeWindow() : nullptr;
+    QWidget* pOwner = nullptr;
+    if (owner == platform::MessageOwner::ActiveWindow)
+        pOwner = m_pOwner ? m_pOwner.data() : QApplication::activeWindow();
     const QMessageBox::Icon icon =
         kind == platform::MessageKind::Info ? QMessageBox::Information : QMessageBox::Warning;
     // The logic's texts are 8-bit in the user's code page, as are paths.

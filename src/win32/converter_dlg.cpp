@@ -4,6 +4,7 @@
 #include "platform/text_path.h"
 #include "win32/about_dlg.h"
 #include "win32/handles.h"
+#include "win32/win32_platform.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -17,6 +18,12 @@ namespace
 
 // Room for any path the system can give, long ones included.
 constexpr DWORD kPathBuffer = 32768;
+
+// The dialog's own messages: a call of the run's worker (lParam points to
+// the function), and the model given at start.
+constexpr UINT kMsgRunCall = WM_APP + 1;
+constexpr UINT kMsgStartupModel = WM_APP + 2;
+constexpr UINT_PTR kProgressTimer = 1;
 
 std::wstring WindowText(HWND hWnd)
 {
@@ -35,8 +42,8 @@ int CALLBACK BrowseCallback(HWND hWnd, UINT message, LPARAM, LPARAM data)
 
 } // namespace
 
-CConverterDlg::CConverterDlg()
-    : m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIdIconApp)))
+CConverterDlg::CConverterDlg(CWin32Notifier& notifier)
+    : m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIdIconApp))), m_notifier(notifier)
 {
 }
 
@@ -88,6 +95,21 @@ INT_PTR CConverterDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return TRUE;
+    case WM_SETCURSOR:
+        if (!OnSetCursor())
+            return FALSE;
+        ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case WM_TIMER:
+        ShowState();
+        return TRUE;
+    case kMsgRunCall:
+        (*reinterpret_cast<const std::function<void()>*>(lParam))();
+        return TRUE;
+    case kMsgStartupModel:
+        m_logic.OnStartupModel(m_strInitialLod1);
+        ShowState();
+        return TRUE;
     default:
         return FALSE;
     }
@@ -108,8 +130,11 @@ void CConverterDlg::OnInitDialog()
     ::CheckDlgButton(m_hWnd, kIdNoScaling, BST_CHECKED);
     m_logic.OnScaleMode(ScaleMode::ScaleNone);
     ::DragAcceptFiles(m_hWnd, TRUE);
+    m_notifier.SetOwner(m_hWnd);
+    // A message about the model would come before the window shows, and
+    // without it as its owner.
     if (!m_strInitialLod1.empty())
-        m_logic.OnLod1Chosen(m_strInitialLod1);
+        ::PostMessageW(m_hWnd, kMsgStartupModel, 0, 0);
     ShowState();
 }
 
@@ -148,6 +173,11 @@ void CConverterDlg::OnToolTipText(NMTTDISPINFOW* info)
 
 void CConverterDlg::ShowState()
 {
+    ::SetWindowTextW(m_hWnd, platform::Widen(m_logic.Title()).c_str());
+    ::SetDlgItemTextW(m_hWnd, kIdConvert, platform::Widen(m_logic.ConvertCaption()).c_str());
+    for (const int id :
+         {kIdOpenLod1, kIdAbout, kIdSetOutputDir, kIdKeepSameDir, kIdScaleUp, kIdScaleDown, kIdNoScaling})
+        ::EnableWindow(::GetDlgItem(m_hWnd, id), m_logic.IsChoiceEnabled());
     ::SetDlgItemTextW(m_hWnd, kIdLod1Path, platform::Widen(m_logic.Lod1Path()).c_str());
     ::SetDlgItemTextW(m_hWnd, kIdLod2Path, platform::Widen(m_logic.Lod2Path()).c_str());
     ::SetDlgItemTextW(m_hWnd, kIdOutputDir, platform::Widen(m_logic.OutputDir()).c_str());
@@ -175,7 +205,7 @@ void CConverterDlg::OnCommand(int id, int notification)
     {
     case IDOK:
     case IDCANCEL:
-        ::EndDialog(m_hWnd, id);
+        OnClose(id);
         return;
     case kIdOpenLod1:
         OnOpenLod1();
@@ -184,7 +214,7 @@ void CConverterDlg::OnCommand(int id, int notification)
         OnOpenLod2();
         return;
     case kIdConvert:
-        m_logic.Convert();
+        OnConvert();
         return;
     case kIdAbout:
         OnAbout();
@@ -214,8 +244,59 @@ bool CConverterDlg::OnSysCommand(WPARAM command)
 {
     if ((command & 0xFFF0) != kIdSysCommandAbout)
         return false;
-    OnAbout();
+    if (m_logic.IsChoiceEnabled())
+        OnAbout();
     return true;
+}
+
+void CConverterDlg::OnConvert()
+{
+    m_logic.Convert(*this);
+    if (m_logic.IsRunning())
+        ::SetTimer(m_hWnd, kProgressTimer, 100, nullptr);
+    ShowState();
+}
+
+void CConverterDlg::OnClose(int id)
+{
+    // A run goes on writing: closing under it would leave it without a
+    // window to report to.
+    if (m_logic.IsRunning())
+    {
+        if (m_nEndAfterRun || ::MessageBoxW(m_hWnd, platform::Widen(CConverterLogic::kStopQuestion).c_str(),
+                                            L"Warning", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+            return;
+        if (m_logic.IsRunning())
+        {
+            m_nEndAfterRun = id;
+            m_logic.Cancel();
+            return;
+        }
+    }
+    ::EndDialog(m_hWnd, id);
+}
+
+bool CConverterDlg::OnSetCursor()
+{
+    // The window's class cursor would replace the wait cursor at the next
+    // move of the mouse.
+    if (!m_notifier.IsWaiting())
+        return false;
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    return true;
+}
+
+void CConverterDlg::Call(const std::function<void()>& call)
+{
+    ::SendMessageW(m_hWnd, kMsgRunCall, 0, reinterpret_cast<LPARAM>(&call));
+}
+
+void CConverterDlg::OnRunEnded()
+{
+    ::KillTimer(m_hWnd, kProgressTimer);
+    ShowState();
+    if (m_nEndAfterRun)
+        ::EndDialog(m_hWnd, m_nEndAfterRun);
 }
 
 bool CConverterDlg::OnPaint()

@@ -10,15 +10,20 @@
 #include <optional>
 #include <string>
 
+class CWin32Notifier;
+
 // The main window on Windows (template 102): the dialog manager's controls,
-// wired to the dialog logic, which holds the choices and the rules.
-class CConverterDlg
+// wired to the dialog logic, which holds the choices and the rules. A
+// conversion runs on a worker thread; its messages come to this window's
+// thread.
+class CConverterDlg : private IWindowThread
 {
 public:
-    CConverterDlg();
+    // notifier: the installed one, whose messages this window owns.
+    explicit CConverterDlg(CWin32Notifier& notifier);
 
-    // A file to start with as the chosen LOD 1 file (a model given on the
-    // command line), as the file chooser would choose it.
+    // A model given on the command line: chosen as LOD 1 when a drop would
+    // take it, else the user is told why once the window shows.
     void SetInitialLod1(const std::string& path) { m_strInitialLod1 = path; }
 
     // Runs the dialog until "E&xit", Enter, Escape or the close box.
@@ -39,6 +44,11 @@ private:
     void OnSetOutputDir();
     void OnAbout();
     void OnScaleFactorChange();
+    void OnConvert();
+    void OnClose(int id);
+    bool OnSetCursor();
+    void Call(const std::function<void()>& call) override;
+    void OnRunEnded() override;
 
     void ShowState();
     void EnableConvert(bool bEnable);
@@ -48,6 +58,8 @@ private:
 
     HWND m_hWnd = nullptr;
     HICON m_hIcon;
+    CWin32Notifier& m_notifier;
     CConverterLogic m_logic;
     std::string m_strInitialLod1;
+    int m_nEndAfterRun = 0; // the command to end with once the run has stopped
 };

@@ -21,7 +21,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     CWin32Notifier notifier;
     platform::InstallNotifier(&notifier);
     {
-        CConverterDlg dialog;
+        CConverterDlg dialog(notifier);
         int argc = 0;
         if (wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc))
         {

@@ -7,19 +7,27 @@
 void CWin32Notifier::ShowMessage(const std::string& text, platform::MessageKind kind,
                                  platform::MessageOwner owner)
 {
-    const HWND hOwner = owner == platform::MessageOwner::ActiveWindow ? ::GetActiveWindow() : nullptr;
-    const UINT style =
-        MB_OK | (kind == platform::MessageKind::Info ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
+    HWND hOwner = nullptr;
+    if (owner == platform::MessageOwner::ActiveWindow)
+        hOwner = m_hOwner && ::IsWindow(m_hOwner) ? m_hOwner : ::GetActiveWindow();
+    UINT style = MB_OK | (kind == platform::MessageKind::Info ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
+    // A box without an owner would leave the main window enabled, and a
+    // command given there would start inside the run that shows the box:
+    // task-modal disables every window of the thread instead.
+    if (!hOwner)
+        style |= MB_TASKMODAL;
     ::MessageBoxW(hOwner, platform::Widen(text).c_str(), platform::Widen(platform::Caption(kind)).c_str(),
                   style);
 }
 
 platform::CursorHandle CWin32Notifier::SetWaitCursor()
 {
+    m_bWaiting = true;
     return reinterpret_cast<platform::CursorHandle>(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT)));
 }
 
 void CWin32Notifier::RestoreCursor(platform::CursorHandle cursor)
 {
+    m_bWaiting = false;
     ::SetCursor(reinterpret_cast<HCURSOR>(cursor));
 }

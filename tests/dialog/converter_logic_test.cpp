@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+
 using namespace build3ds;
 
 namespace
@@ -18,6 +21,38 @@ const std::string kOther = "D:\\other\\Box.3DS", kOtherDir = "D:\\other";
 const std::string kShip = "/models/ship.3ds", kShipLow = "/models/low/ship.low.3ds", kModels = "/models";
 const std::string kOther = "/other/Box.3DS", kOtherDir = "/other";
 #endif
+
+// A window whose thread is the worker's own; the first call of a run (its
+// wait cursor) waits until Open(), so that the test acts during the run.
+struct TestWindow final : IWindowThread
+{
+    void Call(const std::function<void()>& call) override
+    {
+        std::unique_lock lock(m_mutex);
+        m_bCalled = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_bOpen; });
+        lock.unlock();
+        call();
+    }
+    void OnRunEnded() override { ++m_nEnded; }
+    void WaitForCall()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_bCalled; });
+    }
+    void Open()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_bOpen = true;
+        m_changed.notify_all();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_bCalled = false, m_bOpen = true;
+    int m_nEnded = 0;
+};
 
 } // namespace
 
@@ -94,6 +129,20 @@ TEST(ConverterLogic, DropTakesOneRegularThreeDsFile)
     EXPECT_EQ(drop({"Drop.3DS", "Drop.3DS"}) + drop({}) + drop({"notes.txt"}) + drop({"folder.3ds"}) +
                   drop({"x.3ds"}),
               "");
+
+    // A model named at start takes the same rule, and the user learns why
+    // it was not taken.
+    RecordingNotifier notes;
+    CConverterLogic logic;
+    for (const char* name : {"x.3ds", "folder.3ds", "notes.txt", "Drop.3DS"})
+        logic.OnStartupModel(platform::Utf8FromPath(dir / name));
+    EXPECT_EQ(logic.Lod1Path(), platform::Utf8FromPath(dir / "Drop.3DS"));
+    const auto why = [&](const char* name, const char* problem) {
+        return "Error: Unable to open " + platform::Utf8FromPath(dir / name) + ": " + problem;
+    };
+    EXPECT_EQ(notes.m_events, (std::vector<std::string>{why("x.3ds", "there is no such file"),
+                                                        why("folder.3ds", "it is not a file"),
+                                                        why("notes.txt", "it is not a .3ds file")}));
 }
 
 TEST(ConverterLogic, ConvertRunsTheJobOrRefusesAFactorThatCannotScale)
@@ -102,25 +151,66 @@ TEST(ConverterLogic, ConvertRunsTheJobOrRefusesAFactorThatCannotScale)
     WriteFile(dir / "Crate.3ds", File({Material("Wood", "wood.bmp"), Object(Cube("Crate"))}));
     RecordingNotifier notes;
     CConverterLogic logic;
+    TestWindow window;
     logic.OnLod1Chosen(platform::Utf8FromPath(dir / "Crate.3ds"));
     logic.OnScaleMode(ScaleMode::ScaleUp);
     logic.OnScaleFactorChange("2");
-    logic.Convert();
-    logic.Convert(); // the choices stay: it runs again at once
+    logic.Convert(window);
+    logic.WaitForRun();
+    logic.Convert(window); // the choices stay: it runs again at once
+    logic.WaitForRun();
     EXPECT_EQ(notes.m_events.size(), 6u);
+    EXPECT_EQ(window.m_nEnded, 2);
     EXPECT_EQ(notes.m_events[2], "Info: Conversion succeeded!");
     EXPECT_NE(ReadWholeFile(dir / "crate.vnp").find("\r\n2.0000, 2.0000, 2.0000\r\n"), std::string::npos);
     std::filesystem::remove(dir / "crate.vnp");
-    for (const char* factor : {"", "0", "2147483648", "99999999999999999999"})
+    for (const char* factor : {"", "0", "00", " 3000000000", "99999999999999999999"})
     {
         notes.m_events.clear();
         logic.OnScaleFactorChange(factor);
-        logic.Convert();
-        EXPECT_EQ(notes.m_events,
-                  (std::vector<std::string>{"Error: Please enter a whole-number scale factor of at least 1"}))
+        logic.Convert(window);
+        EXPECT_EQ(
+            notes.m_events,
+            (std::vector<std::string>{
+                factor[1] < '1' ? "Error: Please enter a whole-number scale factor of at least 1"
+                                : "Error: The scale factor " + std::string(factor + (factor[0] == ' ')) +
+                                      " is too large: please enter a whole number of at most "
+                                      "2147483647"}))
             << factor;
     }
     logic.OnScaleMode(ScaleMode::ScaleNone); // the box is not read
-    logic.Convert();
+    logic.Convert(window);
+    logic.WaitForRun();
     EXPECT_TRUE(std::filesystem::exists(dir / "crate.vnp"));
+}
+
+// While a run is in progress no choice or command is taken (a drop, or a
+// window of a message box's loop); a stopped run leaves the old output.
+TEST(ConverterLogic, ARunRefusesEveryCommandAndACancelKeepsTheOldOutput)
+{
+    TempDir dir;
+    const std::string crate = platform::Utf8FromPath(dir / "Crate.3ds");
+    WriteFile(dir / "Crate.3ds", File({Material("Wood", "wood.bmp"), Object(Cube("Crate"))}));
+    WriteFile(dir / "crate.vnp", Str("old"));
+    RecordingNotifier notes;
+    CConverterLogic logic;
+    logic.OnLod1Chosen(crate);
+    TestWindow window;
+    window.m_bOpen = false;
+    logic.Convert(window);
+    window.WaitForCall();
+    EXPECT_TRUE(logic.IsRunning() && !logic.IsConvertEnabled() && !logic.IsChoiceEnabled());
+    logic.OnLod1Chosen(std::nullopt);
+    logic.OnStartupModel(crate + "x");
+    logic.OnScaleMode(ScaleMode::ScaleUp);
+    logic.Convert(window);
+    EXPECT_EQ(logic.Lod1Path() + logic.Title(), crate + "3ds to Vantrel v1.1");
+    EXPECT_FALSE(logic.IsScaleFactorEnabled());
+    logic.Cancel();
+    window.Open();
+    logic.WaitForRun();
+    EXPECT_EQ(notes.m_events, (std::vector<std::string>{"wait", "restore"}));
+    EXPECT_EQ(ReadWholeFile(dir / "crate.vnp"), std::string("old") + '\0');
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+    EXPECT_TRUE(!logic.IsRunning() && logic.IsConvertEnabled() && window.m_nEnded == 1);
 }

@@ -32,6 +32,11 @@ struct FakeServices final : IDialogServices
         m_lastCall = title + "|" + start;
         return Next(m_folders);
     }
+    bool AskToStop(QWidget*) override
+    {
+        ++m_nAsked;
+        return m_bStop;
+    }
     static std::optional<QString> Next(QStringList& answers)
     {
         const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
@@ -39,6 +44,8 @@ struct FakeServices final : IDialogServices
     }
     QStringList m_files, m_folders;
     QString m_lastCall;
+    int m_nAsked = 0;
+    bool m_bStop = false;
 };
 
 template <typename Widget = QWidget> Widget* Item(const QWidget& dialog, int id)
@@ -142,8 +149,45 @@ private slots:
         QVERIFY(Item<QRadioButton>(dialog, kIdNoScaling)->isChecked() && !pFactor->isEnabled());
 
         Click(dialog, kIdConvert);
-        QCOMPARE(notes.m_events,
-                 (std::vector<std::string>{"wait", "restore", "Info: Conversion succeeded!"}));
+        QTRY_COMPARE(notes.m_events,
+                     (std::vector<std::string>{"wait", "restore", "Info: Conversion succeeded!"}));
+    }
+
+    // The run goes on a worker thread: the window lives, shows after half
+    // a second how far the run is, and stops it on Cancel, or on a close
+    // that the user confirms, once the run has stopped.
+    void aRunLeavesTheWindowAliveAndStopsOnCancelOrClose()
+    {
+        TempDir dir; // version 4: the run's warning is where the test acts
+        WriteFile(dir / "v4.3ds",
+                  Chunk(kChunkPrimary, {Version(4), Chunk(kChunkEditor, {Material("A"), Object(Cube())})}));
+        RecordingNotifier notes;
+        CConverterDlg dialog(&m_services);
+        dialog.show();
+        m_services.m_files = {PathText((dir / "v4.3ds").string())};
+        Click(dialog, kIdOpenLod1);
+        auto* pConvert = Item<QPushButton>(dialog, kIdConvert);
+        notes.m_onMessage = [&] {
+            QTest::qWait(600);
+            QVERIFY(dialog.windowTitle().endsWith(QStringLiteral("v1.1 - 0%")));
+            QVERIFY(pConvert->text() == "Cancel" && !Item(dialog, kIdOpenLod1)->isEnabled());
+            Click(dialog, kIdConvert);
+        };
+        Click(dialog, kIdConvert);
+        QTRY_VERIFY(!dialog.Logic().IsRunning());
+        QCOMPARE(dialog.windowTitle() + pConvert->text(), QStringLiteral("3ds to Vantrel v1.1&Convert file"));
+
+        notes.m_onMessage = [&] {
+            dialog.reject(); // answered No: the run goes on
+            m_services.m_bStop = true;
+            dialog.reject();
+            QVERIFY(dialog.isVisible());
+        };
+        Click(dialog, kIdConvert);
+        QTRY_VERIFY(!dialog.isVisible());
+        QCOMPARE(m_services.m_nAsked, 2);
+        QCOMPARE(notes.m_events.size(), 6u); // wait, the warning, restore; twice
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
     }
 
     void enterEscapeAndExitEndTheDialog()
@@ -227,6 +271,16 @@ private slots:
         QCOMPARE(
             seen,
             QStringLiteral("Error|/m/<b>x</b>&lt;.3ds|%1|%2").arg(Qt::PlainText).arg(QMessageBox::Warning));
+        // The main window owns the messages for the active window, also
+        // when another program is active.
+        QWidget owner;
+        notifier.SetOwner(&owner);
+        QTimer::singleShot(0, [&] {
+            seen = QApplication::activeModalWidget()->parentWidget() == &owner ? "owned" : "not owned";
+            QApplication::activeModalWidget()->close();
+        });
+        notifier.ShowMessage("x", platform::MessageKind::Info, platform::MessageOwner::ActiveWindow);
+        QCOMPARE(seen, QStringLiteral("owned"));
         const platform::CursorHandle previous = notifier.SetWaitCursor();
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         notifier.RestoreCursor(previous);
