@@ -235,9 +235,28 @@ void CConverterLogic::JoinRun()
         m_worker.join();
 }
 
+bool CConverterLogic::ConfirmStop(const std::function<bool()>& ask)
+{
+    {
+        const std::lock_guard lock(m_pauseMutex);
+        m_bPaused = true;
+    }
+    const bool bStop = ask();
+    if (bStop)
+        Cancel();
+    {
+        const std::lock_guard lock(m_pauseMutex);
+        m_bPaused = false;
+    }
+    m_resumed.notify_all();
+    return bStop;
+}
+
 bool CConverterLogic::CRunProgress::Continue(std::uint64_t done, std::uint64_t total)
 {
     m_logic.m_nPermille = total ? static_cast<int>(done * 1000 / total) : 0;
+    std::unique_lock lock(m_logic.m_pauseMutex);
+    m_logic.m_resumed.wait(lock, [this] { return !m_logic.m_bPaused; });
     return !m_logic.m_bCancel;
 }
 

@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -70,6 +72,10 @@ public:
     // Asks the run to stop: the output stays as it was and no temporary
     // file remains. The run ends soon after, without a further message.
     void Cancel() { m_bCancel = true; }
+    // Asks the user whether to stop the run (ask is true for Yes), with the
+    // run held at its next step meanwhile, so that it neither ends nor
+    // reports under the question. Yes stops it as Cancel does.
+    bool ConfirmStop(const std::function<bool()>& ask);
     // Waits until a run has ended; for windows whose thread is not needed
     // by the run (tests).
     void WaitForRun();
@@ -139,5 +145,8 @@ private:
     std::atomic<bool> m_bRunning{false};
     std::atomic<bool> m_bCancel{false};
     std::atomic<int> m_nPermille{0};
+    std::mutex m_pauseMutex;
+    std::condition_variable m_resumed;
+    bool m_bPaused = false; // the user is asked whether to stop
     std::chrono::steady_clock::time_point m_runStart;
 };

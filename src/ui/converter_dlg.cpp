@@ -261,12 +261,11 @@ void CConverterDlg::done(int result)
     // window to report to.
     if (m_logic.IsRunning() && !m_nDoneAfterRun)
     {
-        if (!m_pServices->AskToStop(this))
+        if (!m_logic.ConfirmStop([this] { return m_pServices->AskToStop(this); }))
             return;
         if (m_logic.IsRunning())
         {
             m_nDoneAfterRun = result;
-            m_logic.Cancel();
             return;
         }
     }

@@ -253,7 +253,12 @@ void CConverterDlg::OnConvert()
 {
     m_logic.Convert(*this);
     if (m_logic.IsRunning())
+    {
         ::SetTimer(m_hWnd, kProgressTimer, 100, nullptr);
+        // Convert goes grey, and a disabled control takes no keys: the
+        // focus goes where Escape and Enter still close.
+        ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(m_hWnd, IDOK)), TRUE);
+    }
     ShowState();
 }
 
@@ -263,13 +268,15 @@ void CConverterDlg::OnClose(int id)
     // window to report to.
     if (m_logic.IsRunning())
     {
-        if (m_nEndAfterRun || ::MessageBoxW(m_hWnd, platform::Widen(CConverterLogic::kStopQuestion).c_str(),
-                                            L"Warning", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        const auto ask = [this] {
+            return ::MessageBoxW(m_hWnd, platform::Widen(CConverterLogic::kStopQuestion).c_str(), L"Warning",
+                                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+        };
+        if (m_nEndAfterRun || !m_logic.ConfirmStop(ask))
             return;
         if (m_logic.IsRunning())
         {
             m_nEndAfterRun = id;
-            m_logic.Cancel();
             return;
         }
     }
@@ -296,7 +303,12 @@ void CConverterDlg::OnRunEnded()
     ::KillTimer(m_hWnd, kProgressTimer);
     ShowState();
     if (m_nEndAfterRun)
+    {
         ::EndDialog(m_hWnd, m_nEndAfterRun);
+        return;
+    }
+    // Back where the run was started from, so that it can be run again.
+    ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(m_hWnd, kIdConvert)), TRUE);
 }
 
 bool CConverterDlg::OnPaint()

@@ -164,19 +164,20 @@ TEST(ConverterLogic, ConvertRunsTheJobOrRefusesAFactorThatCannotScale)
     EXPECT_EQ(notes.m_events[2], "Info: Conversion succeeded!");
     EXPECT_NE(ReadWholeFile(dir / "crate.vnp").find("\r\n2.0000, 2.0000, 2.0000\r\n"), std::string::npos);
     std::filesystem::remove(dir / "crate.vnp");
-    for (const char* factor : {"", "0", "00", " 3000000000", "99999999999999999999"})
+    const std::string tooSmall = "Error: Please enter a whole-number scale factor of at least 1";
+    const auto tooLarge = [](const std::string& digits) {
+        return "Error: The scale factor " + digits +
+               " is too large: please enter a whole number of at most 2147483647";
+    };
+    for (const auto& [factor, message] : {std::pair{"", tooSmall},
+                                          {"00", tooSmall},
+                                          {" 3000000000", tooLarge("3000000000")},
+                                          {"99999999999999999999", tooLarge("99999999999999999999")}})
     {
         notes.m_events.clear();
         logic.OnScaleFactorChange(factor);
         logic.Convert(window);
-        EXPECT_EQ(
-            notes.m_events,
-            (std::vector<std::string>{
-                factor[1] < '1' ? "Error: Please enter a whole-number scale factor of at least 1"
-                                : "Error: The scale factor " + std::string(factor + (factor[0] == ' ')) +
-                                      " is too large: please enter a whole number of at most "
-                                      "2147483647"}))
-            << factor;
+        EXPECT_EQ(notes.m_events, (std::vector<std::string>{message})) << factor;
     }
     logic.OnScaleMode(ScaleMode::ScaleNone); // the box is not read
     logic.Convert(window);
