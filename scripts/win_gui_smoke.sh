@@ -2,7 +2,10 @@
 # The Win32 desktop converter as a user drives it, under Wine and Xvfb:
 # start 3ds2vnp-gui.exe with the example model, press Convert by its
 # accelerator, acknowledge the "Info" box, and compare the written file
-# with the Linux build's output of the same model.
+# with the Linux build's output of the same model. Then: a click on Convert
+# while a run's box is up starts no second run; a missing model named at
+# start is reported; a close during a long run asks, stops the run and
+# leaves the old output and no temporary file.
 #
 #   scripts/win_gui_smoke.sh WINDOWS_BUILD LINUX_BUILD [SCREENSHOT.png]
 set -euo pipefail
@@ -23,9 +26,13 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-mkdir -p "$work/model" "$work/linux"
+mkdir -p "$work/model" "$work/linux" "$work/v4" "$work/big"
 cp "$here/../examples/crate.3ds" "$work/model/Crate.3ds"
 "$linux_build/3ds2vnp" -q -o "$work/linux" "$work/model/Crate.3ds"
+# The example with version 4 in its version chunk (bytes 12 to 15): the
+# run warns and waits for the user.
+python3 -c 'import sys; b = bytearray(open(sys.argv[1], "rb").read()); b[12] = 4; open(sys.argv[2], "wb").write(b)' \
+  "$work/model/Crate.3ds" "$work/v4/Crate.3ds"
 
 fail() { echo "win_gui_smoke: $*" >&2; exit 1; }
 
@@ -64,4 +71,72 @@ for _ in $(seq 1 60); do
 done
 kill -0 "$gui_pid" 2>/dev/null && fail "E&xit did not end the program"
 gui_pid=""
+
+# Waits up to 30 s for the program to end.
+wait_end() {
+  for _ in $(seq 1 60); do
+    kill -0 "$gui_pid" 2>/dev/null || { gui_pid=""; return 0; }
+    sleep 0.5
+  done
+  return 1
+}
+
+# A click on Convert while the run's (ownerless) warning is up: the box
+# keeps the dialog disabled, and the run refuses it in any case.
+"$here/wine-run.sh" "$windows_build/3ds2vnp-gui.exe" "Z:$work/v4/Crate.3ds" &
+gui_pid=$!
+dialog="$(wait_window "3ds to Vantrel v1.1")" || fail "the main dialog did not appear"
+sleep 1
+xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
+xdotool key --clearmodifiers alt+c
+warning="$(wait_window "Warning")" || fail "no version warning"
+sleep 1
+# Convert's centre: (18 + 57 / 2, 153 + 13 / 2) dialog units, 7 x 13 pixels
+# per 4 x 8 units with Wine's dialog font.
+xdotool mousemove --window "$dialog" 81 259 click 1
+sleep 1
+xdotool windowfocus --sync "$warning" 2>/dev/null || true
+xdotool key Return
+info="$(wait_window "Info")" || fail "no \"Info\" box after the warning"
+xdotool windowfocus --sync "$info" 2>/dev/null || true
+xdotool key Return
+sleep 2
+[ -z "$(xdotool search --name '^(Warning|Info)$' 2>/dev/null || true)" ] || fail "a second run started"
+kill -0 "$gui_pid" 2>/dev/null || fail "the program ended during the run"
+cmp "$work/v4/crate.vnp" "$work/linux/crate.vnp" || fail "the version 4 output differs"
+xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+xdotool key alt+x
+wait_end || fail "E&xit did not end the program"
+
+# A model named at start that does not exist: the dialog says so.
+"$here/wine-run.sh" "$windows_build/3ds2vnp-gui.exe" "Z:$work/model/Missing.3ds" &
+gui_pid=$!
+error="$(wait_window "Error")" || fail "no message for a missing start-up model"
+xdotool windowfocus --sync "$error" 2>/dev/null || true
+xdotool key Return
+dialog="$(wait_window "3ds to Vantrel v1.1")" || fail "the main dialog did not stay"
+xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+xdotool key alt+x
+wait_end || fail "E&xit did not end the program"
+
+# A close during a long run (32 meshes, 760 MB of output) asks whether to
+# stop it; Yes stops it, and the program ends with the old output intact.
+"$linux_build/tools/make_model" "$work/big/Big.3ds" 65535 32
+printf 'old' > "$work/big/big.vnp"
+"$here/wine-run.sh" "$windows_build/3ds2vnp-gui.exe" "Z:$work/big/Big.3ds" &
+gui_pid=$!
+dialog="$(wait_window "3ds to Vantrel v1.1")" || fail "the main dialog did not appear"
+sleep 1
+xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
+xdotool key --clearmodifiers alt+c
+sleep 1
+xdotool getwindowname "$dialog" | grep -q '%$' || fail "no progress in the caption after a second"
+xdotool key Escape
+question="$(wait_window "Warning")" || fail "a close during the run did not ask"
+xdotool windowfocus --sync "$question" 2>/dev/null || true
+xdotool key y
+wait_end || fail "the program did not end after the run was stopped"
+[ "$(cat "$work/big/big.vnp")" = old ] || fail "the stopped run changed the old output"
+[ "$(ls "$work/big")" = "$(printf 'Big.3ds\nbig.vnp')" ] || fail "the stopped run left: $(ls "$work/big")"
 echo "win_gui_smoke: the Win32 dialog converted the example model; output identical to Linux"
+echo "win_gui_smoke: one run at a time, start-up model checked, a close stops a run cleanly"
