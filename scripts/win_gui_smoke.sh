@@ -47,30 +47,24 @@ wait_window() {
   return 1
 }
 
-"$here/wine-run.sh" "$windows_build/3ds2vnp-gui.exe" "Z:$work/model/Crate.3ds" &
-gui_pid=$!
+# Starts the program with a model; sets gui_pid and dialog.
+start_gui() {
+  "$here/wine-run.sh" "$windows_build/3ds2vnp-gui.exe" "Z:$1" &
+  gui_pid=$!
+  dialog="$(wait_window "3ds to Vantrel v1.1")" || fail "the main dialog did not appear"
+  sleep 1
+}
 
-dialog="$(wait_window "3ds to Vantrel v1.1")" || fail "the main dialog did not appear"
-sleep 1
-[ -n "$screenshot" ] && import -window "$dialog" "$screenshot"
-xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
-xdotool key --clearmodifiers alt+c
+# Presses keys in a window.
+press() {
+  xdotool windowfocus --sync "$1" 2>/dev/null || true
+  xdotool key --clearmodifiers "$2"
+}
 
-info="$(wait_window "Info")" || fail "no \"Info\" box after Convert"
-xdotool windowfocus --sync "$info" 2>/dev/null || true
-xdotool key Return
-
-[ -f "$work/model/crate.vnp" ] || fail "crate.vnp was not written"
-cmp "$work/model/crate.vnp" "$work/linux/crate.vnp" || fail "the Windows output differs from the Linux output"
-
-xdotool windowfocus --sync "$dialog" 2>/dev/null || true
-xdotool key alt+x
-for _ in $(seq 1 60); do
-  kill -0 "$gui_pid" 2>/dev/null || break
-  sleep 0.5
-done
-kill -0 "$gui_pid" 2>/dev/null && fail "E&xit did not end the program"
-gui_pid=""
+convert() {
+  xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
+  xdotool key --clearmodifiers alt+c
+}
 
 # Waits up to 30 s for the program to end.
 wait_end() {
@@ -81,60 +75,56 @@ wait_end() {
   return 1
 }
 
+exit_gui() {
+  press "$dialog" alt+x
+  wait_end || fail "E&xit did not end the program"
+}
+
+start_gui "$work/model/Crate.3ds"
+[ -n "$screenshot" ] && import -window "$dialog" "$screenshot"
+convert
+info="$(wait_window "Info")" || fail "no \"Info\" box after Convert"
+press "$info" Return
+[ -f "$work/model/crate.vnp" ] || fail "crate.vnp was not written"
+cmp "$work/model/crate.vnp" "$work/linux/crate.vnp" || fail "the Windows output differs from the Linux output"
+exit_gui
+
 # A click on Convert while the run's (ownerless) warning is up: the box
 # keeps the dialog disabled, and the run refuses it in any case.
-"$here/wine-run.sh" "$windows_build/3ds2vnp-gui.exe" "Z:$work/v4/Crate.3ds" &
-gui_pid=$!
-dialog="$(wait_window "3ds to Vantrel v1.1")" || fail "the main dialog did not appear"
-sleep 1
-xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
-xdotool key --clearmodifiers alt+c
+start_gui "$work/v4/Crate.3ds"
+convert
 warning="$(wait_window "Warning")" || fail "no version warning"
 sleep 1
 # Convert's centre: (18 + 57 / 2, 153 + 13 / 2) dialog units, 7 x 13 pixels
 # per 4 x 8 units with Wine's dialog font.
 xdotool mousemove --window "$dialog" 81 259 click 1
 sleep 1
-xdotool windowfocus --sync "$warning" 2>/dev/null || true
-xdotool key Return
+press "$warning" Return
 info="$(wait_window "Info")" || fail "no \"Info\" box after the warning"
-xdotool windowfocus --sync "$info" 2>/dev/null || true
-xdotool key Return
+press "$info" Return
 sleep 2
 [ -z "$(xdotool search --name '^(Warning|Info)$' 2>/dev/null || true)" ] || fail "a second run started"
 kill -0 "$gui_pid" 2>/dev/null || fail "the program ended during the run"
 cmp "$work/v4/crate.vnp" "$work/linux/crate.vnp" || fail "the version 4 output differs"
-xdotool windowfocus --sync "$dialog" 2>/dev/null || true
-xdotool key alt+x
-wait_end || fail "E&xit did not end the program"
+exit_gui
 
 # A model named at start that does not exist: the dialog says so.
-"$here/wine-run.sh" "$windows_build/3ds2vnp-gui.exe" "Z:$work/model/Missing.3ds" &
-gui_pid=$!
+start_gui "$work/model/Missing.3ds"
 error="$(wait_window "Error")" || fail "no message for a missing start-up model"
-xdotool windowfocus --sync "$error" 2>/dev/null || true
-xdotool key Return
-dialog="$(wait_window "3ds to Vantrel v1.1")" || fail "the main dialog did not stay"
-xdotool windowfocus --sync "$dialog" 2>/dev/null || true
-xdotool key alt+x
-wait_end || fail "E&xit did not end the program"
+press "$error" Return
+exit_gui
 
 # A close during a long run (32 meshes, 760 MB of output) asks whether to
 # stop it; Yes stops it, and the program ends with the old output intact.
 "$linux_build/tools/make_model" "$work/big/Big.3ds" 65535 32
 printf 'old' > "$work/big/big.vnp"
-"$here/wine-run.sh" "$windows_build/3ds2vnp-gui.exe" "Z:$work/big/Big.3ds" &
-gui_pid=$!
-dialog="$(wait_window "3ds to Vantrel v1.1")" || fail "the main dialog did not appear"
-sleep 1
-xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
-xdotool key --clearmodifiers alt+c
+start_gui "$work/big/Big.3ds"
+convert
 sleep 1
 xdotool getwindowname "$dialog" | grep -q '%$' || fail "no progress in the caption after a second"
 xdotool key Escape
 question="$(wait_window "Warning")" || fail "a close during the run did not ask"
-xdotool windowfocus --sync "$question" 2>/dev/null || true
-xdotool key y
+press "$question" y
 wait_end || fail "the program did not end after the run was stopped"
 [ "$(cat "$work/big/big.vnp")" = old ] || fail "the stopped run changed the old output"
 [ "$(ls "$work/big")" = "$(printf 'Big.3ds\nbig.vnp')" ] || fail "the stopped run left: $(ls "$work/big")"
