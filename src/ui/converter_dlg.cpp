@@ -5,6 +5,7 @@
 #include "ui/dialog_services.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -82,7 +83,14 @@ CConverterDlg::CConverterDlg(IDialogServices* services, QWidget* parent)
     m_pOpenLod1Button->setFocus();
 }
 
-CConverterDlg::~CConverterDlg() = default;
+CConverterDlg::~CConverterDlg()
+{
+    // A run calls this window until it has ended: it is stopped, and the
+    // window answers it until then.
+    m_logic.Cancel();
+    while (m_logic.IsRunning())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
 
 void CConverterDlg::CreateControls()
 {
