@@ -173,8 +173,16 @@ void CConverterDlg::OnToolTipText(NMTTDISPINFOW* info)
 
 void CConverterDlg::ShowState()
 {
-    ::SetWindowTextW(m_hWnd, platform::Widen(m_logic.Title()).c_str());
-    ::SetDlgItemTextW(m_hWnd, kIdConvert, platform::Widen(m_logic.ConvertCaption()).c_str());
+    // The progress timer shows the state ten times a second: a text is set
+    // only when it changed, so that the caption and the button don't flicker.
+    for (const auto& [hWnd, text] :
+         {std::pair{m_hWnd, m_logic.Title()},
+          std::pair{::GetDlgItem(m_hWnd, kIdConvert), std::string(m_logic.ConvertCaption())}})
+    {
+        const std::wstring wide = platform::Widen(text);
+        if (WindowText(hWnd) != wide)
+            ::SetWindowTextW(hWnd, wide.c_str());
+    }
     for (const int id :
          {kIdOpenLod1, kIdAbout, kIdSetOutputDir, kIdKeepSameDir, kIdScaleUp, kIdScaleDown, kIdNoScaling})
         ::EnableWindow(::GetDlgItem(m_hWnd, id), m_logic.IsChoiceEnabled());
