@@ -311,7 +311,7 @@ void CConverterDlg::keyPressEvent(QKeyEvent* event)
 
 void CConverterDlg::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (DroppedModel(event->mimeData()))
+    if (m_logic.IsChoiceEnabled() && DroppedModel(event->mimeData()))
         event->acceptProposedAction();
     else
         event->ignore();
