@@ -77,7 +77,7 @@ CConverterDlg::CConverterDlg(IDialogServices* services, QWidget* parent)
     setAcceptDrops(true);
     m_pProgressTimer = new QTimer(this);
     m_pProgressTimer->setInterval(100);
-    connect(m_pProgressTimer, &QTimer::timeout, this, &CConverterDlg::ShowState);
+    connect(m_pProgressTimer, &QTimer::timeout, this, &CConverterDlg::ShowProgress);
     CreateControls();
     ShowState();
     m_pOpenLod1Button->setFocus();
@@ -166,10 +166,16 @@ void CConverterDlg::CreateControls()
     connect(m_pExitButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void CConverterDlg::ShowState()
+void CConverterDlg::ShowProgress()
 {
     setWindowTitle(QString::fromUtf8(m_logic.Title()));
     m_pConvertButton->setText(tr(m_logic.ConvertCaption()));
+    m_pConvertButton->setEnabled(m_logic.IsConvertEnabled());
+}
+
+void CConverterDlg::ShowState()
+{
+    ShowProgress();
     for (QWidget* pChoice :
          {static_cast<QWidget*>(m_pOpenLod1Button), static_cast<QWidget*>(m_pAboutButton),
           static_cast<QWidget*>(m_pSetOutputDirButton), static_cast<QWidget*>(m_pKeepSameDirCheck),
@@ -179,7 +185,6 @@ void CConverterDlg::ShowState()
     m_pLod1PathEdit->setText(PathText(m_logic.Lod1Path()));
     m_pLod2PathEdit->setText(PathText(m_logic.Lod2Path()));
     m_pOutputDirEdit->setText(PathText(m_logic.OutputDir()));
-    m_pConvertButton->setEnabled(m_logic.IsConvertEnabled());
     m_pOpenLod2Button->setEnabled(m_logic.IsLod2ChooserEnabled());
     m_pScaleFactorEdit->setEnabled(m_logic.IsScaleFactorEnabled());
     m_pScaleUpRadio->setChecked(m_logic.GetScaleMode() == ScaleMode::ScaleUp);

@@ -56,6 +56,8 @@ private slots:
 private:
     void CreateControls();
     void ShowState();
+    // The caption and Convert, which show how far a run is.
+    void ShowProgress();
     void Call(const std::function<void()>& call) override;
     void OnRunEnded() override;
 

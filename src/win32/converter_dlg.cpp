@@ -101,7 +101,7 @@ INT_PTR CConverterDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
         return TRUE;
     case WM_TIMER:
-        ShowState();
+        ShowProgress();
         return TRUE;
     case kMsgRunCall:
         (*reinterpret_cast<const std::function<void()>*>(lParam))();
@@ -171,10 +171,10 @@ void CConverterDlg::OnToolTipText(NMTTDISPINFOW* info)
     info->lpszText = info->szText;
 }
 
-void CConverterDlg::ShowState()
+void CConverterDlg::ShowProgress()
 {
-    // The progress timer shows the state ten times a second: a text is set
-    // only when it changed, so that the caption and the button don't flicker.
+    // The progress timer calls this ten times a second: a text is set only
+    // when it changed, so that the caption and the button don't flicker.
     for (const auto& [hWnd, text] :
          {std::pair{m_hWnd, m_logic.Title()},
           std::pair{::GetDlgItem(m_hWnd, kIdConvert), std::string(m_logic.ConvertCaption())}})
@@ -183,13 +183,18 @@ void CConverterDlg::ShowState()
         if (WindowText(hWnd) != wide)
             ::SetWindowTextW(hWnd, wide.c_str());
     }
+    EnableConvert(m_logic.IsConvertEnabled());
+}
+
+void CConverterDlg::ShowState()
+{
+    ShowProgress();
     for (const int id :
          {kIdOpenLod1, kIdAbout, kIdSetOutputDir, kIdKeepSameDir, kIdScaleUp, kIdScaleDown, kIdNoScaling})
         ::EnableWindow(::GetDlgItem(m_hWnd, id), m_logic.IsChoiceEnabled());
     ::SetDlgItemTextW(m_hWnd, kIdLod1Path, platform::Widen(m_logic.Lod1Path()).c_str());
     ::SetDlgItemTextW(m_hWnd, kIdLod2Path, platform::Widen(m_logic.Lod2Path()).c_str());
     ::SetDlgItemTextW(m_hWnd, kIdOutputDir, platform::Widen(m_logic.OutputDir()).c_str());
-    EnableConvert(m_logic.IsConvertEnabled());
     ::EnableWindow(::GetDlgItem(m_hWnd, kIdOpenLod2), m_logic.IsLod2ChooserEnabled());
     ::EnableWindow(::GetDlgItem(m_hWnd, kIdScaleFactor), m_logic.IsScaleFactorEnabled());
 }

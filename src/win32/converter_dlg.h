@@ -51,6 +51,7 @@ private:
     void OnRunEnded() override;
 
     void ShowState();
+    void ShowProgress();
     void EnableConvert(bool bEnable);
     std::optional<std::string> ChooseModelFile();
     void BrowseForFolder(std::string& result, const wchar_t* title);
