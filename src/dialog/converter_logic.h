@@ -37,7 +37,7 @@ class CConverterLogic
 public:
     CConverterLogic();
     // Stops a run still in progress and waits for it. The view ends a run
-    // before it goes (see AskToStop), since the run calls its window.
+    // before it goes (see ConfirmStop), since the run calls its window.
     ~CConverterLogic();
     CConverterLogic(const CConverterLogic&) = delete;
     CConverterLogic& operator=(const CConverterLogic&) = delete;
