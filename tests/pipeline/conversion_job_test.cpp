@@ -183,5 +183,4 @@ TEST_F(ConversionJobTest, ARunStartedWhileOneIsInProgressIsRefused)
     m_notes.m_onMessage = [&] { EXPECT_FALSE(m_job.Run(request)); };
     EXPECT_TRUE(m_job.Run(request));
     EXPECT_EQ(m_notes.m_events.size(), 4u); // wait, the version warning, restore, success
-    EXPECT_EQ(m_notes.m_events.back(), "Info: Conversion succeeded!");
 }
