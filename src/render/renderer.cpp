@@ -122,30 +122,6 @@ CRenderer::ScreenVertex SnapVertex(double x, double y, double depth, double near
     return s;
 }
 
-struct Bounds
-{
-    float low[3] = {std::numeric_limits<float>::max(), std::numeric_limits<float>::max(),
-                    std::numeric_limits<float>::max()};
-    float high[3] = {std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest(),
-                     std::numeric_limits<float>::lowest()};
-    bool bEmpty = true;
-
-    void Add(const C3dsModel& model)
-    {
-        for (const MeshObject& mesh : model.m_meshes)
-            for (const Vector3& p : mesh.vertices)
-            {
-                const float c[3] = {p.x, p.y, p.z};
-                for (int i = 0; i < 3; ++i)
-                {
-                    low[i] = std::min(low[i], c[i]);
-                    high[i] = std::max(high[i], c[i]);
-                }
-                bEmpty = false;
-            }
-    }
-};
-
 // A colour scaled by a light of 0 to 255.
 std::uint8_t Lit(std::uint8_t colour, std::int64_t light)
 {
@@ -159,6 +135,19 @@ std::int64_t Wrap(std::int64_t value, std::int64_t size)
 }
 
 } // namespace
+
+bool ModelBounds(const C3dsModel& model, Vector3& low, Vector3& high)
+{
+    bool bAny = false;
+    for (const MeshObject& mesh : model.m_meshes)
+        for (const Vector3& p : mesh.vertices)
+        {
+            low = bAny ? Vector3{std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)} : p;
+            high = bAny ? Vector3{std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)} : p;
+            bAny = true;
+        }
+    return bAny;
+}
 
 ModelCounts CountModel(const C3dsModel& model)
 {
@@ -182,22 +171,26 @@ void CRenderer::Draw(const C3dsModel& lod1, const C3dsModel* pLod2, const CTextu
         for (int c = 0; c < 4; ++c)
             image.pixels[p * 4 + c] = static_cast<std::uint8_t>(background >> (24 - 8 * c));
     m_depth.assign(pixelCount, 0);
+    if (pixelCount == 0)
+        return;
 
-    Bounds bounds;
-    bounds.Add(lod1);
-    if (pLod2)
-        bounds.Add(*pLod2);
-    if (bounds.bEmpty)
+    Vector3 low, high, low2, high2;
+    const bool bHasLod1 = ModelBounds(lod1, low, high);
+    if (pLod2 && ModelBounds(*pLod2, low2, high2))
+    {
+        low = bHasLod1 ? Vector3{std::min(low.x, low2.x), std::min(low.y, low2.y), std::min(low.z, low2.z)}
+                       : low2;
+        high = bHasLod1
+                   ? Vector3{std::max(high.x, high2.x), std::max(high.y, high2.y), std::max(high.z, high2.z)}
+                   : high2;
+    }
+    else if (!bHasLod1)
         return;
 
     Camera camera;
-    Vec half;
-    camera.centre = {(static_cast<double>(bounds.low[0]) + bounds.high[0]) * 0.5,
-                     (static_cast<double>(bounds.low[1]) + bounds.high[1]) * 0.5,
-                     (static_cast<double>(bounds.low[2]) + bounds.high[2]) * 0.5};
-    half = {static_cast<double>(bounds.high[0]) - camera.centre.x,
-            static_cast<double>(bounds.high[1]) - camera.centre.y,
-            static_cast<double>(bounds.high[2]) - camera.centre.z};
+    camera.centre = {(static_cast<double>(low.x) + high.x) * 0.5, (static_cast<double>(low.y) + high.y) * 0.5,
+                     (static_cast<double>(low.z) + high.z) * 0.5};
+    const Vec half = {high.x - camera.centre.x, high.y - camera.centre.y, high.z - camera.centre.z};
     const double radius = std::sqrt(Dot(half, half));
     camera.inverseRadius = radius > 0 ? 1.0 / radius : 1.0;
 
@@ -246,8 +239,11 @@ void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, c
 
     for (const MeshObject& mesh : model.m_meshes)
     {
-        const bool bMapped = mesh.mapCoordCount > 0;
-        m_vertices.resize(static_cast<std::size_t>(mesh.vertexCount));
+        // A loaded model keeps these sizes; a model made otherwise must not
+        // make the drawing read past an array.
+        const std::size_t count = std::min(mesh.vertices.size(), mesh.vertexNormals.size());
+        const bool bMapped = mesh.mapCoordCount > 0 && mesh.mapCoords.size() >= count;
+        m_vertices.resize(count);
         for (std::size_t i = 0; i < m_vertices.size(); ++i)
         {
             const Vector3& p = mesh.vertices[i];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/vector3.h"
 #include "render/texture_set.h"
 
 #include <cstdint>
@@ -26,6 +27,9 @@ struct ModelCounts
 };
 ModelCounts CountModel(const C3dsModel& model);
 
+// The box round every vertex of the model; false for a model without any.
+bool ModelBounds(const C3dsModel& model, Vector3& low, Vector3& high);
+
 // Draws models as the project file presents them: the positions as they
 // will be written, Gouraud-shaded by two lights fixed to the camera with
 // the vertex normals the file carries, textured where the texture was
@@ -36,7 +40,7 @@ ModelCounts CountModel(const C3dsModel& model);
 class CRenderer
 {
 public:
-    // Fills image (its width and height as given, at least 1 each) with
+    // Fills image (its width and height as given; one of 0 pixels stays empty) with
     // background (RGBA, 0 for transparent) and draws the LOD 1 model, and
     // the LOD 2 model beside it (below it in a picture taller than wide),
     // both framed to their common bounding box.
