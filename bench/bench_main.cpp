@@ -3,6 +3,7 @@
 
 #include "model/c3ds_model.h"
 #include "reference_normals.h"
+#include "render/renderer.h"
 #include "shapes.h"
 #include "writer/number_format.h"
 #include "writer/output_file.h"
@@ -12,6 +13,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <malloc.h>
 #include <vector>
 
 using namespace build3ds;
@@ -112,6 +114,30 @@ void BM_QuadraticVertexNormals(benchmark::State& state)
         benchmark::DoNotOptimize(QuadraticVertexNormals(model.m_meshes[0]));
 }
 BENCHMARK(BM_QuadraticVertexNormals)->Arg(65535)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// One frame of the preview (goal: at most 15 ms for 65,535 faces at
+// 512 x 384), and what drawing keeps on the heap beside the model (goal:
+// at most the image and its depth buffer, and the model's own size).
+void BM_DrawPreview(benchmark::State& state)
+{
+    const C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
+    const std::size_t before = mallinfo2().uordblks;
+    CRenderer renderer;
+    RgbaImage image;
+    image.width = 512;
+    image.height = 384;
+    const CTextureSet textures;
+    renderer.Draw(model, nullptr, textures, ViewAngles{}, image);
+    const std::size_t heap = mallinfo2().uordblks - before;
+    for (auto _ : state)
+        renderer.Draw(model, nullptr, textures, ViewAngles{}, image);
+    const MeshObject& mesh = model.m_meshes[0];
+    const double modelBytes = mesh.vertexCount * (12.0 + 12 + 8) + mesh.faceCount * (16.0 + 12);
+    state.counters["model_KiB"] = modelBytes / 1024;
+    state.counters["image_depth_KiB"] = 512 * 384 * 8 / 1024.0;
+    state.counters["drawing_KiB"] = static_cast<double>(heap) / 1024;
+}
+BENCHMARK(BM_DrawPreview)->Arg(65535)->Unit(benchmark::kMillisecond);
 
 void BM_WriteProject(benchmark::State& state)
 {
