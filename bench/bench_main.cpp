@@ -1,8 +1,7 @@
-// Load, normals and write of generated models, beside the quadratic normal
-// computation and the general and snprintf formatters for scale.
+// Load, normals and write of generated models, beside the general and
+// snprintf formatters for scale.
 
 #include "model/c3ds_model.h"
-#include "reference_normals.h"
 #include "render/renderer.h"
 #include "shapes.h"
 #include "writer/number_format.h"
@@ -104,16 +103,6 @@ void BM_ComputeNormals(benchmark::State& state)
         model.ComputeNormals();
 }
 BENCHMARK(BM_ComputeNormals)->Arg(65535)->Unit(benchmark::kMillisecond);
-
-// The vertex normals the first way they were stated: every vertex searches
-// every face. For comparison only.
-void BM_QuadraticVertexNormals(benchmark::State& state)
-{
-    const C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
-    for (auto _ : state)
-        benchmark::DoNotOptimize(QuadraticVertexNormals(model.m_meshes[0]));
-}
-BENCHMARK(BM_QuadraticVertexNormals)->Arg(65535)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // One frame of the preview (goal: at most 15 ms for 65,535 faces at
 // 512 x 384), and what drawing keeps on the heap beside the model (goal:
