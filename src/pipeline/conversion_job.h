@@ -48,6 +48,10 @@ public:
     // tell case apart, and only the file name is lowered.
     static std::string OutputPath(const std::string& outputDir, const std::string& lod1Title);
 
+    // What scaling multiplies the coordinates by; none for no scaling, and
+    // for a factor of 0 or below, which is passed over.
+    static std::optional<float> Multiplier(ScaleMode mode, std::int32_t factor);
+
     // What else a run makes of its models, so that nothing reads them
     // twice: called with the models loaded, scaled and checked, and the
     // project file's path, once the file was written or, when bWriteProject
@@ -71,9 +75,6 @@ private:
     };
 
     Outcome Convert(const ConversionRequest& request, std::string& writtenPath);
-    // What scaling multiplies the coordinates by; none for no scaling, and
-    // for a factor of 0 or below, which is passed over.
-    static std::optional<float> Multiplier(ScaleMode mode, std::int32_t factor);
     Outcome LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path, const char* noMaterials);
     void Release();
 
