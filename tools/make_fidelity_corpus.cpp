@@ -110,8 +110,7 @@ int main(int argc, char** argv)
         WriteFile(dir / (std::string("model-") + name),
                   Model(random, 1 + static_cast<int>(random.Below(4)), maxFaces));
         if (i % 6 == 0)
-            WriteFile(dir / (std::string("lod2-") + name),
-                      Model(random, 1, 500));
+            WriteFile(dir / (std::string("lod2-") + name), Model(random, 1, 500));
     }
     return 0;
 }

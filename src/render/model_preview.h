@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 
-
 // The models of a preview, read on a worker thread and then handed to the
 // window's thread whole.
 struct PreviewModels
