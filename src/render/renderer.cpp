@@ -27,7 +27,7 @@ constexpr std::int64_t kSubpixel = 1 << kSubpixelBits;
 constexpr double kPositionLimit = 1 << 18;
 constexpr double kNearnessOne = 1 << 24;
 constexpr std::int64_t kWeightOne = 1 << 16;
-constexpr double kMapLimit = 1099511627776.0; // 2^40: times a texture side of 2^13 still fits
+constexpr double kMapLimit = 2147483647.0; // 2^31 - 1: 32767 repeats of a texture
 
 // The product shot's focal length: the bounding sphere at distance
 // radius * sqrt(1 + f^2) just fills the shorter side; f = 3 is a moderate
@@ -118,7 +118,6 @@ CRenderer::ScreenVertex SnapVertex(double x, double y, double depth, double near
     s.back = static_cast<std::int32_t>(Round(back * 255.0, 255.0));
     s.u = Round(u * static_cast<double>(kWeightOne), kMapLimit);
     s.v = Round(v * static_cast<double>(kWeightOne), kMapLimit);
-    s.bValid = s.nearness > 0;
     return s;
 }
 
@@ -230,6 +229,42 @@ void CRenderer::Draw(const C3dsModel& lod1, const C3dsModel* pLod2, const CTextu
     }
 }
 
+CRenderer::ScreenVertex CRenderer::Project(const MeshObject& mesh, std::uint32_t i, bool bMapped,
+                                           const Camera& camera)
+{
+    const Vector3& p = mesh.vertices[i];
+    const Vec local = {(p.x - camera.centre.x) * camera.inverseRadius,
+                       (p.y - camera.centre.y) * camera.inverseRadius,
+                       (p.z - camera.centre.z) * camera.inverseRadius};
+    const Vec d = Sub(local, camera.eye);
+    const double depth = Dot(d, camera.forward);
+    const double x = camera.centreX + Dot(d, camera.right) / depth * camera.scale;
+    const double y = camera.centreY - Dot(d, camera.up) / depth * camera.scale;
+    // The vertex normals the file carries point to the side from
+    // which a face's corners a, b, c run clockwise: the inside of a
+    // model made in 3D Studio, whose faces run counter-clockwise
+    // seen from outside. The front side is lit with them turned
+    // round, so that the rounding they give to hard edges shows.
+    const Vector3& n = mesh.vertexNormals[i];
+    const Vec normal = {Dot({n.x, n.y, n.z}, camera.right), Dot({n.x, n.y, n.z}, camera.up),
+                        Dot({n.x, n.y, n.z}, camera.forward)};
+    const MapCoord uv = bMapped ? mesh.mapCoords[i] : MapCoord{};
+    return SnapVertex(x, y, depth, camera.nearDistance, Light({-normal.x, -normal.y, -normal.z}),
+                      Light(normal), uv.u, 1.0 - static_cast<double>(uv.v));
+}
+
+const CRenderer::ScreenVertex& CRenderer::Corner(const MeshObject& mesh, std::uint32_t i, bool bMapped,
+                                                 const Camera& camera)
+{
+    const std::size_t slot = i % kCacheSize;
+    if (m_cachedIndices[slot] != i + 1)
+    {
+        m_cachedIndices[slot] = i + 1;
+        m_cache[slot] = Project(mesh, i, bMapped, camera);
+    }
+    return m_cache[slot];
+}
+
 void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, const Camera& camera,
                           const Rect& rect, RgbaImage& image)
 {
@@ -243,42 +278,23 @@ void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, c
         // make the drawing read past an array.
         const std::size_t count = std::min(mesh.vertices.size(), mesh.vertexNormals.size());
         const bool bMapped = mesh.mapCoordCount > 0 && mesh.mapCoords.size() >= count;
-        m_vertices.resize(count);
-        for (std::size_t i = 0; i < m_vertices.size(); ++i)
-        {
-            const Vector3& p = mesh.vertices[i];
-            const Vec local = {(p.x - camera.centre.x) * camera.inverseRadius,
-                               (p.y - camera.centre.y) * camera.inverseRadius,
-                               (p.z - camera.centre.z) * camera.inverseRadius};
-            const Vec d = Sub(local, camera.eye);
-            const double depth = Dot(d, camera.forward);
-            const double x = camera.centreX + Dot(d, camera.right) / depth * camera.scale;
-            const double y = camera.centreY - Dot(d, camera.up) / depth * camera.scale;
-            // The vertex normals the file carries point to the side from
-            // which a face's corners a, b, c run clockwise: the inside of a
-            // model made in 3D Studio, whose faces run counter-clockwise
-            // seen from outside. The front side is lit with them turned
-            // round, so that the rounding they give to hard edges shows.
-            const Vector3& n = mesh.vertexNormals[i];
-            const Vec normal = {Dot({n.x, n.y, n.z}, camera.right), Dot({n.x, n.y, n.z}, camera.up),
-                                Dot({n.x, n.y, n.z}, camera.forward)};
-            const MapCoord uv = bMapped ? mesh.mapCoords[i] : MapCoord{};
-            m_vertices[i] =
-                SnapVertex(x, y, depth, camera.nearDistance, Light({-normal.x, -normal.y, -normal.z}),
-                           Light(normal), uv.u, 1.0 - static_cast<double>(uv.v));
-        }
+        m_cachedIndices.assign(kCacheSize, 0);
+        m_cache.resize(kCacheSize);
         for (const FaceEntry& face : mesh.faces)
         {
-            const ScreenVertex* corners[3];
+            // Copies: a later corner may take an earlier one's place.
+            ScreenVertex vertices[3];
             bool bValid = true;
-            for (int c = 0; c < 3; ++c)
+            for (int c = 0; c < 3 && bValid; ++c)
             {
-                bValid = bValid && face.vertexIndex[c] < m_vertices.size();
-                corners[c] = bValid ? &m_vertices[face.vertexIndex[c]] : nullptr;
-                bValid = bValid && corners[c]->bValid;
+                bValid = face.vertexIndex[c] < count;
+                if (bValid)
+                    vertices[c] = Corner(mesh, face.vertexIndex[c], bMapped, camera);
+                bValid = bValid && vertices[c].nearness > 0;
             }
             if (!bValid)
                 continue;
+            const ScreenVertex* corners[3] = {&vertices[0], &vertices[1], &vertices[2]};
             const auto material = static_cast<std::size_t>(face.materialIndex);
             const RgbaImage* pTexture =
                 bMapped && material < materialTextures.size() ? materialTextures[material] : nullptr;

@@ -7,6 +7,7 @@
 #include <vector>
 
 class C3dsModel;
+struct MeshObject;
 
 // Where the camera stands, as a turn away from the product shot (from the
 // front, the right and above): degrees round the model's upright axis and
@@ -50,13 +51,13 @@ public:
     // A vertex after its one rounding: position in pixels with four bits of
     // fraction, nearness (2^24 at the near side of the bounding sphere,
     // falling as 1 / distance), the light on a face's front and back side
-    // (0 to 255), and the mapping coordinates times 2^16.
+    // (0 to 255), and the mapping coordinates times 2^16. A nearness of 0
+    // marks a vertex that cannot be drawn.
     struct ScreenVertex
     {
         std::int32_t x = 0, y = 0, nearness = 0;
         std::int32_t front = 0, back = 0;
-        std::int64_t u = 0, v = 0;
-        bool bValid = false;
+        std::int32_t u = 0, v = 0;
     };
 
 private:
@@ -68,9 +69,18 @@ private:
 
     void DrawModel(const C3dsModel& model, const CTextureSet& textures, const Camera& camera,
                    const Rect& rect, RgbaImage& image);
+    static ScreenVertex Project(const MeshObject& mesh, std::uint32_t index, bool bMapped,
+                                const Camera& camera);
+    const ScreenVertex& Corner(const MeshObject& mesh, std::uint32_t index, bool bMapped,
+                               const Camera& camera);
     void DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pTexture, const Rect& rect,
                       RgbaImage& image);
 
-    std::vector<std::int32_t> m_depth;    // nearness drawn at each pixel; kept between pictures
-    std::vector<ScreenVertex> m_vertices; // of the mesh being drawn
+    std::vector<std::int32_t> m_depth; // nearness drawn at each pixel; kept between pictures
+    // The vertices met last, by vertex number modulo the size: a face's
+    // neighbours share its corners, so most are found here, and the memory
+    // stays the same for a mesh of any size.
+    static constexpr std::size_t kCacheSize = 4096;
+    std::vector<std::uint32_t> m_cachedIndices; // vertex number + 1; 0 for none
+    std::vector<ScreenVertex> m_cache;
 };
