@@ -128,6 +128,23 @@ void BM_DrawPreview(benchmark::State& state)
 }
 BENCHMARK(BM_DrawPreview)->Arg(65535)->Unit(benchmark::kMillisecond);
 
+// A command line thumbnail without its file: the drawing (range 1 = 0) or
+// the drawing and the PNG encoding (range 1 = 1), 256 x 256 pixels.
+void BM_Thumbnail(benchmark::State& state)
+{
+    const C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
+    std::vector<unsigned char> png;
+    for (auto _ : state)
+    {
+        RgbaImage image;
+        image.width = image.height = 256;
+        CRenderer().Draw(model, nullptr, CTextureSet{}, ViewAngles{}, image);
+        if (state.range(1) && !EncodePng(image, png))
+            std::abort();
+    }
+}
+BENCHMARK(BM_Thumbnail)->Args({16384, 0})->Args({16384, 1})->Unit(benchmark::kMillisecond);
+
 void BM_WriteProject(benchmark::State& state)
 {
     C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));

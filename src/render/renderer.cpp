@@ -77,9 +77,12 @@ double Light(const Vec& normal)
     return std::min(1.0, kAmbient + kKey * key + kFill * fill);
 }
 
-std::int64_t Round(double value, double limit)
+// Nearest, halves away from zero: a half added to the magnitude, then
+// truncated (one instruction, where std::llround is a library call).
+std::int64_t Round(double value, double limit = kPositionLimit)
 {
-    return std::llround(std::clamp(value, -limit, limit));
+    const double clamped = std::clamp(value, -limit, limit);
+    return clamped < 0 ? -static_cast<std::int64_t>(0.5 - clamped) : static_cast<std::int64_t>(clamped + 0.5);
 }
 
 } // namespace
@@ -111,8 +114,8 @@ CRenderer::ScreenVertex SnapVertex(double x, double y, double depth, double near
     if (!(depth >= nearDistance * 0.5) || !(std::abs(fx) < kPositionLimit) ||
         !(std::abs(fy) < kPositionLimit))
         return s;
-    s.x = static_cast<std::int32_t>(std::llround(fx));
-    s.y = static_cast<std::int32_t>(std::llround(fy));
+    s.x = static_cast<std::int32_t>(Round(fx));
+    s.y = static_cast<std::int32_t>(Round(fy));
     s.nearness = static_cast<std::int32_t>(Round(nearDistance / depth * kNearnessOne, kNearnessOne));
     s.front = static_cast<std::int32_t>(Round(front * 255.0, 255.0));
     s.back = static_cast<std::int32_t>(Round(back * 255.0, 255.0));
