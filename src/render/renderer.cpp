@@ -70,10 +70,13 @@ const Vec kKeyLight = Unit({-0.45, 0.6, -0.66});
 const Vec kFillLight = Unit({0.8, -0.2, -0.55});
 constexpr double kAmbient = 0.2, kKey = 0.65, kFill = 0.3;
 
-double Light(const Vec& normal)
+// The light on a side facing along the normal (sign 1) or against it
+// (sign -1), from the normal's products with the lights: negating a
+// product is exact, so both sides cost two products in all.
+double Light(double keyDot, double fillDot, double sign)
 {
-    const double key = std::max(0.0, Dot(normal, kKeyLight));
-    const double fill = std::max(0.0, Dot(normal, kFillLight));
+    const double key = std::max(0.0, sign * keyDot);
+    const double fill = std::max(0.0, sign * fillDot);
     return std::min(1.0, kAmbient + kKey * key + kFill * fill);
 }
 
@@ -109,7 +112,7 @@ namespace
 CRenderer::ScreenVertex SnapVertex(double x, double y, double depth, double nearDistance, double front,
                                    double back, double u, double v)
 {
-    CRenderer::ScreenVertex s;
+    CRenderer::ScreenVertex s{};
     const double fx = x * kSubpixel, fy = y * kSubpixel;
     if (!(depth >= nearDistance * 0.5) || !(std::abs(fx) < kPositionLimit) ||
         !(std::abs(fy) < kPositionLimit))
@@ -252,8 +255,9 @@ CRenderer::ScreenVertex CRenderer::Project(const MeshObject& mesh, std::uint32_t
     const Vec normal = {Dot({n.x, n.y, n.z}, camera.right), Dot({n.x, n.y, n.z}, camera.up),
                         Dot({n.x, n.y, n.z}, camera.forward)};
     const MapCoord uv = bMapped ? mesh.mapCoords[i] : MapCoord{};
-    return SnapVertex(x, y, depth, camera.nearDistance, Light({-normal.x, -normal.y, -normal.z}),
-                      Light(normal), uv.u, 1.0 - static_cast<double>(uv.v));
+    const double keyDot = Dot(normal, kKeyLight), fillDot = Dot(normal, kFillLight);
+    return SnapVertex(x, y, depth, camera.nearDistance, Light(keyDot, fillDot, -1.0),
+                      Light(keyDot, fillDot, 1.0), uv.u, 1.0 - static_cast<double>(uv.v));
 }
 
 const CRenderer::ScreenVertex& CRenderer::Corner(const MeshObject& mesh, std::uint32_t i, bool bMapped,
@@ -285,19 +289,26 @@ void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, c
         m_cache.resize(kCacheSize);
         for (const FaceEntry& face : mesh.faces)
         {
-            // Copies: a later corner may take an earlier one's place.
-            ScreenVertex vertices[3];
-            bool bValid = true;
-            for (int c = 0; c < 3 && bValid; ++c)
-            {
-                bValid = face.vertexIndex[c] < count;
-                if (bValid)
-                    vertices[c] = Corner(mesh, face.vertexIndex[c], bMapped, camera);
-                bValid = bValid && vertices[c].nearness > 0;
-            }
-            if (!bValid)
+            const std::uint32_t* index = face.vertexIndex;
+            if (index[0] >= count || index[1] >= count || index[2] >= count)
                 continue;
-            const ScreenVertex* corners[3] = {&vertices[0], &vertices[1], &vertices[2]};
+            // The corners in the cache, unless two of them share a place
+            // there: then the later would replace the earlier, so they are
+            // copied out.
+            const auto clash = [&](int a, int b) {
+                return index[a] != index[b] && index[a] % kCacheSize == index[b] % kCacheSize;
+            };
+            ScreenVertex copies[3];
+            const ScreenVertex* corners[3];
+            const bool bClash = clash(0, 1) || clash(0, 2) || clash(1, 2);
+            for (int c = 0; c < 3; ++c)
+            {
+                corners[c] = &Corner(mesh, index[c], bMapped, camera);
+                if (bClash)
+                    corners[c] = &(copies[c] = *corners[c]);
+            }
+            if (corners[0]->nearness == 0 || corners[1]->nearness == 0 || corners[2]->nearness == 0)
+                continue;
             const auto material = static_cast<std::size_t>(face.materialIndex);
             const RgbaImage* pTexture =
                 bMapped && material < materialTextures.size() ? materialTextures[material] : nullptr;
@@ -333,6 +344,20 @@ void CRenderer::DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pT
                              RgbaImage& image)
 {
     const ScreenVertex* v[3] = {corners[0], corners[1], corners[2]};
+    // The pixels whose centres (at 8/16) lie within the corners' box; a
+    // face smaller than a pixel often has none and ends here.
+    constexpr std::int64_t kHalf = kSubpixel / 2;
+    const std::int64_t left = std::max<std::int64_t>(
+        rect.left, (std::min({v[0]->x, v[1]->x, v[2]->x}) - kHalf + kSubpixel - 1) >> kSubpixelBits);
+    const std::int64_t right = std::min<std::int64_t>(
+        rect.right - 1, (std::max({v[0]->x, v[1]->x, v[2]->x}) - kHalf) >> kSubpixelBits);
+    const std::int64_t top = std::max<std::int64_t>(
+        rect.top, (std::min({v[0]->y, v[1]->y, v[2]->y}) - kHalf + kSubpixel - 1) >> kSubpixelBits);
+    const std::int64_t bottom = std::min<std::int64_t>(
+        rect.bottom - 1, (std::max({v[0]->y, v[1]->y, v[2]->y}) - kHalf) >> kSubpixelBits);
+    if (left > right || top > bottom)
+        return;
+
     std::int64_t area = Edge(*v[0], *v[1], v[2]->x, v[2]->y);
     if (area == 0)
         return;
@@ -345,17 +370,6 @@ void CRenderer::DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pT
         std::swap(v[1], v[2]);
         area = -area;
     }
-
-    const std::int64_t left =
-        std::max<std::int64_t>(rect.left, std::min({v[0]->x, v[1]->x, v[2]->x}) >> kSubpixelBits);
-    const std::int64_t right =
-        std::min<std::int64_t>(rect.right - 1, std::max({v[0]->x, v[1]->x, v[2]->x}) >> kSubpixelBits);
-    const std::int64_t top =
-        std::max<std::int64_t>(rect.top, std::min({v[0]->y, v[1]->y, v[2]->y}) >> kSubpixelBits);
-    const std::int64_t bottom =
-        std::min<std::int64_t>(rect.bottom - 1, std::max({v[0]->y, v[1]->y, v[2]->y}) >> kSubpixelBits);
-    if (left > right || top > bottom)
-        return;
 
     // Edge i lies opposite corner i; its function is corner i's weight.
     const ScreenVertex* from[3] = {v[1], v[2], v[0]};

@@ -53,11 +53,13 @@ public:
     // falling as 1 / distance), the light on a face's front and back side
     // (0 to 255), and the mapping coordinates times 2^16. A nearness of 0
     // marks a vertex that cannot be drawn.
+    // Without default values: a face's spare copies are not to be zeroed
+    // for each face; make one with ScreenVertex{}.
     struct ScreenVertex
     {
-        std::int32_t x = 0, y = 0, nearness = 0;
-        std::int32_t front = 0, back = 0;
-        std::int32_t u = 0, v = 0;
+        std::int32_t x, y, nearness;
+        std::int32_t front, back;
+        std::int32_t u, v;
     };
 
 private:
