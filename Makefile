@@ -91,8 +91,8 @@ test-windows: windows build
 	cd $(WINDOWS_BUILD) && VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) ctest --output-on-failure -j $(JOBS)
 	VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) bash scripts/win_gui_smoke.sh $(WINDOWS_BUILD) $(BUILD)
 
-# dist/3ds2vnp-VERSION-win64.zip and dist/3ds2vnp_VERSION_amd64.deb, then a
-# check that the .deb installs and its command line runs.
+# dist/3ds2vnp_VERSION_amd64.deb and dist/3ds2vnp-VERSION-win64.zip, then
+# their checks: lintian, the .deb's command line, the zip's contents.
 package: build windows
 	@bash scripts/deps.sh --package
 	cd $(BUILD) && cpack -G DEB > /dev/null
