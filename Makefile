@@ -91,13 +91,16 @@ test-windows: windows build
 	cd $(WINDOWS_BUILD) && VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) ctest --output-on-failure -j $(JOBS)
 	VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) bash scripts/win_gui_smoke.sh $(WINDOWS_BUILD) $(BUILD)
 
-# dist/3ds2vnp_VERSION_amd64.deb and dist/3ds2vnp-VERSION-win64.zip, then
-# their checks: lintian, the .deb's command line, the zip's contents.
+# dist/3ds2vnp_VERSION_amd64.deb, dist/3ds2vnp-VERSION-win64.zip and
+# dist/3ds2vnp-VERSION-x64.msi, then their checks: lintian, the .deb's
+# command line, the zip's contents, the .msi's install, upgrade and
+# uninstall under Wine.
 package: build windows
 	@bash scripts/deps.sh --package
 	cd $(BUILD) && cpack -G DEB > /dev/null
 	cd $(WINDOWS_BUILD) && cpack -G ZIP > /dev/null
-	bash scripts/check_packages.sh dist
+	cmake --build $(WINDOWS_BUILD) --target msi > /dev/null
+	bash scripts/check_packages.sh dist $(WINDOWS_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD) dist

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks what make package made: lintian finds nothing in the .deb, whose
 # changelog is of this version and whose command line runs from a scratch
-# root; the zip holds both programs, the README and the licence.
+# root; the zip holds both programs, the README and the licence; the .msi
+# installs, upgrades and uninstalls under Wine (check_msi.sh).
 #
-#   scripts/check_packages.sh DIST
+#   scripts/check_packages.sh DIST WINDOWS_BUILD
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 dist="$1"
@@ -39,3 +40,5 @@ if missing:
     sys.exit(f"check_packages: {sys.argv[1]} lacks {', '.join(sorted(missing))}")
 print(f"check_packages: {sys.argv[1]} holds both programs, README.md and LICENSE")
 PY
+
+bash "$here/check_msi.sh" "$dist" "$2"
