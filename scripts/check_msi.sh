@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The Windows installer as an administrator uses it, under Wine, on a new
-# Wine prefix (a clean machine): an older version installs and the current
-# one replaces it; the programs, the Start-menu shortcut, the "Open with"
-# keys and the installed-programs entry are there and the installed command
-# line runs; the uninstall then leaves the files and the registry as they
-# were before the first install.
+# Wine prefix (a clean machine): an older version installs, the current one
+# replaces it and cannot be replaced by it; the programs, the Start-menu
+# shortcut, the "Open with" keys and the installed-programs entry are there
+# and the installed command line runs; the uninstall then leaves the files
+# and the registry as they were before the first install.
 #
 #   scripts/check_msi.sh DIST WINDOWS_BUILD
 set -euo pipefail
@@ -67,6 +67,7 @@ wine msiexec /i "Z:$work/old.msi" /qn || fail "the older version did not install
 wine msiexec /i "Z:$msi" /qn || fail "$msi did not install over the older version"
 
 [ -z "$(value "$uninstall_key\\$old_code" DisplayVersion)" ] || fail "the older version stayed installed"
+! wine msiexec /i "Z:$work/old.msi" /qn || fail "the older version installed over the newer one"
 [ "$(value "$uninstall_key\\$code" DisplayName)" = 3ds2vnp ] || fail "no installed-programs entry"
 [ "$(value "$uninstall_key\\$code" DisplayVersion)" = "$version" ] || fail "the entry's version is not $version"
 [ "$(value "$uninstall_key\\$code" Publisher)" = "The 3ds2vnp authors" ] || fail "the entry has no publisher"
