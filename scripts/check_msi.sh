@@ -18,7 +18,7 @@ export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 # No menu entries or MIME types on the host for what the installer adds.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 cleanup() {
-  wineserver -k 2>/dev/null || true
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
