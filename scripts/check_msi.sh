@@ -71,6 +71,10 @@ wine msiexec /i "Z:$msi" /qn || fail "$msi did not install over the older versio
 [ "$(value "$uninstall_key\\$code" DisplayName)" = 3ds2vnp ] || fail "no installed-programs entry"
 [ "$(value "$uninstall_key\\$code" DisplayVersion)" = "$version" ] || fail "the entry's version is not $version"
 [ "$(value "$uninstall_key\\$code" Publisher)" = "The 3ds2vnp authors" ] || fail "the entry has no publisher"
+# The installed programs take an installer's icon from its ProductIcon.
+icon='C:\windows\Installer\'"$code"'\3ds2vnp.ico'
+wine reg query 'HKLM\Software\Classes\Installer\Products' /s | tr -d '\r' |
+  grep -qF "ProductIcon    REG_SZ    $icon" || fail "the entry has no icon"
 [ -f "$WINEPREFIX/drive_c/windows/Installer/$code/3ds2vnp.ico" ] || fail "the entry's icon was not installed"
 folder="$WINEPREFIX/drive_c/Program Files/3ds2vnp"
 for file in 3ds2vnp.exe 3ds2vnp-gui.exe README.md LICENSE.txt; do
