@@ -55,8 +55,8 @@ classes='HKLM\Software\Classes'
 
 # The same installer as an older version: another product code, the same
 # upgrade code.
-(cd "$stage" && wixl --arch x64 -D Version=1.0.0 -D ProductCode=D0F1C2A3-0000-4000-8000-000000000100 -D Publisher=old -D Web=old -o "$work/old.msi" \
-  "$here/../res/3ds2vnp.wxs")
+(cd "$stage" && wixl --arch x64 -D Version=1.0.0 -D ProductCode=D0F1C2A3-0000-4000-8000-000000000100 \
+  -D Publisher=old -D Web=old -o "$work/old.msi" "$here/../res/3ds2vnp.wxs")
 old_code="$(product_code "$work/old.msi")"
 code="$(product_code "$msi")"
 
