@@ -61,7 +61,7 @@ press() {
   xdotool key --clearmodifiers "$2"
 }
 
-convert() {
+start_run() {
   xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
   xdotool key --clearmodifiers alt+c
 }
@@ -82,7 +82,18 @@ exit_gui() {
 
 start_gui "$work/model/Crate.3ds"
 [ -n "$screenshot" ] && import -window "$dialog" "$screenshot"
-convert
+
+# The preview: the window grew to the right, and the middle of the area
+# shows the model (grey), not the empty area (the window colour, white).
+sleep 2
+import -window "$dialog" "$work/dialog.png"
+read -r width height < <(convert "$work/dialog.png" -format '%w %h\n' info:)
+[ $(( width * 10 )) -gt $(( height * 17 )) ] || fail "the dialog did not grow for the preview (${width}x${height})"
+pixel=$(convert "$work/dialog.png" -format "%[fx:int(255*p{$(( width * 80 / 100 )),$(( height * 385 / 1000 ))}.r)] %[fx:int(255*p{$(( width * 80 / 100 )),$(( height * 385 / 1000 ))}.g)] %[fx:int(255*p{$(( width * 80 / 100 )),$(( height * 385 / 1000 ))}.b)]\n" info:)
+read -r r g b <<< "$pixel"
+[ "$r" -lt 220 ] && [ $(( r > b ? r - b : b - r )) -lt 16 ] && [ $(( r > g ? r - g : g - r )) -lt 16 ] ||
+  fail "the preview shows no model in its middle (pixel $pixel of ${width}x${height})"
+start_run
 info="$(wait_window "Info")" || fail "no \"Info\" box after Convert"
 press "$info" Return
 [ -f "$work/model/crate.vnp" ] || fail "crate.vnp was not written"
@@ -92,7 +103,7 @@ exit_gui
 # A click on Convert while the run's (ownerless) warning is up: the box
 # keeps the dialog disabled, and the run refuses it in any case.
 start_gui "$work/v4/Crate.3ds"
-convert
+start_run
 warning="$(wait_window "Warning")" || fail "no version warning"
 sleep 1
 # Convert's centre: (18 + 57 / 2, 153 + 13 / 2) dialog units, 7 x 13 pixels
@@ -119,7 +130,7 @@ exit_gui
 "$linux_build/tools/make_model" "$work/big/Big.3ds" 65535 32
 printf 'old' > "$work/big/big.vnp"
 start_gui "$work/big/Big.3ds"
-convert
+start_run
 sleep 1
 xdotool getwindowname "$dialog" | grep -q '%$' || fail "no progress in the caption after a second"
 xdotool key Escape
@@ -128,5 +139,5 @@ press "$question" y
 wait_end || fail "the program did not end after the run was stopped"
 [ "$(cat "$work/big/big.vnp")" = old ] || fail "the stopped run changed the old output"
 [ "$(ls "$work/big")" = "$(printf 'Big.3ds\nbig.vnp')" ] || fail "the stopped run left: $(ls "$work/big")"
-echo "win_gui_smoke: the Win32 dialog converted the example model; output identical to Linux"
+echo "win_gui_smoke: the Win32 dialog showed the model in its preview, converted it; output identical to Linux"
 echo "win_gui_smoke: one run at a time, start-up model checked, a close stops a run cleanly"

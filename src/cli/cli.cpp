@@ -6,6 +6,7 @@
 #include "pipeline/conversion_job.h"
 #include "platform/console_notifier.h"
 #include "platform/text_path.h"
+#include "render/thumbnail.h"
 #include "vnp_config.h"
 
 #include <CLI/CLI.hpp>
@@ -121,6 +122,30 @@ int Finish(bool bSucceeded, std::ostream& out, std::ostream& err)
     return bSucceeded && out && err ? 0 : kExitFailed;
 }
 
+// "--thumbnail" takes an optional size: where no number follows it, the
+// default is put in, so that a model's name is never taken for the size.
+std::vector<const char*> WithThumbnailSize(int argc, const char* const* argv)
+{
+    std::vector<const char*> args(argv, argv + argc);
+    for (std::size_t i = 1; i < args.size(); ++i)
+    {
+        if (std::string(args[i]) == "--")
+            break;
+        const bool bNumberFollows =
+            i + 1 < args.size() && *args[i + 1] &&
+            std::string(args[i + 1]).find_first_not_of("0123456789") == std::string::npos;
+        if (std::string(args[i]) == "--thumbnail" && !bNumberFollows)
+            args.insert(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, "256");
+    }
+    return args;
+}
+
+// The picture beside a project file: its name with ".png" for ".vnp".
+std::string PicturePath(const std::string& projectPath)
+{
+    return projectPath.substr(0, projectPath.size() - 4) + ".png";
+}
+
 } // namespace
 
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
@@ -162,6 +187,14 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                  "print each model's meshes (vertices, faces, mapping coordinates), materials and texture "
                  "files; write nothing");
     app.add_flag("-q,--quiet", bQuiet, "print errors only");
+    std::string thumbnailText;
+    bool bThumbnailOnly = false;
+    valueOptions.push_back(
+        app.add_option("--thumbnail", thumbnailText,
+                       "also write NAME.png beside each .vnp, a picture of SIZE x SIZE pixels (default 256)")
+            ->option_text("[SIZE]")
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast));
+    app.add_flag("--thumbnail-only", bThumbnailOnly, "write the pictures and no project files");
     app.set_version_flag("-V,--version", "3ds2vnp " VNP_VERSION);
     app.footer("Exit status: 0 when every model was converted, 1 when any failed, 2 for a usage error.");
 
@@ -172,7 +205,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 
     try
     {
-        app.parse(argc, argv);
+        const std::vector<const char*> args = WithThumbnailSize(argc, argv);
+        app.parse(static_cast<int>(args.size()), args.data());
     }
     catch (const CLI::CallForHelp&)
     {
@@ -214,6 +248,15 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
             return usageError("--jobs: '" + jobsText + "' " + problem);
         jobs = static_cast<std::size_t>(*number);
     }
+    std::int32_t thumbnailSize = 0;
+    if (app.count("--thumbnail"))
+    {
+        std::string problem;
+        const std::optional<std::int64_t> number = ReadWholeNumber(thumbnailText, 16, 4096, problem);
+        if (!number)
+            return usageError("--thumbnail: '" + thumbnailText + "' " + problem);
+        thumbnailSize = static_cast<std::int32_t>(*number);
+    }
 
     ConversionRequest base;
     for (const auto& [text, mode, name] : {std::tuple{scaleUp, ScaleMode::ScaleUp, "--scale-up"},
@@ -241,6 +284,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
             return usageError("--lod2 goes with a single MODEL");
         base.lod2Path = lod2Path;
     }
+
+    if (bThumbnailOnly && thumbnailSize == 0)
+        thumbnailSize = 256;
 
     platform::ConsoleNotifier console(out, err, bQuiet);
     platform::InstallNotifier(&console);
@@ -296,12 +342,29 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                 platform::ShowError("Not converted: " + models[i] + " would replace " + outputPaths[i] +
                                     ", written from " + models[*written] + " in this run");
             }
-            else if (const std::optional<std::string> path = job.Run(requests[i]))
+            else
             {
-                succeeded[i] = 1;
-                written = i;
-                if (!bQuiet)
-                    out << "Wrote " << *path << '\n' << std::flush;
+                // The picture is drawn from the models the conversion
+                // loaded; a picture that fails is a warning only.
+                bool bPictureWritten = false;
+                if (thumbnailSize > 0)
+                    job.SetModelUse(
+                        [&](const C3dsModel& lod1, const C3dsModel* pLod2, const std::string& outputPath) {
+                            bPictureWritten = WriteThumbnail(PicturePath(outputPath), thumbnailSize, lod1,
+                                                             models[i], pLod2, lod2Path);
+                            return bPictureWritten;
+                        },
+                        !bThumbnailOnly);
+                if (const std::optional<std::string> path = job.Run(requests[i]))
+                {
+                    succeeded[i] = 1;
+                    written = i;
+                    if (!bQuiet && !bThumbnailOnly)
+                        out << "Wrote " << *path << '\n';
+                    if (!bQuiet && bPictureWritten)
+                        out << "Wrote " << PicturePath(*path) << '\n';
+                    out << std::flush;
+                }
             }
             transcript.Close();
         }

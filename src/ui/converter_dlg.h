@@ -7,8 +7,10 @@
 
 #include <memory>
 
+class CPreviewArea;
 class IDialogServices;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -60,6 +62,13 @@ private:
     void ShowProgress();
     void Call(const std::function<void()>& call) override;
     void OnRunEnded() override;
+    // Loads the chosen models for the preview off the window's thread when
+    // the choice changed, and shows the lines under the picture.
+    void UpdatePreview();
+
+    // The models shown or being loaded, as "LOD 1 path" NUL "LOD 2 path".
+    std::string m_strPreviewKey;
+    QObject* m_pPreviewLoad = nullptr; // the load whose result is awaited
 
     QIcon m_hIcon;
     CConverterLogic m_logic;
@@ -83,6 +92,8 @@ private:
     QRadioButton* m_pNoScalingRadio = nullptr;
     QTimer* m_pProgressTimer = nullptr; // shows how far a run is
     std::optional<int> m_nDoneAfterRun; // the result to end with once the run has stopped
+    CPreviewArea* m_pPreviewArea = nullptr;
+    QLabel* m_pPreviewCaption = nullptr;
 };
 
 // Paths between Qt and the logic: the file system's own bytes.
