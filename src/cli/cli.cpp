@@ -239,39 +239,34 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         if (pOption->count() > 1)
             return usageError(pOption->get_name() + " is given more than once; give it once");
     }
-    std::size_t jobs = std::max(1u, std::thread::hardware_concurrency());
-    if (app.count("--jobs"))
-    {
+    // Every number is read by one rule; the first that is none is the
+    // usage error.
+    std::string badNumber;
+    const auto readNumber = [&](const char* name, const std::string& text, std::int64_t least,
+                                std::int64_t most) {
         std::string problem;
-        const std::optional<std::int64_t> number = ReadWholeNumber(jobsText, 1, 1024, problem);
-        if (!number)
-            return usageError("--jobs: '" + jobsText + "' " + problem);
-        jobs = static_cast<std::size_t>(*number);
-    }
-    std::int32_t thumbnailSize = 0;
-    if (app.count("--thumbnail"))
-    {
-        std::string problem;
-        const std::optional<std::int64_t> number = ReadWholeNumber(thumbnailText, 16, 4096, problem);
-        if (!number)
-            return usageError("--thumbnail: '" + thumbnailText + "' " + problem);
-        thumbnailSize = static_cast<std::int32_t>(*number);
-    }
-
+        const std::optional<std::int64_t> number = ReadWholeNumber(text, least, most, problem);
+        if (!number && badNumber.empty())
+            badNumber = std::string(name) + ": '" + text + "' " + problem;
+        return number.value_or(least);
+    };
+    const std::size_t jobs = app.count("--jobs")
+                                 ? static_cast<std::size_t>(readNumber("--jobs", jobsText, 1, 1024))
+                                 : std::max(1u, std::thread::hardware_concurrency());
+    auto thumbnailSize = static_cast<std::int32_t>(
+        app.count("--thumbnail") ? readNumber("--thumbnail", thumbnailText, 16, 4096) : 0);
     ConversionRequest base;
     for (const auto& [text, mode, name] : {std::tuple{scaleUp, ScaleMode::ScaleUp, "--scale-up"},
                                            std::tuple{scaleDown, ScaleMode::ScaleDown, "--scale-down"}})
     {
         if (!app.count(name))
             continue;
-        std::string problem;
-        const std::optional<std::int64_t> factor =
-            ReadWholeNumber(text, 1, std::numeric_limits<std::int32_t>::max(), problem);
-        if (!factor)
-            return usageError(std::string(name) + ": '" + text + "' " + problem);
         base.scaleMode = mode;
-        base.scaleFactor = static_cast<std::int32_t>(*factor);
+        base.scaleFactor =
+            static_cast<std::int32_t>(readNumber(name, text, 1, std::numeric_limits<std::int32_t>::max()));
     }
+    if (!badNumber.empty())
+        return usageError(badNumber);
     // An empty folder or file name is a slip of the shell (an unset
     // variable), not "not given".
     if (app.count("--output-dir") && outputDir.empty())
