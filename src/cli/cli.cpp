@@ -5,6 +5,7 @@
 #include "model/c3ds_model.h"
 #include "pipeline/conversion_job.h"
 #include "platform/console_notifier.h"
+#include "platform/file_system.h"
 #include "platform/text_path.h"
 #include "vnp_config.h"
 
@@ -62,14 +63,20 @@ bool PrintInfo(const std::string& path, std::ostream& out)
     return true;
 }
 
-// A key that two spellings of one output path share: the path made
-// absolute and normal, its folder resolved where it exists.
-std::string SameFileKey(const std::string& path)
+// What two spellings of one output file have in common: the file's
+// identity where it exists (so hard links and symbolic links to one file
+// meet), else its folder's identity and its name.
+std::pair<platform::FileId, std::string> OutputKey(const std::string& path)
 {
-    std::error_code error;
-    const std::filesystem::path canonical =
-        std::filesystem::weakly_canonical(platform::PathFromUtf8(path), error);
-    return platform::Utf8FromPath(error ? platform::PathFromUtf8(path) : canonical);
+    const platform::FileFacts target = platform::Inspect(path);
+    if (target.exists)
+        return {target.id, std::string()};
+    const std::size_t separator = platform::LastSeparator(path);
+    const std::string folder = separator == std::string::npos ? "." : path.substr(0, separator + 1);
+    const platform::FileFacts parent = platform::Inspect(folder);
+    if (parent.exists)
+        return {parent.id, path.substr(separator + 1)};
+    return {platform::FileId{}, path};
 }
 
 // The exit status: a run whose report could not be written (a closed pipe,
@@ -188,20 +195,24 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     // Models whose outputs name one file go to one task, in the order
     // given: a later one must not replace what an earlier one wrote.
     std::vector<ConversionRequest> requests;
-    std::vector<std::string> outputPaths;
-    std::map<std::string, std::size_t> taskOfOutput;
+    std::map<std::pair<platform::FileId, std::string>, std::size_t> taskOfOutput;
     std::vector<std::vector<std::size_t>> tasks;
+    // No output of the run may replace any of its inputs.
+    std::map<platform::FileId, std::string> inputs;
     for (const std::string& model : models)
     {
         ConversionRequest& request = requests.emplace_back(base);
         request.lod1Path = model;
         request.lod1Title = FileTitle(platform::Utf8FromPath(platform::PathFromUtf8(model).filename()));
         request.outputDir = outputDir.empty() ? ParentDir(model) : outputDir;
-        outputPaths.push_back(ConversionJob::OutputPath(request.outputDir, request.lod1Title));
-        const auto [task, bNew] = taskOfOutput.emplace(SameFileKey(outputPaths.back()), tasks.size());
+        const auto [task, bNew] = taskOfOutput.emplace(
+            OutputKey(ConversionJob::OutputPath(request.outputDir, request.lod1Title)), tasks.size());
         if (bNew)
             tasks.emplace_back();
         tasks[task->second].push_back(requests.size() - 1);
+        for (const std::string& input : {model, lod2Path})
+            if (const platform::FileFacts facts = platform::Inspect(input); facts.regular)
+                inputs.emplace(facts.id, input);
     }
 
     // Each model's report is collected apart and printed whole, in the
@@ -211,20 +222,34 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     const auto runTask = [&](const std::vector<std::size_t>& task) {
         ConversionJob job;
         std::optional<std::size_t> written;
+        std::size_t current = 0;
+        job.SetOutputCheck([&](const std::string& outputPath) {
+            if (written)
+            {
+                platform::ShowError("Not converted: " + models[current] + " would replace " + outputPath +
+                                    ", written from " + models[*written] + " in this run");
+                return false;
+            }
+            const platform::FileFacts target = platform::Inspect(outputPath);
+            const auto input = target.regular ? inputs.find(target.id) : inputs.end();
+            if (input != inputs.end())
+            {
+                platform::ShowError("Not converted: the output file " + outputPath + " is " + input->second +
+                                    ", an input of this run, which converting would destroy");
+                return false;
+            }
+            return true;
+        });
         for (const std::size_t i : task)
         {
+            current = i;
             Transcript& transcript = transcripts[i];
             TranscriptStream out(transcript, false), err(transcript, true);
             platform::ConsoleNotifier notifier(out, err, bQuiet);
             const platform::ScopedThreadNotifier useIt(notifier);
             if (models.size() > 1 && !bQuiet)
                 out << models[i] << ":\n" << std::flush;
-            if (written)
-            {
-                platform::ShowError("Not converted: " + models[i] + " would replace " + outputPaths[i] +
-                                    ", written from " + models[*written] + " in this run");
-            }
-            else if (const std::optional<std::string> path = job.Run(requests[i]))
+            if (const std::optional<std::string> path = job.Run(requests[i]))
             {
                 succeeded[i] = 1;
                 written = i;
@@ -234,11 +259,17 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
             transcript.Close();
         }
     };
-    RunTasks(tasks, std::min<std::size_t>(jobs, tasks.size()), runTask, [&](std::size_t next) {
+    const std::size_t threads = std::min<std::size_t>(jobs, tasks.size());
+    const auto printReady = [&](std::size_t next) {
         // Prints every report that is complete and next in order.
         for (; next < transcripts.size() && transcripts[next].IsClosed(); ++next)
             transcripts[next].PrintTo(out, err);
         return next;
+    };
+    RunTasks(tasks, threads, runTask, printReady, [&](std::size_t started) {
+        err << "3ds2vnp: the system started " << started << " of " << threads << " threads; converting on "
+            << std::max<std::size_t>(started, 1) << "\n"
+            << std::flush;
     });
     const int converted = static_cast<int>(std::count(succeeded.begin(), succeeded.end(), 1));
 

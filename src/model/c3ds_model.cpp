@@ -1,6 +1,7 @@
 #include "model/c3ds_model.h"
 
 #include "model/chunk_ids.h"
+#include "platform/file_system.h"
 #include "platform/notifier.h"
 #include "platform/text_path.h"
 
@@ -379,20 +380,22 @@ void CheckMeshes(const std::vector<MeshObject>& meshes)
 bool C3dsModel::Load(const char* path)
 {
     // Only a regular file is read: opening a pipe would wait for a writer
-    // for ever, and a folder or a device is no model.
-    std::error_code error;
-    const std::filesystem::file_status status =
-        std::filesystem::status(platform::FileSystemPath(path), error);
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-    {
-        platform::ShowError(std::string("Unable to read ") + path +
-                            ": it is not a file (a folder, a pipe or a device cannot be converted)");
-        return false;
-    }
-    std::ifstream file(platform::FileSystemPath(path), std::ios::binary);
-    if (!file.is_open())
+    // for ever, and a folder or a device (Windows' CON or AUX) is no model.
+    // Whatever else stops the reading, the user learns the system's reason.
+    bool bNotFound = false;
+    const std::string reason = platform::WhyUnreadable(path, bNotFound);
+    if (bNotFound)
     {
         platform::ShowError(std::string("Unable to find the file: ") + path);
+        return false;
+    }
+    std::ifstream file;
+    if (reason.empty())
+        file.open(platform::FileSystemPath(path), std::ios::binary);
+    if (!file.is_open())
+    {
+        platform::ShowError(std::string("Unable to read ") + path + ": " +
+                            (reason.empty() ? "it cannot be opened" : reason));
         return false;
     }
     return Load(file, path);

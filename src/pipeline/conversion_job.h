@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 class C3dsModel;
 class CProjectWriter;
@@ -41,10 +43,16 @@ public:
     // by then, and the job holds no model or writer afterwards.
     std::optional<std::string> Run(const ConversionRequest& request);
 
+    // Asked, once the models are loaded, whether the run may write to the
+    // output path; false after it has told the user why not. A batch uses
+    // it to keep its outputs apart and off its inputs.
+    using OutputCheck = std::function<bool(const std::string& outputPath)>;
+    void SetOutputCheck(OutputCheck check) { m_outputCheck = std::move(check); }
+
     // The project file for a LOD 1 title: the output directory, one
-    // separator, the title and ".vnp", lower-cased. Windows lowers the whole
-    // path; elsewhere the directory keeps its case, since file systems there
-    // tell case apart, and only the file name is lowered.
+    // separator, the title and ".vnp" lower-cased. The folder keeps the
+    // spelling the user gave: on a folder that tells case apart (Linux,
+    // and Windows where it is enabled) another spelling is another folder.
     static std::string OutputPath(const std::string& outputDir, const std::string& lod1Title);
 
 private:
@@ -68,13 +76,9 @@ private:
     std::unique_ptr<C3dsModel> m_pLod1;
     std::unique_ptr<C3dsModel> m_pLod2;
     std::unique_ptr<CProjectWriter> m_pWriter;
+    OutputCheck m_outputCheck;
 };
 
 // The title of a file for ConversionRequest::lod1Title: its name cut
 // before the last "."; a name without "." whole.
 std::string FileTitle(const std::string& fileName);
-
-// Lower-cases text by the user's locale: ASCII and every other letter that
-// the system knows there. On Linux bytes that are no character stay as they
-// are; on Windows the text is UTF-8.
-std::string LowerCaseByLocale(const std::string& text);

@@ -117,8 +117,8 @@ TEST(ProjectWriter, FileFailuresKeepTheOldFile)
     WriteFile(path, Str("old"));
     {
         const OutputFile::WriteFunction previous = OutputFile::s_pfnWrite;
-        OutputFile::s_pfnWrite = [](int, const void*, std::size_t) -> long {
-            errno = ENOSPC; // a full disk
+        OutputFile::s_pfnWrite = [](platform::CFile&, const void*, std::size_t) -> long {
+            platform::SetLastFileError("No space left on device"); // a full disk
             return -1;
         };
         EXPECT_FALSE(CProjectWriter(path.string(), &model, nullptr).Write());
