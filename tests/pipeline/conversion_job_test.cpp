@@ -158,16 +158,25 @@ TEST_F(ConversionJobTest, RaisedErrorsEndTheRunCleanly)
 
 TEST_F(ConversionJobTest, AnInputIsNeverItsOwnOutput)
 {
-    // A model named like its output, as LOD 1 and as LOD 2.
+    // A model named like its output, as LOD 1 and as LOD 2; the same
+    // through "x/..", and an output that is a second name of the input.
     WriteFile(m_dir / "a.vnp", kShip);
     WriteFile(m_dir / "a.3ds", kShip);
-    for (const ConversionRequest& request : {Request("a.vnp", "A"), Request("a.3ds", "a", "a.vnp")})
+    std::filesystem::create_directory(m_dir / "x");
+    ConversionRequest dotted = Request("a.vnp", "A");
+    dotted.outputDir = (m_dir / "x" / "..").string();
+    std::filesystem::create_hard_link(m_dir / "a.3ds", m_dir / "b.vnp");
+    for (const auto& [request, input] : {std::pair{Request("a.vnp", "A"), "a.vnp"},
+                                         {Request("a.3ds", "a", "a.vnp"), "a.vnp"},
+                                         {dotted, "a.vnp"},
+                                         {Request("a.3ds", "B"), "a.3ds"}})
     {
         m_notes.m_events.clear();
         EXPECT_FALSE(m_job.Run(request));
         ASSERT_EQ(m_notes.m_events.size(), 4u);
-        EXPECT_NE(m_notes.m_events[1].find("is the input file " + (m_dir / "a.vnp").string()),
-                  std::string::npos);
-        EXPECT_EQ(ReadWholeFile(m_dir / "a.vnp"), std::string(kShip.begin(), kShip.end()));
+        EXPECT_NE(m_notes.m_events[1].find("is the input file " + (m_dir / input).string()),
+                  std::string::npos)
+            << m_notes.m_events[1];
+        EXPECT_EQ(ReadWholeFile(m_dir / input), std::string(kShip.begin(), kShip.end()));
     }
 }
