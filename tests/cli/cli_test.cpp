@@ -101,7 +101,7 @@ TEST(CommandLine, ALaterModelNeverReplacesAnEarlierOnesOutput)
     WriteFile(dir / "y" / "third.3ds", kShip);
     const std::string x = (dir / "x" / "Dup.3ds").string(), y = (dir / "y" / "dup.3DS").string();
     // A model that is missing is reported as such, not as a collision.
-    const std::string missing = (dir / "y" / "DUP.3ds").string();
+    const std::string missing = (dir / "z" / "DUP.3ds").string();
     const Result result =
         RunCli({"-q", "-o", dir.Path().string(), x, y, (dir / "y" / "third.3ds").string(), missing});
     EXPECT_EQ(result.status, 1);
@@ -251,7 +251,7 @@ TEST(CommandLine, ATargetThatCannotBeReplacedStaysAsItWas)
     ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
     const Result held = convert();
     ::CloseHandle(hHeld);
-    expectRefused(held, "Could not write output file", "held open by another program");
+    expectRefused(held, "Could not create output file", "held open by another program");
 #else
     std::filesystem::permissions(target, std::filesystem::perms::owner_read |
                                              std::filesystem::perms::group_read |

@@ -1,3 +1,4 @@
+#include "platform/text_path.h"
 #include "test_support.h"
 #include "writer/output_file.h"
 
@@ -80,13 +81,19 @@ TEST(OutputFile, InPlaceWritesKeepTheOldFileUntilTheyCannot)
 }
 
 // What an interrupt does: every temporary file goes, also one that a
-// conversion still has open (Windows refuses that without delete sharing).
+// conversion still has open (Windows refuses that without delete sharing;
+// there the name goes when the process ends and closes the file).
 TEST(OutputFile, InterruptRemovesOpenTemporaryFiles)
 {
     TempDir dir;
-    OutputFile file;
-    ASSERT_TRUE(file.Create((dir / "ship.vnp").string()) && file.Put("half", 4));
+    platform::CFile file;
+    std::string path;
+    int slot = -1;
+    ASSERT_TRUE(platform::CreateTemporary(dir.Path().string() + platform::kSeparator, file, path, slot));
+    EXPECT_EQ(platform::WriteSome(file, "half", 4), 4);
     platform::RemoveAllTemporaries();
+    file.Close();
+    platform::ForgetTemporary(slot);
     EXPECT_EQ(EntryCount(dir.Path()), 0u);
 }
 
