@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The file calls whose form differs between the systems, so that the
 // writer, the job and the command line read the same on both. One source
@@ -115,6 +116,14 @@ void ForgetTemporary(int slot);
 void RemoveTemporariesOnInterrupt();
 // What an interrupt does to the files, without ending the process.
 void RemoveAllTemporaries();
+
+// Prepares a console program: the user's locale (output names are lowered
+// by it), interrupts that remove temporary files, a reader that goes away
+// (| head) failing the report instead of killing the process, the heap
+// kept for the next conversion of a batch; on Windows UTF-8 on the
+// console. Returns the arguments as UTF-8 (Windows hands them over as
+// UTF-16).
+std::vector<std::string> PrepareConsoleProgram(int argc, char** argv);
 
 const std::string& LastFileError();
 void SetLastFileError(std::string text);

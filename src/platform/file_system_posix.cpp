@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,9 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #ifdef __linux__
 #include <linux/magic.h>
 #include <sys/vfs.h>
@@ -343,6 +347,24 @@ void RemoveTemporariesOnInterrupt()
 void RemoveAllTemporaries()
 {
     s_temporaries.RemoveAll([](const char* path) { ::unlink(path); }, true);
+}
+
+std::vector<std::string> PrepareConsoleProgram(int argc, char** argv)
+{
+#ifdef __GLIBC__
+    // Large blocks (a model's bytes, its text, the write buffer) come from
+    // the heap and go back to it, so that each conversion of a batch takes
+    // the memory the one before gave back, instead of having the system map
+    // new pages, zero them and unmap them again (and, with -j, interrupt
+    // the other cores to forget them). What a conversion took stays until
+    // the end of the run.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
+    std::setlocale(LC_ALL, "");
+    RemoveTemporariesOnInterrupt();
+    std::signal(SIGPIPE, SIG_IGN);
+    return std::vector<std::string>(argv, argv + argc);
 }
 
 const std::string& LastFileError()

@@ -5,7 +5,10 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <atomic>
+#include <clocale>
 #include <filesystem>
 
 namespace platform
@@ -311,6 +314,22 @@ void RemoveTemporariesOnInterrupt()
 void RemoveAllTemporaries()
 {
     s_temporaries.RemoveAll([](const wchar_t* path) { ::DeleteFileW(path); }, true);
+}
+
+std::vector<std::string> PrepareConsoleProgram(int argc, char** argv)
+{
+    std::setlocale(LC_ALL, "");
+    ::SetConsoleOutputCP(CP_UTF8);
+    RemoveTemporariesOnInterrupt();
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!wide)
+        return std::vector<std::string>(argv, argv + argc);
+    for (int i = 0; i < count; ++i)
+        arguments.push_back(Narrow(wide[i]));
+    ::LocalFree(wide);
+    return arguments;
 }
 
 const std::string& LastFileError()

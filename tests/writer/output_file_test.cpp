@@ -187,8 +187,8 @@ TEST(OutputFile, LinksToNoFileAreRefused)
 {
     TempDir dir;
     std::filesystem::create_symlink(dir / "loop.vnp", dir / "loop.vnp");
-    for (const std::string target : {(dir / "missing").string(), (dir / "loop.vnp").string(),
-                                     dir.Path().string(), std::string("/dev/null")})
+    for (const std::string& target : {(dir / "missing").string(), (dir / "loop.vnp").string(),
+                                      dir.Path().string(), std::string("/dev/null")})
     {
         const auto link = dir / "link.vnp";
         std::filesystem::remove(link);
