@@ -59,9 +59,18 @@ class CFile
 {
 public:
     CFile() = default;
-    ~CFile();
+    ~CFile() { Close(); }
     CFile(CFile&& other) noexcept : m_hNative(other.m_hNative) { other.m_hNative = kNone; }
-    CFile& operator=(CFile&& other) noexcept;
+    CFile& operator=(CFile&& other) noexcept
+    {
+        if (this != &other)
+        {
+            Close();
+            m_hNative = other.m_hNative;
+            other.m_hNative = kNone;
+        }
+        return *this;
+    }
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 

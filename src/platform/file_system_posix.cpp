@@ -83,22 +83,6 @@ private:
 
 } // namespace
 
-CFile::~CFile()
-{
-    Close();
-}
-
-CFile& CFile::operator=(CFile&& other) noexcept
-{
-    if (this != &other)
-    {
-        Close();
-        m_hNative = other.m_hNative;
-        other.m_hNative = kNone;
-    }
-    return *this;
-}
-
 bool CFile::Close()
 {
     if (!IsOpen())
@@ -149,9 +133,14 @@ std::string WhyUnreadable(const std::string& path, bool& bNotFound)
     return OpenToRead(path, file) ? std::string() : t_strLastError;
 }
 
-bool OpenToWrite(const std::string& path, CFile& file)
+namespace
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+
+// Never waits (a pipe's other end) and never makes a terminal the
+// process's own.
+bool Open(const std::string& path, int access, CFile& file)
+{
+    const int fd = ::open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return Failed();
     file = CFile();
@@ -159,14 +148,16 @@ bool OpenToWrite(const std::string& path, CFile& file)
     return true;
 }
 
+} // namespace
+
+bool OpenToWrite(const std::string& path, CFile& file)
+{
+    return Open(path, O_WRONLY, file);
+}
+
 bool OpenToRead(const std::string& path, CFile& file)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return Failed();
-    file = CFile();
-    file.m_hNative = fd;
-    return true;
+    return Open(path, O_RDONLY, file);
 }
 
 long WriteSome(CFile& file, const void* data, std::size_t size)

@@ -77,22 +77,6 @@ BOOL WINAPI OnConsoleInterrupt(DWORD)
 
 } // namespace
 
-CFile::~CFile()
-{
-    Close();
-}
-
-CFile& CFile::operator=(CFile&& other) noexcept
-{
-    if (this != &other)
-    {
-        Close();
-        m_hNative = other.m_hNative;
-        other.m_hNative = kNone;
-    }
-    return *this;
-}
-
 bool CFile::Close()
 {
     if (!IsOpen())
@@ -151,24 +135,30 @@ std::string WhyUnreadable(const std::string& path, bool& bNotFound)
     return OpenToRead(path, file) ? std::string() : t_strLastError;
 }
 
-bool OpenToWrite(const std::string& path, CFile& file)
+namespace
 {
-    const HANDLE hFile = ::CreateFileW(WideFilePath(path).c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+
+// Others may go on reading, writing, renaming or removing the file.
+bool Open(const std::string& path, DWORD access, CFile& file)
+{
+    const HANDLE hFile = ::CreateFileW(WideFilePath(path).c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE)
         return Failed();
     Adopt(file, hFile);
     return true;
 }
 
+} // namespace
+
+bool OpenToWrite(const std::string& path, CFile& file)
+{
+    return Open(path, GENERIC_WRITE, file);
+}
+
 bool OpenToRead(const std::string& path, CFile& file)
 {
-    const HANDLE hFile = ::CreateFileW(WideFilePath(path).c_str(), GENERIC_READ, kShareAll, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return Failed();
-    Adopt(file, hFile);
-    return true;
+    return Open(path, GENERIC_READ, file);
 }
 
 long WriteSome(CFile& file, const void* data, std::size_t size)
