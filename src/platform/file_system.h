@@ -123,6 +123,11 @@ void ForgetTemporary(int slot);
 // ends as stopped, and a file-size limit fail a write (as a full disk
 // does) instead of killing the process. Called once by each program.
 void RemoveTemporariesOnInterrupt();
+// Makes an interrupt wait (up to ten seconds) until AllowInterrupts, for
+// work that must not stop halfway; false, and nothing held, when an
+// interrupt is already under way. Not nested.
+bool HoldInterrupts();
+void AllowInterrupts();
 // What an interrupt does to the files, without ending the process.
 void RemoveAllTemporaries();
 

@@ -61,25 +61,10 @@ void OnInterrupt(int signal)
     std::raise(signal);
 }
 
-// The interrupts blocked on this thread while it creates and registers a
-// temporary file: delivered here, the handler would wait for this very
-// thread. They reach another thread, or this one right after.
-class CInterruptsHeld
-{
-public:
-    CInterruptsHeld()
-    {
-        sigset_t held;
-        ::sigemptyset(&held);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-            ::sigaddset(&held, signal);
-        ::pthread_sigmask(SIG_BLOCK, &held, &m_previous);
-    }
-    ~CInterruptsHeld() { ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
-
-private:
-    sigset_t m_previous;
-};
+// The interrupts held back on a thread in a section that an interrupt
+// waits for: delivered there, the handler would wait for its own thread.
+// They reach another thread, or this one when the section ends.
+thread_local sigset_t t_previousMask;
 
 } // namespace
 
@@ -272,22 +257,18 @@ std::string TemporaryFolder()
 
 bool CreateTemporary(const std::string& folder, CFile& file, std::string& path, int& slot)
 {
-    const CInterruptsHeld held;
-    if (!s_temporaries.BeginCreate())
-    {
-        errno = EINTR;
-        return Failed();
-    }
+    if (!HoldInterrupts())
+        return false;
     std::string name = folder + "vnptmp-XXXXXX";
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
     {
         Failed();
-        s_temporaries.EndCreate();
+        AllowInterrupts();
         return false;
     }
     slot = s_temporaries.Register(name);
-    s_temporaries.EndCreate();
+    AllowInterrupts();
     file = CFile();
     file.m_hNative = fd;
     path = name;
@@ -333,6 +314,26 @@ void RemoveTemporariesOnInterrupt()
         ::sigaction(signal, &action, nullptr);
     }
     std::signal(SIGXFSZ, SIG_IGN);
+}
+
+bool HoldInterrupts()
+{
+    sigset_t held;
+    ::sigemptyset(&held);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaddset(&held, signal);
+    ::pthread_sigmask(SIG_BLOCK, &held, &t_previousMask);
+    if (s_temporaries.BeginSection())
+        return true;
+    ::pthread_sigmask(SIG_SETMASK, &t_previousMask, nullptr);
+    errno = EINTR;
+    return Failed();
+}
+
+void AllowInterrupts()
+{
+    s_temporaries.EndSection();
+    ::pthread_sigmask(SIG_SETMASK, &t_previousMask, nullptr);
 }
 
 void RemoveAllTemporaries()

@@ -259,8 +259,8 @@ std::string TemporaryFolder()
 bool CreateTemporary(const std::string& folder, CFile& file, std::string& path, int& slot)
 {
     static std::atomic<unsigned> s_nNext{0};
-    if (!s_temporaries.BeginCreate())
-        return Failed(ERROR_OPERATION_ABORTED);
+    if (!HoldInterrupts())
+        return false;
     for (int attempt = 0; attempt < 100; ++attempt)
     {
         path = folder + "vnptmp-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(s_nNext++);
@@ -273,15 +273,15 @@ bool CreateTemporary(const std::string& folder, CFile& file, std::string& path, 
             const DWORD code = ::GetLastError();
             if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS)
                 continue;
-            s_temporaries.EndCreate();
+            AllowInterrupts();
             return Failed(code);
         }
         slot = s_temporaries.Register(wide);
-        s_temporaries.EndCreate();
+        AllowInterrupts();
         Adopt(file, hFile);
         return true;
     }
-    s_temporaries.EndCreate();
+    AllowInterrupts();
     return Failed(ERROR_FILE_EXISTS);
 }
 
@@ -299,6 +299,16 @@ void ForgetTemporary(int slot)
 void RemoveTemporariesOnInterrupt()
 {
     ::SetConsoleCtrlHandler(&OnConsoleInterrupt, TRUE);
+}
+
+bool HoldInterrupts()
+{
+    return s_temporaries.BeginSection() || Failed(ERROR_OPERATION_ABORTED);
+}
+
+void AllowInterrupts()
+{
+    s_temporaries.EndSection();
 }
 
 void RemoveAllTemporaries()

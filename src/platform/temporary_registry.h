@@ -14,23 +14,23 @@ namespace platform::detail
 // form the system's remove call takes, owned by the slot. As many as
 // conversions may run at once (-j allows 1024).
 //
-// An interrupt must not miss a file that another thread is creating: it
-// raises the stop flag, waits until no thread is between creating a file
-// and registering it (BeginCreate ... EndCreate), then removes every
-// registered file. A creator that begins after the flag is raised makes
-// nothing.
+// An interrupt must not miss a file that another thread is creating, nor
+// stop a copy over a file's old bytes halfway: it raises the stop flag,
+// waits (up to ten seconds) until no thread is in such a section
+// (BeginSection ... EndSection), then removes every registered file. A
+// section that would begin after the flag is raised does not.
 template <typename Char> class CTemporaryRegistry
 {
 public:
-    bool BeginCreate()
+    bool BeginSection()
     {
-        m_nCreating.fetch_add(1);
+        m_nInSection.fetch_add(1);
         if (!m_bStopping.load())
             return true;
-        m_nCreating.fetch_sub(1);
+        m_nInSection.fetch_sub(1);
         return false;
     }
-    void EndCreate() { m_nCreating.fetch_sub(1); }
+    void EndSection() { m_nInSection.fetch_sub(1); }
 
     // The slot, or -1 when all are taken (that file is then not removed
     // by an interrupt).
@@ -64,12 +64,12 @@ public:
         delete[] path;
     }
 
-    // For the interrupt: stop new files, wait (a bounded while) for those
-    // being created, then remove every registered one.
+    // For the interrupt: stop new sections, wait (a bounded while) for
+    // those under way, then remove every registered file.
     template <typename Remove, typename Wait> void Stop(Remove remove, Wait wait)
     {
         m_bStopping.store(true);
-        for (int i = 0; i < 2000 && m_nCreating.load() > 0; ++i)
+        for (int i = 0; i < 10000 && m_nInSection.load() > 0; ++i)
             wait();
         RemoveAll(remove, false); // no allocator calls in a signal handler
     }
@@ -89,7 +89,7 @@ public:
 
 private:
     std::array<std::atomic<const Char*>, 1024> m_slots{};
-    std::atomic<int> m_nCreating{0};
+    std::atomic<int> m_nInSection{0};
     std::atomic<bool> m_bStopping{false};
 };
 

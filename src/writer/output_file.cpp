@@ -144,6 +144,20 @@ bool OutputFile::CommitInPlace()
     std::uint64_t oldSize = 0;
     if (!platform::LockExclusive(m_target) || !platform::SizeOf(m_target, oldSize))
         return Fail();
+    // An interrupt waits for the copy. Should it not wait long enough, the
+    // new text is kept: the temporary file is no longer the interrupt's.
+    if (!platform::HoldInterrupts())
+        return Fail();
+    platform::ForgetTemporary(m_nSlot);
+    m_nSlot = -1;
+    const bool bCopied = CopyInPlace(oldSize);
+    Discard(); // before an interrupt may end the process
+    platform::AllowInterrupts();
+    return bCopied;
+}
+
+bool OutputFile::CopyInPlace(std::uint64_t oldSize)
+{
     // The space first: what goes beyond the old end is appended, and cut
     // off again when it does not fit, which leaves the old file as it was.
     if (m_nWritten > oldSize && !CopyIntoTarget(oldSize, m_nWritten))
@@ -156,18 +170,13 @@ bool OutputFile::CommitInPlace()
     if (!CopyIntoTarget(0, std::min(oldSize, m_nWritten)) ||
         (m_nWritten < oldSize && !platform::Resize(m_target, m_nWritten)) || !m_target.Close())
     {
-        // Only an I/O error gets here: the old text is partly written over.
+        // Only an I/O error gets here. The temporary file is kept.
         m_strError = platform::LastFileError() +
                      ". The old content of the file is lost; the complete new output was kept in " +
                      m_strTempPath;
-        m_file.Close();
-        platform::ForgetTemporary(m_nSlot);
-        m_nSlot = -1;
         m_strTempPath.clear();
-        Discard();
         return false;
     }
-    Discard();
     return true;
 }
 

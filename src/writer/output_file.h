@@ -66,6 +66,7 @@ private:
     bool WriteAll(platform::CFile& file, const char* data, std::size_t size);
     bool CopyIntoTarget(std::uint64_t from, std::uint64_t to);
     bool CommitInPlace();
+    bool CopyInPlace(std::uint64_t oldSize);
     void ReserveAhead();
 
     platform::CFile m_file;   // the temporary file

@@ -234,7 +234,26 @@ TEST(OutputFileDeathTest, InterruptsAndSizeLimitsLeaveNoTemporaryFile)
         EXPECT_EQ(EntryCount(dir.Path()), 0u) << signal;
     }
 
+    // An interrupt during the copy over a file's old bytes waits for it.
     const auto target = dir / "ship.vnp", second = dir / "second.vnp";
+    build3ds::WriteFile(target, build3ds::Str("old"));
+    std::filesystem::create_hard_link(target, second);
+    const std::string text(3000, 'n');
+    EXPECT_EXIT(
+        {
+            OutputFile::RemoveTemporariesOnInterrupt();
+            OutputFile::s_pfnWrite = [](platform::CFile& file, const void* data, std::size_t size) {
+                if (++s_nCalls == 2) // appending beyond the old end
+                    ::kill(::getpid(), SIGTERM);
+                return platform::WriteSome(file, data, size);
+            };
+            (void)WriteText(target, text);
+            std::_Exit(3);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+    EXPECT_EQ(ReadWholeFile(second), text);
+    std::filesystem::remove(second);
+    std::filesystem::remove(target);
     EXPECT_EXIT(WriteOverSizeLimit(target), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(EntryCount(dir.Path()), 0u);
     build3ds::WriteFile(target, build3ds::Str("old"));
