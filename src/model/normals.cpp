@@ -1,5 +1,6 @@
 #include "model/c3ds_model.h"
 
+#include <array>
 #include <cassert>
 
 namespace
@@ -41,13 +42,26 @@ void ComputeMeshNormals(MeshObject& mesh)
             addTo(c);
     }
 
+    // The division by the face count multiplies by its reciprocal; the
+    // reciprocals of the counts that vertices commonly have are computed once.
+    static const auto s_reciprocals = [] {
+        std::array<double, 64> table{};
+        for (std::size_t n = 1; n < table.size(); ++n)
+            table[n] = 1.0 / static_cast<double>(static_cast<float>(n));
+        return table;
+    }();
     for (std::int32_t v = 0; v < mesh.vertexCount; ++v)
     {
         // A vertex that no face uses has no direction: it keeps (0, 0, 0).
-        if (faceCounts[v] == 0)
+        const std::uint32_t count = faceCounts[v];
+        if (count == 0)
             continue;
-        DivideVector(mesh.vertexNormals[v], static_cast<float>(faceCounts[v]), mesh.vertexNormals[v]);
-        NormalizeVector(mesh.vertexNormals[v]);
+        Vector3& normal = mesh.vertexNormals[v];
+        if (count < s_reciprocals.size())
+            MultiplyVector(normal, s_reciprocals[count], normal);
+        else
+            DivideVector(normal, static_cast<float>(count), normal);
+        NormalizeVector(normal);
     }
 }
 
