@@ -12,12 +12,16 @@ trap 'rm -rf "$root"' EXIT
 
 dpkg -x "$deb" "$root"
 for file in usr/bin/3ds2vnp usr/bin/3ds2vnp-gui usr/share/applications/3ds2vnp.desktop \
-            usr/share/icons/hicolor/scalable/apps/3ds2vnp.svg usr/share/doc/3ds2vnp/LICENSE; do
+            usr/share/icons/hicolor/scalable/apps/3ds2vnp.svg usr/share/doc/3ds2vnp/LICENSE \
+            usr/bin/3ds2vnp-thumbnailer usr/share/thumbnailers/3ds2vnp.thumbnailer; do
   [ -e "$root/$file" ] || { echo "check_packages: $deb lacks $file" >&2; exit 1; }
 done
 got="$("$root/usr/bin/3ds2vnp" --version)"
 [ "$got" = "3ds2vnp $version" ] || { echo "check_packages: the installed 3ds2vnp says '$got'" >&2; exit 1; }
 echo "check_packages: $deb installs; its 3ds2vnp --version says '$got'"
+# The installed thumbnailer, run as a file manager runs it.
+bash "$(dirname "$0")/check_thumbnailer.sh" "$root/usr/share/thumbnailers/3ds2vnp.thumbnailer" "$root/usr/bin" \
+  "$(dirname "$0")/../examples/crate.3ds"
 
 python3 - "$zip" <<'PY'
 import sys, zipfile

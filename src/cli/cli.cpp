@@ -7,6 +7,7 @@
 #include "platform/console_notifier.h"
 #include "platform/file_system.h"
 #include "platform/text_path.h"
+#include "render/thumbnail.h"
 #include "vnp_config.h"
 
 #include <CLI/CLI.hpp>
@@ -88,6 +89,30 @@ int Finish(bool bSucceeded, std::ostream& out, std::ostream& err)
     return bSucceeded && out && err ? 0 : kExitFailed;
 }
 
+// "--thumbnail" takes an optional size: where no number follows it, the
+// default is put in, so that a model's name is never taken for the size.
+std::vector<const char*> WithThumbnailSize(int argc, const char* const* argv)
+{
+    std::vector<const char*> args(argv, argv + argc);
+    for (std::size_t i = 1; i < args.size(); ++i)
+    {
+        if (std::string(args[i]) == "--")
+            break;
+        const bool bNumberFollows =
+            i + 1 < args.size() && *args[i + 1] &&
+            std::string(args[i + 1]).find_first_not_of("0123456789") == std::string::npos;
+        if (std::string(args[i]) == "--thumbnail" && !bNumberFollows)
+            args.insert(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, "256");
+    }
+    return args;
+}
+
+// The picture beside a project file: its name with ".png" for ".vnp".
+std::string PicturePath(const std::string& projectPath)
+{
+    return projectPath.substr(0, projectPath.size() - 4) + ".png";
+}
+
 } // namespace
 
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
@@ -124,6 +149,13 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     app.add_option("-j,--jobs", jobs, "convert N models at once (default: the number of cores)")
         ->option_text("N")
         ->check(CLI::Range(1u, 1024u));
+    std::int32_t thumbnailSize = 0;
+    bool bThumbnailOnly = false;
+    app.add_option("--thumbnail", thumbnailSize,
+                   "also write NAME.png beside each .vnp, a picture of SIZE x SIZE pixels (default 256)")
+        ->option_text("[SIZE]")
+        ->check(CLI::Range(16, 4096));
+    app.add_flag("--thumbnail-only", bThumbnailOnly, "write the pictures and no project files");
     app.set_version_flag("-V,--version", "3ds2vnp " VNP_VERSION);
     app.footer("Exit status: 0 when every model was converted, 1 when any failed, 2 for a usage error.");
 
@@ -134,7 +166,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 
     try
     {
-        app.parse(argc, argv);
+        const std::vector<const char*> args = WithThumbnailSize(argc, argv);
+        app.parse(static_cast<int>(args.size()), args.data());
     }
     catch (const CLI::CallForHelp&)
     {
@@ -176,6 +209,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
             return usageError("--lod2 goes with a single MODEL");
         base.lod2Path = lod2Path;
     }
+
+    if (bThumbnailOnly && thumbnailSize == 0)
+        thumbnailSize = 256;
 
     platform::ConsoleNotifier console(out, err, bQuiet);
     platform::InstallNotifier(&console);
@@ -249,12 +285,28 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
             const platform::ScopedThreadNotifier useIt(notifier);
             if (models.size() > 1 && !bQuiet)
                 out << models[i] << ":\n" << std::flush;
-            if (const std::optional<std::string> path = job.Run(requests[i]))
             {
-                succeeded[i] = 1;
-                written = i;
-                if (!bQuiet)
-                    out << "Wrote " << *path << '\n' << std::flush;
+                // The picture is drawn from the models the conversion
+                // loaded; a picture that fails is a warning only.
+                bool bPictureWritten = false;
+                if (thumbnailSize > 0)
+                    job.SetModelUse(
+                        [&](const C3dsModel& lod1, const C3dsModel* pLod2, const std::string& outputPath) {
+                            bPictureWritten = WriteThumbnail(PicturePath(outputPath), thumbnailSize, lod1,
+                                                             models[i], pLod2, lod2Path);
+                            return bPictureWritten;
+                        },
+                        !bThumbnailOnly);
+                if (const std::optional<std::string> path = job.Run(requests[i]))
+                {
+                    succeeded[i] = 1;
+                    written = i;
+                    if (!bQuiet && !bThumbnailOnly)
+                        out << "Wrote " << *path << '\n';
+                    if (!bQuiet && bPictureWritten)
+                        out << "Wrote " << PicturePath(*path) << '\n';
+                    out << std::flush;
+                }
             }
             transcript.Close();
         }

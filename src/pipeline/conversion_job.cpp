@@ -42,7 +42,7 @@ std::optional<std::string> ConversionJob::Run(const ConversionRequest& request)
 
     Release();
     waitCursor.Restore();
-    if (outcome == Outcome::Written)
+    if (outcome == Outcome::Written && m_bWriteProject)
         platform::ShowInfo("Conversion succeeded!");
     else if (outcome == Outcome::Failed)
         platform::ShowError("Conversion failed");
@@ -91,12 +91,21 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, 
         return Outcome::Failed;
     }
 
+    if (!m_bWriteProject)
+    {
+        if (!m_use || !m_use(*m_pLod1, m_pLod2.get(), outputPath))
+            return Outcome::Refused;
+        writtenPath = outputPath;
+        return Outcome::Written;
+    }
     m_pWriter = std::make_unique<CProjectWriter>(outputPath, m_pLod1.get(), m_pLod2.get());
     const bool bWritten = m_pWriter->Write();
     m_pWriter.reset();
     if (!bWritten)
         return Outcome::Failed;
     writtenPath = outputPath;
+    if (m_use)
+        m_use(*m_pLod1, m_pLod2.get(), outputPath);
     return Outcome::Written;
 }
 
