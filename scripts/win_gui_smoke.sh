@@ -40,6 +40,10 @@ wait_window() {
   return 1
 }
 
+# Wine's services, started by a program without a display (the tests just
+# run), keep their desktop without one for a few seconds after it; a
+# window opened meanwhile never shows. Wait until they are gone.
+WINEPREFIX="${WINEPREFIX:-$windows_build/wineprefix}" timeout 30 /usr/lib/wine/wineserver64 -w || true
 "$here/wine-run.sh" "$windows_build/3ds2vnp-gui.exe" "Z:$work/model/Crate.3ds" &
 gui_pid=$!
 
