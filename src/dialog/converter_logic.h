@@ -24,6 +24,8 @@ public:
     // The folder browser ended; none leaves the output folder as it was.
     void OnFolderChosen(const std::optional<std::string>& folder);
     void OnKeepSameDir(bool bChecked);
+    void OnSmoothingGroups(bool bChecked);
+    void OnCopyTextures(bool bChecked);
     void OnScaleMode(ScaleMode mode);
     // The scale factor box's text changed.
     void OnScaleFactorChange(const std::string& text);
@@ -42,6 +44,8 @@ public:
     bool IsConvertEnabled() const { return m_bLod1Selected; }
     bool IsLod2ChooserEnabled() const { return m_bLod1Selected; }
     bool IsScaleFactorEnabled() const { return m_scaleMode != ScaleMode::ScaleNone; }
+    bool IsSmoothingGroupsChecked() const { return m_bSmoothingGroups; }
+    bool IsCopyTexturesChecked() const { return m_bCopyTextures; }
 
     // The tooltip of a control; empty for controls that show none.
     static const char* ToolTipText(int id);
@@ -62,6 +66,8 @@ private:
     bool m_bLod1Selected = false;
     bool m_bLod2Selected = false;
     bool m_bKeepOutputDir = false;
+    bool m_bSmoothingGroups = false;
+    bool m_bCopyTextures = false;
     std::int32_t m_nScaleFactor = 0;
     ScaleMode m_scaleMode = ScaleMode::ScaleNone;
     ConversionJob m_job;

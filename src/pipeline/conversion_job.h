@@ -24,6 +24,8 @@ struct ConversionRequest
     std::string outputDir;
     ScaleMode scaleMode = ScaleMode::ScaleNone;
     std::int32_t scaleFactor = 0; // 0 when the field is empty or unreadable
+    bool smoothingGroups = false; // corners shaded by the faces' smoothing groups
+    bool copyTextures = false;    // the textures found beside the models go to the output folder too
 };
 
 // One conversion from .3ds to .vnp, reported to the user from start to end.
@@ -60,7 +62,8 @@ private:
     // What scaling multiplies the coordinates by; none for no scaling, and
     // for a factor of 0 or below, which is passed over.
     static std::optional<float> Multiplier(ScaleMode mode, std::int32_t factor);
-    Outcome LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path, const char* noMaterials);
+    Outcome LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path, const char* noMaterials,
+                      bool bSmoothingGroups);
     void Release();
 
     // The writer refers to the models, so it is declared after them and

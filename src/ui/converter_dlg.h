@@ -71,6 +71,8 @@ private:
     QRadioButton* m_pScaleUpRadio = nullptr;
     QRadioButton* m_pScaleDownRadio = nullptr;
     QRadioButton* m_pNoScalingRadio = nullptr;
+    QCheckBox* m_pSmoothingGroupsCheck = nullptr;
+    QCheckBox* m_pCopyTexturesCheck = nullptr;
 };
 
 // Paths between Qt and the logic: the file system's own bytes.
