@@ -84,7 +84,7 @@ public:
     // direction of the area-weighted normals of the faces at its vertex
     // that are joined to its face through shared bits. A face the mesh has
     // no mask for keeps its vertices' normals, and one warning names the
-    // meshes whose masks do not match their faces.
+    // meshes whose masks do not match their faces (too few or too many).
     void ComputeCornerNormals();
 
     std::int32_t m_nMaterialCount = 0;

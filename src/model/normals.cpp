@@ -296,8 +296,8 @@ void C3dsModel::ComputeCornerNormals()
             names += (names.empty() ? "\"" : ", \"") + mesh.name + "\"";
     }
     if (!names.empty())
-        platform::ShowWarning("Smoothing groups do not cover every face of " + names +
-                              "; the faces without one are smoothed across all their edges");
+        platform::ShowWarning("The smoothing groups do not match the faces of " + names +
+                              "; a face without a group is smoothed across all its edges");
 }
 
 void C3dsModel::ComputeNormals()

@@ -87,7 +87,7 @@ TEST(CommandLine, ConvertsIntoTheModelsFolderOrTheOutputDirWithTheOptions)
         RunCli({"-o", (dir / "Out").string(), "--scale-up", "3", "--copy-textures", "--smoothing-groups",
                 "--lod2", (dir / "f_low.3ds").string(), (dir / "Ship.Hull.3DS").string()});
     EXPECT_EQ(options.status, 0);
-    EXPECT_EQ(options.err.rfind("Warning: Smoothing groups do not cover every face of \"Hull\"", 0), 0u);
+    EXPECT_EQ(options.err.rfind("Warning: The smoothing groups do not match the faces of \"Hull\"", 0), 0u);
     const std::string text = ReadWholeFile(dir / "Out" / "ship.hull.vnp");
     EXPECT_NE(text.find("\r\n3.0000, 3.0000, 3.0000\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\nLOD 2\r\n 1 \r\n 2000 \r\n"), std::string::npos);
