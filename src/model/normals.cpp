@@ -177,7 +177,7 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
         std::uint32_t shared = ~0u;
         for (std::size_t i = 0; i < n; ++i)
             shared &= begin[i].mask;
-        if (shared != 0 && (begin[n - 1].faceAndCorners & 0x1FFFFFFFu) < covered)
+        if (shared != 0) // a face without a mask counts as 0 here
         {
             for (std::size_t i = 0; i < n; ++i)
                 put(begin[i], mesh.vertexNormals[v]);
