@@ -11,7 +11,7 @@ JOBS           ?= $(shell nproc)
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=Release
 
 .PHONY: all deps build test run bench fuzz fuzz-build fuzz-smoke test-sanitize examples corpus clean \
-        windows test-windows package
+        windows test-windows package cross-check
 
 all: build
 
@@ -90,6 +90,13 @@ windows: deps
 test-windows: windows build
 	cd $(WINDOWS_BUILD) && VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) ctest --output-on-failure -j $(JOBS)
 	VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) bash scripts/win_gui_smoke.sh $(WINDOWS_BUILD) $(BUILD)
+
+# The same bytes from every compiler we ship: the GCC, Clang (sanitizer)
+# and Windows builds convert the generated fidelity corpus, compared file
+# by file. Run after test-sanitize and windows, as CI does.
+cross-check: build
+	@for b in $(SANITIZE_BUILD) $(WINDOWS_BUILD); do [ -d $$b ] || { echo "cross-check: no $$b; run make test-sanitize and make windows first" >&2; exit 1; }; done
+	bash scripts/cross_build_check.sh $(BUILD) $(BUILD) $(SANITIZE_BUILD) $(WINDOWS_BUILD)
 
 # dist/3ds2vnp-VERSION-win64.zip and dist/3ds2vnp_VERSION_amd64.deb, then a
 # check that the .deb installs and its command line runs.

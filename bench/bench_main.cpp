@@ -1,9 +1,8 @@
-// Load, normals and write of generated models, beside the quadratic normal
-// computation and the general and snprintf formatters for scale.
+// Load, normals and write of generated models, beside the general and
+// snprintf formatters for scale.
 
 #include "model/c3ds_model.h"
 #include "pipeline/texture_files.h"
-#include "reference_normals.h"
 #include "shapes.h"
 #include "writer/number_format.h"
 #include "writer/output_file.h"
@@ -144,16 +143,6 @@ void BM_TextureCheck(benchmark::State& state)
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_TextureCheck)->Unit(benchmark::kMillisecond);
-
-// The vertex normals the first way they were stated: every vertex searches
-// every face. For comparison only.
-void BM_QuadraticVertexNormals(benchmark::State& state)
-{
-    const C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
-    for (auto _ : state)
-        benchmark::DoNotOptimize(QuadraticVertexNormals(model.m_meshes[0]));
-}
-BENCHMARK(BM_QuadraticVertexNormals)->Arg(65535)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_WriteProject(benchmark::State& state)
 {

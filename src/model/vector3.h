@@ -13,6 +13,36 @@ struct Vector3
     float x = 0, y = 0, z = 0;
 };
 
+// Rounds to single precision, and makes the compiler keep that rounding.
+//
+// Every result of the helpers below is rounded before the next step uses it;
+// that rounding is what makes the bits of the normals the same everywhere.
+// GCC 12 at -O2 and above (the MinGW-w64 build too) breaks it: where a face
+// normal is normalized right after its cross product, the straight-line
+// vectorizer packs x and y into one register, stores their rounded floats,
+// and then normalizes the unrounded doubles it still holds. Last bits of
+// half the face normals of a real model changed, and now and then a fourth
+// decimal in the file. Clang keeps the rounding.
+//
+// The empty asm statement takes the float in a register and hands it back
+// as a value the optimizer knows nothing of, so no later step can stand in
+// the unrounded double for it. It emits no instruction: leave it in, or the
+// output again depends on the compiler and its flags. Other compilers go
+// through a volatile, which is slower but just as binding.
+inline float RoundToSingle(double value)
+{
+    float rounded = static_cast<float>(value);
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    asm("" : "+x"(rounded));
+#elif defined(__GNUC__) && defined(__aarch64__)
+    asm("" : "+w"(rounded));
+#else
+    volatile float kept = rounded;
+    rounded = kept;
+#endif
+    return rounded;
+}
+
 inline void CrossProduct(const Vector3& a, const Vector3& b, Vector3& out)
 {
     const double ax = a.x, ay = a.y, az = a.z;
@@ -20,7 +50,7 @@ inline void CrossProduct(const Vector3& a, const Vector3& b, Vector3& out)
     const double x = ay * bz - az * by;
     const double y = az * bx - ax * bz;
     const double z = ax * by - ay * bx;
-    out = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
+    out = {RoundToSingle(x), RoundToSingle(y), RoundToSingle(z)};
 }
 
 inline void AddVector(const Vector3& a, const Vector3& b, Vector3& out)
@@ -28,7 +58,7 @@ inline void AddVector(const Vector3& a, const Vector3& b, Vector3& out)
     const double x = static_cast<double>(a.x) + static_cast<double>(b.x);
     const double y = static_cast<double>(a.y) + static_cast<double>(b.y);
     const double z = static_cast<double>(a.z) + static_cast<double>(b.z);
-    out = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
+    out = {RoundToSingle(x), RoundToSingle(y), RoundToSingle(z)};
 }
 
 inline void SubtractVector(const Vector3& a, const Vector3& b, Vector3& out)
@@ -36,20 +66,20 @@ inline void SubtractVector(const Vector3& a, const Vector3& b, Vector3& out)
     const double x = static_cast<double>(a.x) - static_cast<double>(b.x);
     const double y = static_cast<double>(a.y) - static_cast<double>(b.y);
     const double z = static_cast<double>(a.z) - static_cast<double>(b.z);
-    out = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
+    out = {RoundToSingle(x), RoundToSingle(y), RoundToSingle(z)};
 }
 
 // out = (1.0 / s) * a: a multiplication by the reciprocal, not a division.
 inline void DivideVector(const Vector3& a, float s, Vector3& out)
 {
     const double r = 1.0 / static_cast<double>(s);
-    out = {static_cast<float>(r * a.x), static_cast<float>(r * a.y), static_cast<float>(r * a.z)};
+    out = {RoundToSingle(r * a.x), RoundToSingle(r * a.y), RoundToSingle(r * a.z)};
 }
 
 inline void ScaleVector(const Vector3& a, float s, Vector3& out)
 {
     const double f = s;
-    out = {static_cast<float>(f * a.x), static_cast<float>(f * a.y), static_cast<float>(f * a.z)};
+    out = {RoundToSingle(f * a.x), RoundToSingle(f * a.y), RoundToSingle(f * a.z)};
 }
 
 // Scales v to unit length; a zero vector stays as it is.
@@ -60,5 +90,5 @@ inline void NormalizeVector(Vector3& v)
     if (len == 0.0)
         return;
     const double r = 1.0 / len;
-    v = {static_cast<float>(x * r), static_cast<float>(y * r), static_cast<float>(z * r)};
+    v = {RoundToSingle(x * r), RoundToSingle(y * r), RoundToSingle(z * r)};
 }

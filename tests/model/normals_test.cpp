@@ -43,30 +43,51 @@ TEST(Normals, WindingDegenerateFacesAndUnusedVertices)
     EXPECT_EQ(Text(mesh.vertexNormals[4]), Text({0, 0, 0}));
 }
 
-// The linear computation gives the definition's bits: for each vertex, the
-// faces that use it, summed in face order.
-TEST(Normals, LinearSumsMatchTheQuadraticDefinitionBitForBit)
+// A million faces of every kind (random, sliver-thin, with repeated
+// corners, from tiny to far from the origin) get exactly the reference's
+// bits: whatever the compiler made of the vector helpers, every rounding
+// to single precision happened.
+TEST(Normals, EveryFaceAndVertexGetsTheReferenceBits)
 {
     std::mt19937 random(1234);
-    std::uniform_real_distribution<float> coordinate(-100.0f, 100.0f);
-    for (int round = 0; round < 20; ++round)
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    constexpr int kOwnTriangles = 21845, kFaces = 65535;
+    for (int round = 0; round < 16; ++round)
     {
-        const int vertexCount = 3 + static_cast<int>(random() % 200);
-        std::uniform_int_distribution<std::uint32_t> vertex(0, static_cast<std::uint32_t>(vertexCount - 1));
-        std::vector<Vector3> vertices(static_cast<std::size_t>(vertexCount));
-        for (Vector3& v : vertices)
-            v = {coordinate(random), coordinate(random), coordinate(random)};
-        // Faces that repeat corners too: each face counts once per vertex.
-        std::vector<FaceEntry> faces(random() % 600);
-        for (FaceEntry& face : faces)
-            face = {{vertex(random), vertex(random), (random() % 8 == 0) ? 0u : vertex(random)}, 0};
+        const float scale = std::ldexp(1.0f, 3 * round - 20);
+        const auto point = [&] {
+            return Vector3{scale * unit(random), scale * unit(random), scale * unit(random)};
+        };
+        std::vector<Vector3> vertices;
+        std::vector<FaceEntry> faces;
+        for (std::uint32_t t = 0; t < kOwnTriangles; ++t)
+        {
+            const Vector3 a = point(), b = point();
+            Vector3 c = point();
+            if (t % 3 == 1) // the third corner next to the line through the other two
+            {
+                const float s = unit(random), nudge = scale * 1e-6f * unit(random);
+                c = {a.x + s * (b.x - a.x) + nudge, a.y + s * (b.y - a.y), a.z + s * (b.z - a.z) - nudge};
+            }
+            vertices.insert(vertices.end(), {a, b, c});
+            faces.push_back({{3 * t, 3 * t + 1, 3 * t + 2}, 0});
+        }
+        std::uniform_int_distribution<std::uint32_t> vertex(0, 3 * kOwnTriangles - 1);
+        while (faces.size() < kFaces)
+        {
+            const std::uint32_t a = vertex(random);
+            faces.push_back({{a, vertex(random), random() % 8 == 0 ? a : vertex(random)}, 0});
+        }
 
         C3dsModel model;
         const MeshObject& mesh = Normals(model, vertices, faces);
-        const std::vector<Vector3> expected = QuadraticVertexNormals(mesh);
-        for (std::size_t v = 0; v < expected.size(); ++v)
-            ASSERT_EQ(std::memcmp(&mesh.vertexNormals[v], &expected[v], sizeof(Vector3)), 0)
-                << round << " " << v;
+        const ReferenceNormals expected = ComputeReferenceNormals(mesh);
+        ASSERT_EQ(std::memcmp(mesh.faceNormals.data(), expected.face.data(), kFaces * sizeof(Vector3)), 0)
+            << round;
+        ASSERT_EQ(
+            std::memcmp(mesh.vertexNormals.data(), expected.vertex.data(), vertices.size() * sizeof(Vector3)),
+            0)
+            << round;
     }
 }
 
@@ -79,7 +100,7 @@ namespace
 // order. Slow, and written apart from the code under test.
 std::vector<Vector3> LiteralCornerNormals(const MeshObject& mesh)
 {
-    const std::vector<Vector3> vertexNormals = QuadraticVertexNormals(mesh);
+    const std::vector<Vector3> vertexNormals = ComputeReferenceNormals(mesh).vertex;
     const std::size_t faceCount = mesh.faces.size();
     const auto mask = [&](std::size_t f) { return f < mesh.smoothGroups.size() ? mesh.smoothGroups[f] : 0u; };
     const auto uses = [&](std::size_t f, std::uint32_t v) {

@@ -1,35 +1,77 @@
 #include "reference_normals.h"
 
-std::vector<Vector3> QuadraticVertexNormals(const MeshObject& mesh)
+#include <cmath>
+
+namespace
 {
-    std::vector<Vector3> unnormalised(mesh.faces.size());
+
+double Kept(double value)
+{
+    volatile float rounded = static_cast<float>(value);
+    return rounded;
+}
+
+// The normal's direction as a vector of doubles that hold floats.
+struct Triple
+{
+    double x, y, z;
+};
+
+Vector3 Stored(const Triple& t)
+{
+    return {static_cast<float>(t.x), static_cast<float>(t.y), static_cast<float>(t.z)};
+}
+
+Triple Normalized(const Triple& t)
+{
+    const double length = std::sqrt(t.x * t.x + t.y * t.y + t.z * t.z);
+    if (length == 0.0)
+        return t;
+    const double reciprocal = 1.0 / length;
+    return {Kept(t.x * reciprocal), Kept(t.y * reciprocal), Kept(t.z * reciprocal)};
+}
+
+// (a - c) x (c - b), each difference and each product component rounded.
+Triple FaceDirection(const Vector3& a, const Vector3& b, const Vector3& c)
+{
+    const double ux = Kept(double(a.x) - c.x), uy = Kept(double(a.y) - c.y), uz = Kept(double(a.z) - c.z);
+    const double vx = Kept(double(c.x) - b.x), vy = Kept(double(c.y) - b.y), vz = Kept(double(c.z) - b.z);
+    return {Kept(uy * vz - uz * vy), Kept(uz * vx - ux * vz), Kept(ux * vy - uy * vx)};
+}
+
+} // namespace
+
+ReferenceNormals ComputeReferenceNormals(const MeshObject& mesh)
+{
+    ReferenceNormals result;
+    std::vector<Triple> directions;
+    // For every vertex, the faces that use it in ascending order, each once.
+    std::vector<std::vector<std::size_t>> facesOf(mesh.vertices.size());
     for (std::size_t f = 0; f < mesh.faces.size(); ++f)
     {
         const auto& idx = mesh.faces[f].vertexIndex;
-        Vector3 d1, d2;
-        SubtractVector(mesh.vertices[idx[0]], mesh.vertices[idx[2]], d1);
-        SubtractVector(mesh.vertices[idx[2]], mesh.vertices[idx[1]], d2);
-        CrossProduct(d1, d2, unnormalised[f]);
+        directions.push_back(
+            FaceDirection(mesh.vertices[idx[0]], mesh.vertices[idx[1]], mesh.vertices[idx[2]]));
+        result.face.push_back(Stored(Normalized(directions.back())));
+        for (int corner = 0; corner < 3; ++corner)
+        {
+            auto& faces = facesOf[idx[corner]];
+            if (faces.empty() || faces.back() != f)
+                faces.push_back(f);
+        }
     }
-    std::vector<Vector3> normals(mesh.vertices.size());
-    for (std::uint32_t v = 0; v < mesh.vertices.size(); ++v)
+    for (const auto& faces : facesOf)
     {
-        Vector3 sum;
-        int shared = 0;
-        for (std::size_t f = 0; f < mesh.faces.size(); ++f)
+        Triple sum = {0, 0, 0};
+        for (std::size_t f : faces)
+            sum = {Kept(sum.x + directions[f].x), Kept(sum.y + directions[f].y),
+                   Kept(sum.z + directions[f].z)};
+        if (!faces.empty())
         {
-            const auto& idx = mesh.faces[f].vertexIndex;
-            if (idx[0] == v || idx[1] == v || idx[2] == v)
-            {
-                AddVector(sum, unnormalised[f], sum);
-                ++shared;
-            }
+            const double reciprocal = 1.0 / static_cast<double>(static_cast<float>(faces.size()));
+            sum = Normalized({Kept(reciprocal * sum.x), Kept(reciprocal * sum.y), Kept(reciprocal * sum.z)});
         }
-        if (shared > 0)
-        {
-            DivideVector(sum, static_cast<float>(shared), normals[v]);
-            NormalizeVector(normals[v]);
-        }
+        result.vertex.push_back(Stored(sum));
     }
-    return normals;
+    return result;
 }

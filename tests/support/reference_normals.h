@@ -4,7 +4,16 @@
 
 #include <vector>
 
-// The vertex normals as first defined: for every vertex, a pass over all
-// faces in ascending order, summing the unnormalised face normals of those
-// that use it. Quadratic; the reference for the fast computation.
-std::vector<Vector3> QuadraticVertexNormals(const MeshObject& mesh);
+// The face and vertex normals as first defined, computed one value at a
+// time: each step in double precision, each result rounded to single
+// precision through a volatile, a store that no optimizer may skip or keep
+// wider. It shares no code with the model's vector helpers, so a fault in
+// them, or a compiler's fault in what it makes of them, shows as a
+// difference here.
+struct ReferenceNormals
+{
+    std::vector<Vector3> face;
+    std::vector<Vector3> vertex;
+};
+
+ReferenceNormals ComputeReferenceNormals(const MeshObject& mesh);

@@ -1,3 +1,4 @@
+#include "reference_normals.h"
 #include "test_support.h"
 #include "writer/output_file.h"
 #include "writer/project_writer.h"
@@ -6,6 +7,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cstdio>
 
 using namespace build3ds;
 
@@ -41,6 +43,63 @@ std::pair<C3dsModel, C3dsModel> Lod2Pair()
             LoadOk(File({Material("Low"), Object(low)}))};
 }
 
+// A mesh whose faces face no axis: its normals have irrational components.
+C3dsModel Bipyramid()
+{
+    Mesh mesh;
+    mesh.name = "Tilted";
+    mesh.vertices = {
+        {0.3f, 0.1f, 0.2f}, {1.7f, 0.4f, -0.3f}, {0.6f, 1.9f, 0.5f}, {0.9f, 0.7f, 1.6f}, {0.8f, 0.5f, -1.4f}};
+    mesh.faces = {{0, 1, 3}, {1, 2, 3}, {2, 0, 3}, {1, 0, 4}, {2, 1, 4}, {0, 2, 4}};
+    mesh.mapCoords = {{0, 0}, {1, 0}, {0.5f, 1}, {0.25f, 0.75f}, {0.75f, 0.25f}};
+    return LoadOk(File({Material("Glass", "glass.bmp"), Object(mesh)}));
+}
+
+// "%.4f" of the C library, but exact zeros without a sign: the format's
+// rule, written apart from the writer's own formatter.
+std::string Printed(float x, float y, float z)
+{
+    char text[200];
+    std::snprintf(text, sizeof text, "%.4f, %.4f, %.4f", x == 0 ? 0.0 : x, y == 0 ? 0.0 : y,
+                  z == 0 ? 0.0 : z);
+    return text;
+}
+
+// Checks the positions and normals of a file's face records against the
+// meshes (in the order their records come) and the normals reference.
+void ExpectFaceRecords(const std::string& file, const std::vector<const MeshObject*>& meshes)
+{
+    std::istringstream lines(file);
+    std::string line;
+    const auto next = [&] {
+        std::getline(lines, line);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        return line;
+    };
+    for (const MeshObject* mesh : meshes)
+    {
+        const ReferenceNormals normals = ComputeReferenceNormals(*mesh);
+        for (std::size_t f = 0; f < mesh->faces.size(); ++f)
+        {
+            while (lines && next().rfind("FACE ", 0) != 0)
+            {
+            }
+            const auto& idx = mesh->faces[f].vertexIndex;
+            const std::uint32_t corners[] = {idx[0], idx[2], idx[1], idx[0]};
+            for (std::uint32_t v : corners)
+                EXPECT_EQ(next(), Printed(mesh->vertices[v].x, mesh->vertices[v].y, mesh->vertices[v].z));
+            for (int skipped = 0; skipped < 4; ++skipped) // the mapping, checked by hand
+                next();
+            for (std::uint32_t v : corners)
+                EXPECT_EQ(next(), Printed(normals.vertex[v].x, normals.vertex[v].y, normals.vertex[v].z))
+                    << mesh->name << " face " << f;
+            const Vector3& n = normals.face[f];
+            EXPECT_EQ(next(), Printed(-n.x, -n.y, -n.z)) << mesh->name << " face " << f;
+        }
+    }
+}
+
 } // namespace
 
 // The reference files were written by this writer, checked line by line
@@ -52,7 +111,8 @@ TEST(ProjectWriter, WritesTheReferenceFilesByteForByte)
     const std::pair<std::string, std::string> cases[] = {
         {"hull_triangle.vnp", Text(LoadOk(File({Material("Steel", "hull.bmp"), Object(Triangle1("Hull"))})))},
         {"crate_with_lod2.vnp", Text(lod1, &lod2)},
-        {"no_meshes.vnp", Text(LoadOk(File({Material("A", "a.bmp"), Material("B")})))}};
+        {"no_meshes.vnp", Text(LoadOk(File({Material("A", "a.bmp"), Material("B")})))},
+        {"tilted_bipyramid.vnp", Text(Bipyramid())}};
     for (const auto& [name, text] : cases)
     {
         if (std::getenv("VNP_WRITE_REFERENCE"))
@@ -61,15 +121,34 @@ TEST(ProjectWriter, WritesTheReferenceFilesByteForByte)
     }
 }
 
+// Every position and normal of the reference files is what an independent
+// computation gives: the normals reference, printed by the C library.
+TEST(ProjectWriter, ReferenceFilesHoldTheReferenceNormals)
+{
+    const auto [lod1, lod2] = Lod2Pair();
+    const C3dsModel tilted = Bipyramid();
+    const C3dsModel hull = LoadOk(File({Material("Steel", "hull.bmp"), Object(Triangle1("Hull"))}));
+    const auto read = [](const char* name) {
+        return ReadWholeFile(std::string(VNP_TEST_DATA_DIR "/") + name);
+    };
+    ExpectFaceRecords(read("tilted_bipyramid.vnp"), {&tilted.m_meshes[0]});
+    ExpectFaceRecords(read("hull_triangle.vnp"), {&hull.m_meshes[0]});
+    // The records come Crate, its LOD 2 partner, Tag; Huge's overflowing
+    // normals were checked by hand.
+    ExpectFaceRecords(read("crate_with_lod2.vnp"), {&lod1.m_meshes[0], &lod2.m_meshes[0], &lod1.m_meshes[1]});
+}
+
+// The LOD 2 reference holds coordinates beyond the formatter's integer path
+// (3e38), so both of its paths run under the comma locale.
 TEST(ProjectWriter, SameBytesUnderACommaDecimalLocale)
 {
-    const C3dsModel model = LoadOk(File({Material("Steel", "hull.bmp"), Object(Cube())}));
-    const std::string expected = Text(model);
+    const auto [lod1, lod2] = Lod2Pair();
+    const std::string expected = Text(lod1, &lod2);
     const std::string previous = std::setlocale(LC_ALL, nullptr);
     if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8") &&
         !std::setlocale(LC_ALL, "German_Germany.1252"))
         GTEST_SKIP() << "no locale with a decimal comma installed";
-    const std::string text = Text(model);
+    const std::string text = Text(lod1, &lod2);
     std::setlocale(LC_ALL, previous.c_str());
     EXPECT_EQ(text, expected);
 }
