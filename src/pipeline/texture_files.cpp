@@ -112,8 +112,8 @@ template <typename Visit> void ListFolder(const std::string& folder, Visit visit
          !error && it != end; it.increment(error))
     {
         std::error_code typeError;
-        const EntryKind kind = it->is_symlink(typeError)        ? EntryKind::Other
-                               : it->is_directory(typeError)    ? EntryKind::Folder
+        const EntryKind kind = it->is_directory(typeError)
+                                   ? (it->is_symlink(typeError) ? EntryKind::Other : EntryKind::Folder)
                                : it->is_regular_file(typeError) ? EntryKind::File
                                                                 : EntryKind::Other;
         if (!visit(platform::Utf8FromPath(it->path().filename()), kind))
@@ -163,6 +163,7 @@ public:
             m_bySpelling[std::string(PathKey(spelled, buffer))].push_back(i);
             m_byName[Lower(spelled.substr(spelled.rfind('/') + 1))].push_back(i);
             m_bHasFolder.push_back(spelled.find('/') != std::string::npos);
+            m_bWanted.push_back(!spelled.empty()); // no name, nothing to look for
         }
     }
 
@@ -224,7 +225,8 @@ private:
     bool IsDone() const
     {
         for (std::size_t i = 0; i < m_found.size(); ++i)
-            if (!m_found[i].exact && (m_bHasFolder[i] || (!m_found[i].byName && !m_found[i].byShortName)))
+            if (m_bWanted[i] && !m_found[i].exact &&
+                (m_bHasFolder[i] || (!m_found[i].byName && !m_found[i].byShortName)))
                 return false;
         return true;
     }
@@ -267,6 +269,7 @@ private:
     NameIndex m_bySpelling; // the names as spelled, "/" for "\\" (folded on Windows)
     NameIndex m_byName;     // their last part in lower case
     std::vector<bool> m_bHasFolder;
+    std::vector<bool> m_bWanted;
     std::vector<Found> m_found;
     std::size_t m_nEntries = 0;
     std::string m_key; // the entry's path below the model's folder
