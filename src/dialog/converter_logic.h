@@ -24,6 +24,8 @@ public:
     // The folder browser ended; none leaves the output folder as it was.
     void OnFolderChosen(const std::optional<std::string>& folder);
     void OnKeepSameDir(bool bChecked);
+    // The two check boxes below the "Conversion" group; both go into the
+    // request.
     void OnSmoothingGroups(bool bChecked);
     void OnCopyTextures(bool bChecked);
     void OnScaleMode(ScaleMode mode);
@@ -44,8 +46,6 @@ public:
     bool IsConvertEnabled() const { return m_bLod1Selected; }
     bool IsLod2ChooserEnabled() const { return m_bLod1Selected; }
     bool IsScaleFactorEnabled() const { return m_scaleMode != ScaleMode::ScaleNone; }
-    bool IsSmoothingGroupsChecked() const { return m_bSmoothingGroups; }
-    bool IsCopyTexturesChecked() const { return m_bCopyTextures; }
 
     // The tooltip of a control; empty for controls that show none.
     static const char* ToolTipText(int id);
