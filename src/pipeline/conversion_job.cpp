@@ -112,9 +112,10 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, 
         return Outcome::Failed;
     if (request.copyTextures)
     {
-        CopyTextures(lod1Textures, *request.lod1Path, request.outputDir, outputPath);
+        const std::vector<std::string> keep = {outputPath, *request.lod1Path, request.lod2Path.value_or("")};
+        CopyTextures(lod1Textures, *request.lod1Path, request.outputDir, keep);
         if (m_pLod2)
-            CopyTextures(lod2Textures, *request.lod2Path, request.outputDir, outputPath);
+            CopyTextures(lod2Textures, *request.lod2Path, request.outputDir, keep);
     }
     writtenPath = outputPath;
     return Outcome::Written;

@@ -384,14 +384,22 @@ std::optional<std::string> CopyTexture(const std::string& from, const std::strin
 } // namespace
 
 void CopyTextures(const std::vector<std::pair<std::string, TextureFile>>& textures,
-                  const std::string& modelPath, const std::string& outputDir, const std::string& projectPath)
+                  const std::string& modelPath, const std::string& outputDir,
+                  const std::vector<std::string>& keep)
 {
     std::error_code error;
     if (textures.empty() || std::filesystem::equivalent(platform::FileSystemPath(ModelFolder(modelPath)),
                                                         platform::FileSystemPath(outputDir), error))
         return;
-    const std::string projectName =
-        Lower(std::string_view(projectPath).substr(platform::LastSeparator(projectPath) + 1));
+    // The project file and the models are never written over, whatever a
+    // texture's name.
+    const auto isKept = [&](const std::string& target) {
+        return std::any_of(keep.begin(), keep.end(), [&](const std::string& path) {
+            std::error_code ignored;
+            return std::filesystem::equivalent(platform::FileSystemPath(target),
+                                               platform::FileSystemPath(path), ignored);
+        });
+    };
     for (const auto& [name, file] : textures)
     {
         // Under the name's last part only: a folder part ("..\", "C:\")
@@ -399,13 +407,15 @@ void CopyTextures(const std::vector<std::pair<std::string, TextureFile>>& textur
         std::string fileName = name;
         std::replace(fileName.begin(), fileName.end(), '\\', '/');
         fileName = fileName.substr(fileName.rfind('/') + 1);
-        if (fileName.empty() || fileName == "." || fileName == ".." || Lower(fileName) == projectName)
+        if (fileName.empty() || fileName == "." || fileName == "..")
             continue;
 #ifdef _WIN32
         const std::string target = outputDir + "\\" + fileName;
 #else
         const std::string target = outputDir + "/" + fileName;
 #endif
+        if (isKept(target))
+            continue;
         if (const std::optional<std::string> reason = CopyTexture(file.path, target))
             platform::ShowWarning("Could not copy the texture file " + file.path + " to " + target + ": " +
                                   *reason);

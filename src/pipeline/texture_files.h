@@ -44,7 +44,8 @@ std::vector<std::pair<std::string, TextureFile>> CheckTextures(const C3dsModel& 
 // name the project uses, so that the editor finds it there, unless the
 // output folder is the model's own. A file there with the same bytes is
 // left alone; any other is replaced only by a complete copy. A copy that
-// fails is a warning naming the file and the reason. projectPath is never
-// written over.
+// fails is a warning naming the file and the reason. The files in keep
+// (the project file, the models) are never written over.
 void CopyTextures(const std::vector<std::pair<std::string, TextureFile>>& textures,
-                  const std::string& modelPath, const std::string& outputDir, const std::string& projectPath);
+                  const std::string& modelPath, const std::string& outputDir,
+                  const std::vector<std::string>& keep);
