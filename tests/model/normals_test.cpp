@@ -191,9 +191,8 @@ TEST(Normals, SmoothingGroupsMatchTheLiteralRuleBitForBit)
         {
             ASSERT_TRUE(SameBits(mesh.cornerNormals[c], expected[c]))
                 << round << " " << c << " " << Text(mesh.cornerNormals[c]) << " " << Text(expected[c]);
-            if (round == 1)
-                ASSERT_TRUE(SameBits(mesh.cornerNormals[c],
-                                     mesh.vertexNormals[mesh.faces[c / 3].vertexIndex[c % 3]]));
+            const Vector3& today = mesh.vertexNormals[mesh.faces[c / 3].vertexIndex[c % 3]];
+            ASSERT_TRUE(round != 1 || SameBits(mesh.cornerNormals[c], today)) << c;
         }
     }
 }
