@@ -111,8 +111,10 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
     mesh.cornerNormals.resize(faceCount * 3);
 
     // The faces around each vertex, in ascending order, each once, laid
-    // out vertex after vertex: the face, which of its corners are the
-    // vertex (bits 0 to 2, in the top bits), and its mask (0 for none).
+    // out vertex after vertex: the face (a 16-bit number in the file),
+    // which of its corners are the vertex (bits 29, 30 and 31 for the
+    // first, second and third), and its mask (0 for none).
+    constexpr std::uint32_t kFaceBits = 0x1FFFFFFFu;
     struct Around
     {
         std::uint32_t faceAndCorners;
@@ -163,7 +165,7 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
         if (n == 0)
             continue; // a vertex of no face has no corner
         const auto put = [&](const Around& at, const Vector3& normal) {
-            Vector3* corner = mesh.cornerNormals.data() + std::size_t{at.faceAndCorners & 0x1FFFFFFFu} * 3;
+            Vector3* corner = mesh.cornerNormals.data() + std::size_t{at.faceAndCorners & kFaceBits} * 3;
             if (at.faceAndCorners & 1u << 29)
                 corner[0] = normal;
             if (at.faceAndCorners & 1u << 30)
@@ -249,14 +251,14 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
             }
             if (surfaceOf[i] != kNone)
             {
-                AddVector(sums[surfaceOf[i]], areaNormals[begin[i].faceAndCorners & 0x1FFFFFFFu],
+                AddVector(sums[surfaceOf[i]], areaNormals[begin[i].faceAndCorners & kFaceBits],
                           sums[surfaceOf[i]]);
                 ++counts[surfaceOf[i]];
             }
         }
         for (std::size_t i = 0; i < n; ++i)
         {
-            const std::uint32_t f = begin[i].faceAndCorners & 0x1FFFFFFFu;
+            const std::uint32_t f = begin[i].faceAndCorners & kFaceBits;
             const std::uint32_t s = surfaceOf[i];
             if (f >= covered)
                 put(begin[i], mesh.vertexNormals[v]); // no mask: today's normal
