@@ -200,10 +200,13 @@ public:
                 continue;
             }
             // The listing's "/" becomes the system's own separator here.
-            std::string relative =
-                platform::Utf8FromPath(platform::PathFromUtf8(pBest->relative).make_preferred());
-            std::string path =
-                platform::Utf8FromPath((platform::PathFromUtf8(m_strFolder) / relative).make_preferred());
+            std::string relative = pBest->relative;
+#ifdef _WIN32
+            std::replace(relative.begin(), relative.end(), '/', '\\');
+            std::string path = m_strFolder + "\\" + relative;
+#else
+            std::string path = m_strFolder + "/" + relative;
+#endif
             files.push_back(TextureFile{std::move(path), std::move(relative), found.exact.has_value()});
         }
         return files;
