@@ -173,9 +173,10 @@ TEST(Normals, SmoothingGroupsMatchTheLiteralRuleBitForBit)
         std::vector<Vector3> vertices(vertexCount);
         for (Vector3& v : vertices)
             v = {coordinate(random), coordinate(random), coordinate(random)};
+        const auto vertex = [&] { return static_cast<std::uint32_t>(random() % vertexCount); };
         std::vector<FaceEntry> faces(1 + random() % 120);
         for (FaceEntry& face : faces)
-            face = {{random() % vertexCount, random() % vertexCount, random() % vertexCount}, 0};
+            face = {{vertex(), vertex(), vertex()}, 0};
         std::vector<std::uint32_t> masks(round % 5 == 0   ? faces.size() + 3
                                          : round % 7 == 3 ? faces.size() / 2
                                                           : faces.size());
