@@ -160,7 +160,7 @@ public:
             std::string spelled = names[i];
             std::replace(spelled.begin(), spelled.end(), '\\', '/');
             std::string buffer;
-            m_bySpelling[std::string(PathKey(spelled, buffer))].push_back(i);
+            m_spellings.emplace_back(PathKey(spelled, buffer));
             m_byName[Lower(spelled.substr(spelled.rfind('/') + 1))].push_back(i);
             m_bHasFolder.push_back(spelled.find('/') != std::string::npos);
             m_bWanted.push_back(!spelled.empty()); // no name, nothing to look for
@@ -251,12 +251,17 @@ private:
             if (kind != EntryKind::File)
                 return true;
             m_key.assign(relativeFolder).append(relativeFolder.empty() ? "" : "/").append(name);
-            Visit(m_bySpelling, PathKey(m_key, m_lower),
-                  [&](Found& found) { Offer(found.exact, m_key, depth); });
+            // A file spelled as a name is found under the name's last part
+            // too: one look-up finds both.
             LowerInto(name, m_lower);
-            Visit(m_byName, m_lower, [&](Found& found) { Offer(found.byName, m_key, depth); });
+            Visit(m_byName, m_lower, [&](std::size_t i) {
+                if (PathKey(m_key, m_short) == m_spellings[i])
+                    Offer(m_found[i].exact, m_key, depth);
+                Offer(m_found[i].byName, m_key, depth);
+            });
             ShortFormInto(m_lower, m_short);
-            Visit(m_byName, m_short, [&](Found& found) { Offer(found.byShortName, m_key, depth); });
+            if (m_short != m_lower)
+                Visit(m_byName, m_short, [&](std::size_t i) { Offer(m_found[i].byShortName, m_key, depth); });
             return true;
         });
     }
@@ -265,12 +270,12 @@ private:
     {
         if (const auto it = index.find(key); it != index.end())
             for (const std::size_t i : it->second)
-                take(m_found[i]);
+                take(i);
     }
 
     std::string m_strFolder;
-    NameIndex m_bySpelling; // the names as spelled, "/" for "\\" (folded on Windows)
-    NameIndex m_byName;     // their last part in lower case
+    std::vector<std::string> m_spellings; // the names as spelled, "/" for "\\" (folded on Windows)
+    NameIndex m_byName;                   // their last part in lower case
     std::vector<bool> m_bHasFolder;
     std::vector<bool> m_bWanted;
     std::vector<Found> m_found;
