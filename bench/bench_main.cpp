@@ -122,6 +122,18 @@ void BM_SmoothingGroupNormals(benchmark::State& state)
 }
 BENCHMARK(BM_SmoothingGroupNormals)->Arg(16000)->Arg(65535)->Unit(benchmark::kMillisecond);
 
+// The corner normals alone, from the normals that loading computed.
+void BM_CornerNormals(benchmark::State& state)
+{
+    C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
+    std::mt19937 random(7);
+    for (std::int32_t f = 0; f < model.m_meshes[0].faceCount; ++f)
+        model.m_meshes[0].smoothGroups.push_back(random() & 15u);
+    for (auto _ : state)
+        model.ComputeCornerNormals();
+}
+BENCHMARK(BM_CornerNormals)->Arg(65535)->Unit(benchmark::kMillisecond);
+
 // The texture check of a model of 1,000 materials in a folder of 10,000
 // files: one listing of the folder, then a look-up per name.
 void BM_TextureCheck(benchmark::State& state)

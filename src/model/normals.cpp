@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cassert>
+#include <memory>
 #include <string>
 
 namespace
@@ -130,9 +131,10 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
     }
     for (std::size_t v = 1; v < first.size(); ++v)
         first[v] += first[v - 1];
-    std::vector<Around> around(first.back());
+    // Both arrays are filled whole below: no zeroing first.
+    const auto around = std::make_unique_for_overwrite<Around[]>(first.back());
     std::vector<std::uint32_t> next(first.begin(), first.end() - 1);
-    std::vector<Vector3> areaNormals(faceCount);
+    const auto areaNormals = std::make_unique_for_overwrite<Vector3[]>(faceCount);
     for (std::size_t f = 0; f < faceCount; ++f)
     {
         const std::uint32_t* v = mesh.faces[f].vertexIndex;
@@ -160,7 +162,7 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
     std::vector<std::uint32_t> manyCounts;
     for (std::size_t v = 0; v + 1 < first.size(); ++v)
     {
-        const Around* begin = around.data() + first[v];
+        const Around* begin = around.get() + first[v];
         const auto n = static_cast<std::size_t>(first[v + 1] - first[v]);
         if (n == 0)
             continue; // a vertex of no face has no corner
