@@ -25,6 +25,23 @@ Vector3 AreaNormal(const MeshObject& mesh, const FaceEntry& face)
     return n;
 }
 
+// The division of a sum by its face count multiplies by the count's
+// reciprocal; the reciprocals of the counts that vertices commonly have are
+// computed once.
+void DivideByCount(Vector3& sum, std::uint32_t count)
+{
+    static const auto s_reciprocals = [] {
+        std::array<double, 64> table{};
+        for (std::size_t n = 1; n < table.size(); ++n)
+            table[n] = 1.0 / static_cast<double>(static_cast<float>(n));
+        return table;
+    }();
+    if (count < s_reciprocals.size())
+        MultiplyVector(sum, s_reciprocals[count], sum);
+    else
+        DivideVector(sum, static_cast<float>(count), sum);
+}
+
 // Each vertex normal is the unit direction of the sum of the (unnormalised,
 // area-weighted) normals of the faces around it, added in ascending face
 // order with a rounding to single precision after every addition. Walking
@@ -59,9 +76,10 @@ void ComputeMeshNormals(MeshObject& mesh)
     for (std::int32_t v = 0; v < mesh.vertexCount; ++v)
     {
         // A vertex that no face uses has no direction: it keeps (0, 0, 0).
-        if (faceCounts[v] == 0)
+        const std::uint32_t count = faceCounts[v];
+        if (count == 0)
             continue;
-        DivideVector(mesh.vertexNormals[v], static_cast<float>(faceCounts[v]), mesh.vertexNormals[v]);
+        DivideByCount(mesh.vertexNormals[v], count);
         NormalizeVector(mesh.vertexNormals[v]);
     }
 }
@@ -277,7 +295,7 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
             {
                 if (counts[s] != 0) // not yet made a unit vector
                 {
-                    DivideVector(sums[s], static_cast<float>(counts[s]), sums[s]);
+                    DivideByCount(sums[s], counts[s]);
                     NormalizeVector(sums[s]);
                     counts[s] = 0;
                 }

@@ -69,11 +69,16 @@ inline void SubtractVector(const Vector3& a, const Vector3& b, Vector3& out)
     out = {RoundToSingle(x), RoundToSingle(y), RoundToSingle(z)};
 }
 
+// out = r * a, for a factor already in double precision.
+inline void MultiplyVector(const Vector3& a, double r, Vector3& out)
+{
+    out = {RoundToSingle(r * a.x), RoundToSingle(r * a.y), RoundToSingle(r * a.z)};
+}
+
 // out = (1.0 / s) * a: a multiplication by the reciprocal, not a division.
 inline void DivideVector(const Vector3& a, float s, Vector3& out)
 {
-    const double r = 1.0 / static_cast<double>(s);
-    out = {RoundToSingle(r * a.x), RoundToSingle(r * a.y), RoundToSingle(r * a.z)};
+    MultiplyVector(a, 1.0 / static_cast<double>(s), out);
 }
 
 inline void ScaleVector(const Vector3& a, float s, Vector3& out)
