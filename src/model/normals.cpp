@@ -262,6 +262,15 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
             }
         }
 
+        // One surface of all faces there, joined through chains: the sum of
+        // today's vertex normal again.
+        if (std::all_of(surfaceOf, surfaceOf + n, [](std::uint32_t s) { return s == 0; }))
+        {
+            for (std::size_t i = 0; i < n; ++i)
+                put(begin[i], mesh.vertexNormals[v]);
+            continue;
+        }
+
         for (std::size_t i = 0; i < n; ++i)
         {
             if (surfaceOf[i] == i)
