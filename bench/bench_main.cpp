@@ -3,6 +3,7 @@
 
 #include "model/c3ds_model.h"
 #include "pipeline/texture_files.h"
+#include "render/renderer.h"
 #include "shapes.h"
 #include "writer/number_format.h"
 #include "writer/output_file.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <random>
 #include <vector>
 
@@ -155,6 +157,47 @@ void BM_TextureCheck(benchmark::State& state)
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_TextureCheck)->Unit(benchmark::kMillisecond);
+
+// One frame of the preview (goal: at most 15 ms for 65,535 faces at
+// 512 x 384), and what drawing keeps on the heap beside the model (goal:
+// at most the image and its depth buffer, and the model's own size).
+void BM_DrawPreview(benchmark::State& state)
+{
+    const C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
+    const std::size_t before = mallinfo2().uordblks;
+    CRenderer renderer;
+    RgbaImage image;
+    image.width = 512;
+    image.height = 384;
+    const CTextureSet textures;
+    renderer.Draw(model, nullptr, textures, ViewAngles{}, image);
+    const std::size_t heap = mallinfo2().uordblks - before;
+    for (auto _ : state)
+        renderer.Draw(model, nullptr, textures, ViewAngles{}, image);
+    const MeshObject& mesh = model.m_meshes[0];
+    const double modelBytes = mesh.vertexCount * (12.0 + 12 + 8) + mesh.faceCount * (16.0 + 12);
+    state.counters["model_KiB"] = modelBytes / 1024;
+    state.counters["image_depth_KiB"] = 512 * 384 * 8 / 1024.0;
+    state.counters["drawing_KiB"] = static_cast<double>(heap) / 1024;
+}
+BENCHMARK(BM_DrawPreview)->Arg(65535)->Unit(benchmark::kMillisecond);
+
+// A command line thumbnail without its file: the drawing (range 1 = 0) or
+// the drawing and the PNG encoding (range 1 = 1), 256 x 256 pixels.
+void BM_Thumbnail(benchmark::State& state)
+{
+    const C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
+    std::vector<unsigned char> png;
+    for (auto _ : state)
+    {
+        RgbaImage image;
+        image.width = image.height = 256;
+        CRenderer().Draw(model, nullptr, CTextureSet{}, ViewAngles{}, image);
+        if (state.range(1) && !EncodePng(image, png))
+            std::abort();
+    }
+}
+BENCHMARK(BM_Thumbnail)->Args({16384, 0})->Args({16384, 1})->Unit(benchmark::kMillisecond);
 
 void BM_WriteProject(benchmark::State& state)
 {

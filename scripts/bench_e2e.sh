@@ -6,7 +6,7 @@
 #    MODEL.3ds out.obj`;
 #  - the example model with 10 million small unknown chunks: `3ds2vnp
 #    --info` against `assimp info`;
-#  - a batch of 64 models with -j 1 and with -j 2;
+#  - a batch of 64 models with -j 1 and with -j 2, and with thumbnails;
 #  - whole conversions at four sizes and of a 16-mesh model, per face;
 #  - the peak memory of a conversion beside the model's size in memory.
 #
@@ -94,6 +94,12 @@ read -r one two < <(runs=$(( runs * 2 )) best_ms \
   "$clean" "'$build/3ds2vnp' -q -j 1 -o '$batch/batch-out' '$batch'/batch/*.3ds" \
   "$clean" "'$build/3ds2vnp' -q -j 2 -o '$batch/batch-out' '$batch'/batch/*.3ds")
 echo "-j 1: ${one} ms, -j 2: ${two} ms, speed-up $(ratio "$one" "$two") ($batch)"
+
+echo "== the same batch with 256 x 256 thumbnails (goal: at most 1.2 x without)"
+read -r plain pictures < <(runs=$(( runs * 2 )) best_ms \
+  "$clean" "'$build/3ds2vnp' -q -j 1 -o '$batch/batch-out' '$batch'/batch/*.3ds" \
+  "$clean" "'$build/3ds2vnp' -q -j 1 --thumbnail 256 -o '$batch/batch-out' '$batch'/batch/*.3ds")
+echo "-j 1: ${plain} ms, with --thumbnail 256: ${pictures} ms, ratio $(ratio "$pictures" "$plain")"
 rm -rf "$batch/batch" "$batch/batch-out"
 [ "$batch" != "$work" ] && rmdir "$batch"
 

@@ -31,7 +31,9 @@ convert() {
     run=("$1/3ds2vnp")
   fi
   mkdir -p "$out/plain" "$out/up" "$out/down" "$out/lod2"
-  "${run[@]}" -q -o "$out/plain" "${models[@]}"
+  # The pictures too: every build must draw the same pixels (and zlib the
+  # same bytes of them).
+  "${run[@]}" -q --thumbnail 96 -o "$out/plain" "${models[@]}"
   "${run[@]}" -q --scale-up 7 -o "$out/up" "${models[@]}"
   "${run[@]}" -q --scale-down 3 -o "$out/down" "${models[@]}"
   local i=0 lod2 scale
@@ -41,7 +43,7 @@ convert() {
       1) scale=(--scale-up 12) ;;
       2) scale=(--scale-down 5) ;;
     esac
-    "${run[@]}" -q "${scale[@]}" --lod2 "$lod2" -o "$out/lod2" "model-${lod2#lod2-}"
+    "${run[@]}" -q "${scale[@]}" --thumbnail 96 --lod2 "$lod2" -o "$out/lod2" "model-${lod2#lod2-}"
   done
 }
 

@@ -47,6 +47,17 @@ gui_pid=$!
 dialog="$(wait_window "3ds to Vantrel v1.1")" || fail "the main dialog did not appear"
 sleep 1
 [ -n "$screenshot" ] && import -window "$dialog" "$screenshot"
+
+# The preview: the window grew to the right, and the middle of the area
+# shows the model (grey), not the empty area (the window colour, white).
+sleep 2
+import -window "$dialog" "$work/dialog.png"
+read -r width height < <(convert "$work/dialog.png" -format '%w %h\n' info:)
+[ $(( width * 10 )) -gt $(( height * 17 )) ] || fail "the dialog did not grow for the preview (${width}x${height})"
+pixel=$(convert "$work/dialog.png" -format "%[fx:int(255*p{$(( width * 80 / 100 )),$(( height * 385 / 1000 ))}.r)] %[fx:int(255*p{$(( width * 80 / 100 )),$(( height * 385 / 1000 ))}.g)] %[fx:int(255*p{$(( width * 80 / 100 )),$(( height * 385 / 1000 ))}.b)]\n" info:)
+read -r r g b <<< "$pixel"
+[ "$r" -lt 220 ] && [ $(( r > b ? r - b : b - r )) -lt 16 ] && [ $(( r > g ? r - g : g - r )) -lt 16 ] ||
+  fail "the preview shows no model in its middle (pixel $pixel of ${width}x${height})"
 xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
 xdotool key --clearmodifiers alt+c
 
@@ -71,4 +82,4 @@ for _ in $(seq 1 60); do
 done
 kill -0 "$gui_pid" 2>/dev/null && fail "E&xit did not end the program"
 gui_pid=""
-echo "win_gui_smoke: the Win32 dialog converted the example model; output identical to Linux"
+echo "win_gui_smoke: the Win32 dialog showed the model in its preview, converted it; output identical to Linux"

@@ -1,7 +1,9 @@
 // Renders the main dialog and the About box to PNG files, for the README
 // and for a look at the layout without a display:
 //
-//   QT_QPA_PLATFORM=offscreen render_dialogs OUTPUT_DIR
+//   QT_QPA_PLATFORM=offscreen render_dialogs OUTPUT_DIR [MODEL.3ds]
+//
+// With a model, the main dialog shows it chosen, in the preview.
 
 #include "ui/about_dlg.h"
 #include "ui/converter_dlg.h"
@@ -10,21 +12,27 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QThreadPool>
 
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
-    if (argc != 2)
+    if (argc != 2 && argc != 3)
     {
-        std::fprintf(stderr, "usage: render_dialogs OUTPUT_DIR\n");
+        std::fprintf(stderr, "usage: render_dialogs OUTPUT_DIR [MODEL.3ds]\n");
         return 2;
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
 
     CConverterDlg main;
     main.show();
+    if (argc == 3)
+    {
+        main.ChooseLod1(QString::fromLocal8Bit(argv[2]));
+        QThreadPool::globalInstance()->waitForDone(); // the preview's load
+    }
     CAboutDlg about;
     about.show();
     QApplication::processEvents();

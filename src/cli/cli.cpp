@@ -7,6 +7,7 @@
 #include "pipeline/texture_files.h"
 #include "platform/console_notifier.h"
 #include "platform/text_path.h"
+#include "render/thumbnail.h"
 #include "vnp_config.h"
 
 #include <CLI/CLI.hpp>
@@ -54,7 +55,7 @@ bool PrintInfo(const std::string& path, std::ostream& out)
     std::vector<std::string> names;
     for (const MaterialEntry& material : model.m_materials)
         names.push_back(material.mapName);
-    const std::vector<std::optional<TextureFile>> files = FindTextures(ModelFolder(path), names);
+    const std::vector<std::optional<TextureFile>> files = FindTextures(ParentFolder(path), names);
     for (std::size_t i = 0; i < names.size(); ++i)
     {
         out << "    \"" << model.m_materials[i].name << "\": ";
@@ -87,6 +88,30 @@ int Finish(bool bSucceeded, std::ostream& out, std::ostream& err)
     out.flush();
     err.flush();
     return bSucceeded && out && err ? 0 : kExitFailed;
+}
+
+// "--thumbnail" takes an optional size: where no number follows it, the
+// default is put in, so that a model's name is never taken for the size.
+std::vector<const char*> WithThumbnailSize(int argc, const char* const* argv)
+{
+    std::vector<const char*> args(argv, argv + argc);
+    for (std::size_t i = 1; i < args.size(); ++i)
+    {
+        if (std::string(args[i]) == "--")
+            break;
+        const bool bNumberFollows =
+            i + 1 < args.size() && *args[i + 1] &&
+            std::string(args[i + 1]).find_first_not_of("0123456789") == std::string::npos;
+        if (std::string(args[i]) == "--thumbnail" && !bNumberFollows)
+            args.insert(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, "256");
+    }
+    return args;
+}
+
+// The picture beside a project file: its name with ".png" for ".vnp".
+std::string PicturePath(const std::string& projectPath)
+{
+    return projectPath.substr(0, projectPath.size() - 4) + ".png";
 }
 
 } // namespace
@@ -130,6 +155,13 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     app.add_option("-j,--jobs", jobs, "convert N models at once (default: the number of cores)")
         ->option_text("N")
         ->check(CLI::Range(1u, 1024u));
+    std::int32_t thumbnailSize = 0;
+    bool bThumbnailOnly = false;
+    app.add_option("--thumbnail", thumbnailSize,
+                   "also write NAME.png beside each .vnp, a picture of SIZE x SIZE pixels (default 256)")
+        ->option_text("[SIZE]")
+        ->check(CLI::Range(16, 4096));
+    app.add_flag("--thumbnail-only", bThumbnailOnly, "write the pictures and no project files");
     app.set_version_flag("-V,--version", "3ds2vnp " VNP_VERSION);
     app.footer("Exit status: 0 when every model was converted, 1 when any failed, 2 for a usage error.");
 
@@ -140,7 +172,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 
     try
     {
-        app.parse(argc, argv);
+        const std::vector<const char*> args = WithThumbnailSize(argc, argv);
+        app.parse(static_cast<int>(args.size()), args.data());
     }
     catch (const CLI::CallForHelp&)
     {
@@ -182,6 +215,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         base.lod2Path = lod2Path;
     }
 
+    if (bThumbnailOnly && thumbnailSize == 0)
+        thumbnailSize = 256;
+
     platform::ConsoleNotifier console(out, err, bQuiet);
     platform::InstallNotifier(&console);
     struct Uninstall
@@ -208,7 +244,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         ConversionRequest& request = requests.emplace_back(base);
         request.lod1Path = model;
         request.lod1Title = FileTitle(platform::Utf8FromPath(platform::PathFromUtf8(model).filename()));
-        request.outputDir = outputDir.empty() ? ModelFolder(model) : outputDir;
+        request.outputDir = outputDir.empty() ? ParentFolder(model) : outputDir;
         outputPaths.push_back(ConversionJob::OutputPath(request.outputDir, request.lod1Title));
         const auto [task, bNew] = taskOfOutput.emplace(SameFileKey(outputPaths.back()), tasks.size());
         if (bNew)
@@ -236,12 +272,29 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                 platform::ShowError("Not converted: " + models[i] + " would replace " + outputPaths[i] +
                                     ", written from " + models[*written] + " in this run");
             }
-            else if (const std::optional<std::string> path = job.Run(requests[i]))
+            else
             {
-                succeeded[i] = 1;
-                written = i;
-                if (!bQuiet)
-                    out << "Wrote " << *path << '\n' << std::flush;
+                // The picture is drawn from the models the conversion
+                // loaded; a picture that fails is a warning only.
+                bool bPictureWritten = false;
+                if (thumbnailSize > 0)
+                    job.SetModelUse(
+                        [&](const C3dsModel& lod1, const C3dsModel* pLod2, const std::string& outputPath) {
+                            bPictureWritten = WriteThumbnail(PicturePath(outputPath), thumbnailSize, lod1,
+                                                             models[i], pLod2, lod2Path);
+                            return bPictureWritten;
+                        },
+                        !bThumbnailOnly);
+                if (const std::optional<std::string> path = job.Run(requests[i]))
+                {
+                    succeeded[i] = 1;
+                    written = i;
+                    if (!bQuiet && !bThumbnailOnly)
+                        out << "Wrote " << *path << '\n';
+                    if (!bQuiet && bPictureWritten)
+                        out << "Wrote " << PicturePath(*path) << '\n';
+                    out << std::flush;
+                }
             }
             transcript.Close();
         }

@@ -50,7 +50,7 @@ std::optional<std::string> ConversionJob::Run(const ConversionRequest& request)
 
     Release();
     waitCursor.Restore();
-    if (outcome == Outcome::Written)
+    if (outcome == Outcome::Written && m_bWriteProject)
         platform::ShowInfo("Conversion succeeded!");
     else if (outcome == Outcome::Failed)
         platform::ShowError("Conversion failed");
@@ -101,6 +101,13 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, 
         return Outcome::Failed;
     }
 
+    if (!m_bWriteProject)
+    {
+        if (!m_use || !m_use(*m_pLod1, m_pLod2.get(), outputPath))
+            return Outcome::Refused;
+        writtenPath = outputPath;
+        return Outcome::Written;
+    }
     // Each model's textures are looked for beside it, so that the user
     // hears of a missing one now rather than in the editor.
     const auto lod1Textures = CheckTextures(*m_pLod1, *request.lod1Path);
@@ -118,6 +125,8 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, 
             CopyTextures(lod2Textures, *request.lod2Path, request.outputDir, keep);
     }
     writtenPath = outputPath;
+    if (m_use)
+        m_use(*m_pLod1, m_pLod2.get(), outputPath);
     return Outcome::Written;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +50,23 @@ public:
     // tell case apart, and only the file name is lowered.
     static std::string OutputPath(const std::string& outputDir, const std::string& lod1Title);
 
+    // What scaling multiplies the coordinates by; none for no scaling, and
+    // for a factor of 0 or below, which is passed over.
+    static std::optional<float> Multiplier(ScaleMode mode, std::int32_t factor);
+
+    // What else a run makes of its models, so that nothing reads them
+    // twice: called with the models loaded, scaled and checked, and the
+    // project file's path, once the file was written or, when bWriteProject
+    // is false, in its place. Without a project file the run succeeds
+    // quietly (no "Conversion succeeded!") when the call returns true.
+    using ModelUse =
+        std::function<bool(const C3dsModel& lod1, const C3dsModel* pLod2, const std::string& outputPath)>;
+    void SetModelUse(ModelUse use, bool bWriteProject)
+    {
+        m_use = std::move(use);
+        m_bWriteProject = bWriteProject;
+    }
+
 private:
     enum class Outcome
     {
@@ -59,9 +77,6 @@ private:
     };
 
     Outcome Convert(const ConversionRequest& request, std::string& writtenPath);
-    // What scaling multiplies the coordinates by; none for no scaling, and
-    // for a factor of 0 or below, which is passed over.
-    static std::optional<float> Multiplier(ScaleMode mode, std::int32_t factor);
     Outcome LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path, const char* noMaterials,
                       bool bSmoothingGroups);
     void Release();
@@ -71,6 +86,8 @@ private:
     std::unique_ptr<C3dsModel> m_pLod1;
     std::unique_ptr<C3dsModel> m_pLod2;
     std::unique_ptr<CProjectWriter> m_pWriter;
+    ModelUse m_use;
+    bool m_bWriteProject = true;
 };
 
 // The title of a file for ConversionRequest::lod1Title: its name cut

@@ -305,7 +305,7 @@ std::vector<std::string> TextureNames(const C3dsModel& model)
     return names;
 }
 
-std::string ModelFolder(const std::string& modelPath)
+std::string ParentFolder(const std::string& modelPath)
 {
     const std::string parent = platform::Utf8FromPath(platform::PathFromUtf8(modelPath).parent_path());
     return parent.empty() ? "." : parent;
@@ -318,7 +318,7 @@ std::vector<std::pair<std::string, TextureFile>> CheckTextures(const C3dsModel& 
     const std::vector<std::string> names = TextureNames(model);
     if (names.empty())
         return found;
-    std::vector<std::optional<TextureFile>> files = FindTextures(ModelFolder(modelPath), names);
+    std::vector<std::optional<TextureFile>> files = FindTextures(ParentFolder(modelPath), names);
     std::string missing;
     for (std::size_t i = 0; i < names.size(); ++i)
     {
@@ -396,7 +396,7 @@ void CopyTextures(const std::vector<std::pair<std::string, TextureFile>>& textur
                   const std::vector<std::string>& keep)
 {
     std::error_code error;
-    if (textures.empty() || std::filesystem::equivalent(platform::FileSystemPath(ModelFolder(modelPath)),
+    if (textures.empty() || std::filesystem::equivalent(platform::FileSystemPath(ParentFolder(modelPath)),
                                                         platform::FileSystemPath(outputDir), error))
         return;
     // The project file and the models are never written over, whatever a

@@ -32,7 +32,7 @@ std::vector<std::optional<TextureFile>> FindTextures(const std::string& modelFol
 std::vector<std::string> TextureNames(const C3dsModel& model);
 
 // The folder of a model file, "." for a bare name.
-std::string ModelFolder(const std::string& modelPath);
+std::string ParentFolder(const std::string& modelPath);
 
 // Looks for every texture of a model beside it; one warning lists those not
 // found, and for one found only in another form the file there is. The

@@ -3,11 +3,15 @@
 #include "dialog/control_ids.h"
 #include "ui/about_dlg.h"
 #include "ui/dialog_services.h"
+#include "ui/preview_area.h"
+
+#include "pipeline/conversion_job.h"
 
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFutureWatcher>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,9 +21,13 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace
 {
+
+// The preview area to the right of the designed controls, in dialog units.
+constexpr int kPreviewWidth = 158;
 
 // The dropped model, when the drop is one local .3ds file.
 std::optional<std::string> DroppedModel(const QMimeData* mime)
@@ -63,7 +71,7 @@ QString PathText(const std::string& path)
 }
 
 CConverterDlg::CConverterDlg(IDialogServices* services, QWidget* parent)
-    : CTemplateDialog(259, 207, parent), m_hIcon(QStringLiteral(":/res/icon32.png")),
+    : CTemplateDialog(259 + kPreviewWidth, 207, parent), m_hIcon(QStringLiteral(":/res/icon32.png")),
       m_pOwnServices(services ? nullptr : std::make_unique<DesktopDialogServices>()),
       m_pServices(services ? services : m_pOwnServices.get())
 {
@@ -164,6 +172,47 @@ void CConverterDlg::CreateControls()
             [this] { m_logic.OnSmoothingGroups(m_pSmoothingGroupsCheck->isChecked()); });
     connect(m_pCopyTexturesCheck, &QCheckBox::clicked, this,
             [this] { m_logic.OnCopyTextures(m_pCopyTexturesCheck->isChecked()); });
+
+    // After the designed controls, outside their tab order.
+    m_pPreviewArea = AddControl(0, new CPreviewArea, {259, 7, kPreviewWidth - 7, 138});
+    m_pPreviewCaption = AddControl(0, new QLabel, {259, 148, kPreviewWidth - 7, 52});
+    m_pPreviewCaption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_pPreviewCaption->setWordWrap(true);
+    m_pPreviewArea->setObjectName(QStringLiteral("preview"));
+    m_pPreviewCaption->setObjectName(QStringLiteral("previewCaption"));
+}
+
+void CConverterDlg::UpdatePreview()
+{
+    const ConversionRequest request = m_logic.BuildRequest();
+    const std::string key = request.lod1Path ? *request.lod1Path + '\0' + request.lod2Path.value_or("") : "";
+    if (key != m_strPreviewKey)
+    {
+        m_strPreviewKey = key;
+        delete m_pPreviewLoad; // its result, when it comes, is not wanted any more
+        m_pPreviewLoad = nullptr;
+        m_pPreviewArea->m_preview.SetModels(nullptr);
+        if (request.lod1Path)
+        {
+            using Result = std::shared_ptr<const PreviewModels>;
+            auto* pWatcher = new QFutureWatcher<Result>(this);
+            m_pPreviewLoad = pWatcher;
+            connect(pWatcher, &QFutureWatcher<Result>::finished, this, [this, pWatcher] {
+                m_pPreviewArea->m_preview.SetModels(pWatcher->result());
+                m_pPreviewLoad = nullptr;
+                pWatcher->deleteLater();
+                UpdatePreview();
+            });
+            pWatcher->setFuture(QtConcurrent::run([lod1 = *request.lod1Path, lod2 = request.lod2Path] {
+                return Result(LoadPreviewModels(lod1, lod2));
+            }));
+        }
+    }
+    const float multiplier = ConversionJob::Multiplier(request.scaleMode, request.scaleFactor).value_or(1.0f);
+    m_pPreviewCaption->setText(m_pPreviewLoad
+                                   ? tr("Reading the model...")
+                                   : QString::fromStdString(m_pPreviewArea->m_preview.Caption(multiplier)));
+    m_pPreviewArea->update();
 }
 
 void CConverterDlg::ShowState()
@@ -177,6 +226,7 @@ void CConverterDlg::ShowState()
     m_pScaleUpRadio->setChecked(m_logic.GetScaleMode() == ScaleMode::ScaleUp);
     m_pScaleDownRadio->setChecked(m_logic.GetScaleMode() == ScaleMode::ScaleDown);
     m_pNoScalingRadio->setChecked(m_logic.GetScaleMode() == ScaleMode::ScaleNone);
+    UpdatePreview();
 }
 
 void CConverterDlg::ChooseLod1(const QString& path)
@@ -231,6 +281,7 @@ void CConverterDlg::OnScaleUp()
 void CConverterDlg::OnScaleFactorChange()
 {
     m_logic.OnScaleFactorChange(m_pScaleFactorEdit->text().toStdString());
+    UpdatePreview();
 }
 
 void CConverterDlg::OnConvert()

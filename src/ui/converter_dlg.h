@@ -7,8 +7,10 @@
 
 #include <memory>
 
+class CPreviewArea;
 class IDialogServices;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -50,6 +52,13 @@ private slots:
 private:
     void CreateControls();
     void ShowState();
+    // Loads the chosen models for the preview off the window's thread when
+    // the choice changed, and shows the lines under the picture.
+    void UpdatePreview();
+
+    // The models shown or being loaded, as "LOD 1 path" NUL "LOD 2 path".
+    std::string m_strPreviewKey;
+    QObject* m_pPreviewLoad = nullptr; // the load whose result is awaited
 
     QIcon m_hIcon;
     CConverterLogic m_logic;
@@ -73,6 +82,8 @@ private:
     QRadioButton* m_pNoScalingRadio = nullptr;
     QCheckBox* m_pSmoothingGroupsCheck = nullptr;
     QCheckBox* m_pCopyTexturesCheck = nullptr;
+    CPreviewArea* m_pPreviewArea = nullptr;
+    QLabel* m_pPreviewCaption = nullptr;
 };
 
 // Paths between Qt and the logic: the file system's own bytes.

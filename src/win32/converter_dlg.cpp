@@ -1,6 +1,7 @@
 #include "win32/converter_dlg.h"
 
 #include "dialog/control_ids.h"
+#include "pipeline/conversion_job.h"
 #include "platform/text_path.h"
 #include "win32/about_dlg.h"
 #include "win32/handles.h"
@@ -10,6 +11,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace
@@ -33,7 +36,19 @@ int CALLBACK BrowseCallback(HWND hWnd, UINT message, LPARAM, LPARAM data)
     return 0;
 }
 
+// The preview area's width in dialog units, and its class.
+constexpr int kPreviewWidth = 158;
+constexpr const wchar_t* kPreviewClass = L"VnpPreviewArea";
+
 } // namespace
+
+// A load for the preview: the worker thread fills it and posts a message;
+// the window takes the result if the load is still the one it awaits.
+struct CConverterDlg::PendingLoad
+{
+    std::mutex mutex;
+    std::shared_ptr<const PreviewModels> pResult;
+};
 
 CConverterDlg::CConverterDlg()
     : m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIdIconApp)))
@@ -88,6 +103,9 @@ INT_PTR CConverterDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return TRUE;
+    case kMsgPreviewLoaded:
+        OnPreviewLoaded();
+        return TRUE;
     default:
         return FALSE;
     }
@@ -103,8 +121,9 @@ void CConverterDlg::OnInitDialog()
         ::AppendMenuW(hSystemMenu, MF_STRING, kIdSysCommandAbout, about);
     }
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    CenterWindow(m_hWnd);
     CreateToolTips();
+    CreatePreview();
+    CenterWindow(m_hWnd); // grown by the preview
     ::CheckDlgButton(m_hWnd, kIdNoScaling, BST_CHECKED);
     m_logic.OnScaleMode(ScaleMode::ScaleNone);
     ::DragAcceptFiles(m_hWnd, TRUE);
@@ -154,6 +173,7 @@ void CConverterDlg::ShowState()
     EnableConvert(m_logic.IsConvertEnabled());
     ::EnableWindow(::GetDlgItem(m_hWnd, kIdOpenLod2), m_logic.IsLod2ChooserEnabled());
     ::EnableWindow(::GetDlgItem(m_hWnd, kIdScaleFactor), m_logic.IsScaleFactorEnabled());
+    UpdatePreview();
 }
 
 void CConverterDlg::EnableConvert(bool bEnable)
@@ -327,4 +347,156 @@ void CConverterDlg::OnAbout()
 void CConverterDlg::OnScaleFactorChange()
 {
     m_logic.OnScaleFactorChange(platform::Narrow(WindowText(::GetDlgItem(m_hWnd, kIdScaleFactor))));
+    UpdatePreview();
+}
+
+void CConverterDlg::CreatePreview()
+{
+    const HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = &PreviewProc;
+    windowClass.hInstance = hInstance;
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_SIZEALL);
+    windowClass.lpszClassName = kPreviewClass;
+    ::RegisterClassExW(&windowClass); // fails harmlessly when registered already
+
+    // The designed controls keep their places: the window grows to the
+    // right, and the area fills the new part, its lines at the bottom.
+    RECT client, window, units = {7, 7, kPreviewWidth, 62};
+    ::GetClientRect(m_hWnd, &client);
+    ::GetWindowRect(m_hWnd, &window);
+    ::MapDialogRect(m_hWnd, &units);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, window.right - window.left + units.right,
+                   window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int left = client.right, width = units.right - units.left;
+    const int captionTop = client.bottom - units.bottom;
+    m_hPreview =
+        ::CreateWindowExW(WS_EX_CLIENTEDGE, kPreviewClass, nullptr, WS_CHILD | WS_VISIBLE, left, units.top,
+                          width, captionTop - 2 * units.top, m_hWnd, nullptr, hInstance, nullptr);
+    ::SetWindowLongPtrW(m_hPreview, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    m_hPreviewCaption =
+        ::CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_LEFT, left, captionTop, width,
+                          units.bottom - units.top, m_hWnd, nullptr, hInstance, nullptr);
+    ::SendMessageW(m_hPreviewCaption, WM_SETFONT, ::SendMessageW(m_hWnd, WM_GETFONT, 0, 0), FALSE);
+}
+
+void CConverterDlg::UpdatePreview()
+{
+    if (!m_hPreview)
+        return;
+    const ConversionRequest request = m_logic.BuildRequest();
+    const std::string key = request.lod1Path ? *request.lod1Path + '\0' + request.lod2Path.value_or("") : "";
+    if (key != m_strPreviewKey)
+    {
+        m_strPreviewKey = key;
+        m_pPendingLoad.reset(); // a load under way is not wanted any more
+        m_preview.SetModels(nullptr);
+        if (request.lod1Path)
+        {
+            m_pPendingLoad = std::make_shared<PendingLoad>();
+            std::thread([pLoad = m_pPendingLoad, hWnd = m_hWnd, lod1 = *request.lod1Path,
+                         lod2 = request.lod2Path] {
+                std::shared_ptr<const PreviewModels> pModels = LoadPreviewModels(lod1, lod2);
+                {
+                    const std::lock_guard lock(pLoad->mutex);
+                    pLoad->pResult = std::move(pModels);
+                }
+                ::PostMessageW(hWnd, kMsgPreviewLoaded, 0, 0);
+            }).detach();
+        }
+    }
+    const float multiplier = ConversionJob::Multiplier(request.scaleMode, request.scaleFactor).value_or(1.0f);
+    std::string caption = m_pPendingLoad ? "Reading the model..." : m_preview.Caption(multiplier);
+    for (std::size_t at = 0; (at = caption.find('\n', at)) != std::string::npos; at += 2)
+        caption.insert(at, 1, '\r');
+    ::SetWindowTextW(m_hPreviewCaption, platform::Widen(caption).c_str());
+    ::InvalidateRect(m_hPreview, nullptr, FALSE);
+}
+
+void CConverterDlg::OnPreviewLoaded()
+{
+    if (!m_pPendingLoad)
+        return;
+    std::shared_ptr<const PreviewModels> pResult;
+    {
+        const std::lock_guard lock(m_pPendingLoad->mutex);
+        pResult = m_pPendingLoad->pResult;
+    }
+    if (!pResult)
+        return; // another, older load has finished
+    m_pPendingLoad.reset();
+    m_preview.SetModels(std::move(pResult));
+    UpdatePreview();
+}
+
+LRESULT CALLBACK CConverterDlg::PreviewProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* pDialog = reinterpret_cast<CConverterDlg*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    if (!pDialog)
+        return ::DefWindowProcW(hWnd, message, wParam, lParam);
+    const POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    switch (message)
+    {
+    case WM_PAINT:
+        pDialog->PaintPreview();
+        return 0;
+    case WM_LBUTTONDOWN:
+        ::SetCapture(hWnd);
+        pDialog->m_lastDragPoint = point;
+        return 0;
+    case WM_LBUTTONUP:
+        ::ReleaseCapture();
+        return 0;
+    case WM_MOUSEMOVE:
+        if (!(wParam & MK_LBUTTON))
+            return 0;
+        pDialog->m_preview.Orbit(point.x - pDialog->m_lastDragPoint.x, point.y - pDialog->m_lastDragPoint.y);
+        pDialog->m_lastDragPoint = point;
+        break;
+    case WM_LBUTTONDBLCLK:
+        pDialog->m_preview.Reset();
+        break;
+    case WM_MOUSEWHEEL:
+        pDialog->m_preview.Zoom(GET_WHEEL_DELTA_WPARAM(wParam));
+        break;
+    default:
+        return ::DefWindowProcW(hWnd, message, wParam, lParam);
+    }
+    ::InvalidateRect(hWnd, nullptr, FALSE);
+    return 0;
+}
+
+void CConverterDlg::PaintPreview()
+{
+    PAINTSTRUCT paint;
+    const HDC hdc = ::BeginPaint(m_hPreview, &paint);
+    RECT area;
+    ::GetClientRect(m_hPreview, &area);
+    if (!m_preview.HasPicture())
+    {
+        ::FillRect(hdc, &area, ::GetSysColorBrush(COLOR_WINDOW));
+        ::EndPaint(m_hPreview, &paint);
+        return;
+    }
+    RgbaImage image;
+    image.width = area.right;
+    image.height = area.bottom;
+    const COLORREF face = ::GetSysColor(COLOR_WINDOW); // 0x00BBGGRR
+    m_preview.Draw(image, static_cast<std::uint32_t>(GetRValue(face)) << 24 | GetGValue(face) << 16 |
+                              GetBValue(face) << 8 | 0xFF);
+    // A device-independent bitmap of 32 bits is blue, green, red, unused.
+    for (std::size_t i = 0; i < image.pixels.size(); i += 4)
+        std::swap(image.pixels[i], image.pixels[i + 2]);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height; // rows from the top
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    ::SetDIBitsToDevice(hdc, 0, 0, static_cast<DWORD>(image.width), static_cast<DWORD>(image.height), 0, 0, 0,
+                        static_cast<UINT>(image.height), image.pixels.data(), &info, DIB_RGB_COLORS);
+    ::EndPaint(m_hPreview, &paint);
 }

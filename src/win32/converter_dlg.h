@@ -1,12 +1,14 @@
 #pragma once
 
 #include "dialog/converter_logic.h"
+#include "render/model_preview.h"
 
 // <windows.h> comes before the other Windows headers, which build on it.
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -46,8 +48,26 @@ private:
     void BrowseForFolder(std::string& result, const wchar_t* title);
     void CreateToolTips();
 
+    // The preview area to the right of the designed controls: the window
+    // grows by it. The models are read on a worker thread, which posts
+    // kMsgPreviewLoaded when done.
+    struct PendingLoad;
+    static constexpr UINT kMsgPreviewLoaded = WM_APP + 19;
+    void CreatePreview();
+    void UpdatePreview();
+    void OnPreviewLoaded();
+    static LRESULT CALLBACK PreviewProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void PaintPreview();
+
     HWND m_hWnd = nullptr;
     HICON m_hIcon;
     CConverterLogic m_logic;
     std::string m_strInitialLod1;
+
+    HWND m_hPreview = nullptr;
+    HWND m_hPreviewCaption = nullptr;
+    CModelPreview m_preview;
+    std::string m_strPreviewKey;                 // the models shown or being read
+    std::shared_ptr<PendingLoad> m_pPendingLoad; // the load whose result is awaited
+    POINT m_lastDragPoint{};
 };

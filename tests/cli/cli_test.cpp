@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 #include "pipeline/conversion_job.h"
 #include "platform/text_path.h"
+#include "render/texture_set.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -276,4 +277,44 @@ TEST(CommandLine, BatchGoesOnAfterAFailureInParallelTooAndReports)
     std::ostringstream out, err;
     out.setstate(std::ios::badbit);
     EXPECT_EQ(RunCommandLine(2, argv, out, err), 1);
+}
+
+// A picture beside each project file, also in parallel; with
+// --thumbnail-only no project file; a picture that cannot be written is a
+// warning and the conversion still succeeds.
+TEST(CommandLine, ThumbnailsBesideTheProjectFiles)
+{
+    TempDir dir;
+    for (const char* name : {"a.3ds", "b.3ds", "c.3ds"})
+        WriteFile(dir / name, kShip);
+    const auto size = [&](const char* png) {
+        const std::string bytes = ReadWholeFile(dir / png);
+        RgbaImage image;
+        return DecodePicture(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), image)
+                   ? image.width * 10000 + image.height
+                   : 0;
+    };
+    const std::string a = (dir / "a.3ds").string(), b = (dir / "b.3ds").string(),
+                      c = (dir / "c.3ds").string();
+    const Result both = RunCli({"--thumbnail", "-j", "2", a, b});
+    EXPECT_EQ(both.status, 0) << both.err;
+    EXPECT_NE(both.out.find("Wrote " + ConversionJob::OutputPath(dir.Path().string(), "b") + "\nWrote "),
+              std::string::npos);
+    EXPECT_EQ(size("a.png"), 256 * 10000 + 256);
+    EXPECT_EQ(size("b.png"), 256 * 10000 + 256);
+    EXPECT_TRUE(std::filesystem::exists(dir / "b.vnp"));
+
+    const Result only = RunCli({"-q", "--thumbnail-only", "--thumbnail", "64", c});
+    EXPECT_EQ(only.status, 0) << only.err;
+    EXPECT_EQ(size("c.png"), 64 * 10000 + 64);
+    EXPECT_FALSE(std::filesystem::exists(dir / "c.vnp"));
+
+    std::filesystem::create_directory(dir / "c.png.d");
+    std::filesystem::remove(dir / "c.png");
+    std::filesystem::rename(dir / "c.png.d", dir / "c.png");
+    const Result failed = RunCli({"--thumbnail", c});
+    EXPECT_EQ(failed.status, 0);
+    EXPECT_NE(failed.err.find("Warning: Could not write the picture"), std::string::npos) << failed.err;
+    EXPECT_TRUE(std::filesystem::exists(dir / "c.vnp"));
+    EXPECT_EQ(RunCli({"--thumbnail", "8", c}).status, 2);
 }

@@ -6,6 +6,7 @@
 #include "ui/qt_platform.h"
 #include "ui/static_link.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -238,6 +239,43 @@ private slots:
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         notifier.RestoreCursor(previous);
         QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // The preview reads off the window's thread, shows the model, its
+    // counts and its scaled size, turns with the mouse, and shows why a
+    // model cannot be read instead of a message box.
+    void previewShowsTheModelOrWhyNot()
+    {
+        const TempDir dir;
+        WriteFile(dir / "ship.3ds", File({Material("Hull"), Object(Cube("Hull"))}));
+        WriteFile(dir / "bad.3ds", Bytes{1, 2, 3});
+        RecordingNotifier notes;
+        CConverterDlg dialog(&m_services);
+        auto* pCaption = dialog.findChild<QLabel*>(QStringLiteral("previewCaption"));
+        auto* pPreview = dialog.findChild<QWidget*>(QStringLiteral("preview"));
+        QVERIFY(pCaption && pPreview && pPreview->x() >= Item(dialog, kIdAbout)->geometry().right());
+        dialog.ChooseLod1(QString::fromStdString((dir / "ship.3ds").string()));
+        QTRY_VERIFY(pCaption->text().startsWith(QStringLiteral("LOD 1: 1 meshes, 12 faces, 8 vertices\n")));
+        Click(dialog, kIdScaleUp);
+        Item<QLineEdit>(dialog, kIdScaleFactor)->setText(QStringLiteral("3"));
+        QVERIFY(pCaption->text().endsWith(QStringLiteral("Size: 3 x 3 x 3")));
+
+        const QImage first = pPreview->grab().toImage();
+        QVERIFY(first.pixelColor(first.rect().center()) != pPreview->palette().color(QPalette::Base));
+        const QPointF from(10, 10), to(60, 30);
+        for (const auto& [type, pos] : {std::pair{QEvent::MouseButtonPress, from}, {QEvent::MouseMove, to}})
+        {
+            QMouseEvent event(type, pos, pPreview->mapToGlobal(pos), Qt::LeftButton, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(pPreview, &event);
+        }
+        QVERIFY(pPreview->grab().toImage() != first);
+        QTest::mouseDClick(pPreview, Qt::LeftButton);
+        QCOMPARE(pPreview->grab().toImage(), first);
+
+        dialog.ChooseLod1(QString::fromStdString((dir / "bad.3ds").string()));
+        QTRY_VERIFY(!pCaption->text().isEmpty() && !pCaption->text().startsWith(QStringLiteral("Reading")));
+        QVERIFY(pCaption->text().contains(QStringLiteral("bad.3ds")));
+        QVERIFY(notes.m_messages.empty());
     }
 
 private:

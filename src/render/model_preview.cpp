@@ -1,0 +1,129 @@
+#include "render/model_preview.h"
+
+#include "model/c3ds_model.h"
+#include "platform/notifier.h"
+#include "render/thumbnail.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace
+{
+
+// Keeps the first error of a load instead of showing it.
+class ReasonNotifier final : public platform::INotifier
+{
+public:
+    void ShowMessage(const std::string& text, platform::MessageKind kind, platform::MessageOwner) override
+    {
+        if (kind == platform::MessageKind::Error && m_strReason.empty())
+            m_strReason = text;
+    }
+    platform::CursorHandle SetWaitCursor() override { return 0; }
+    void RestoreCursor(platform::CursorHandle) override {}
+
+    std::string m_strReason;
+};
+
+std::unique_ptr<C3dsModel> LoadQuietly(const std::string& path, std::string& reason)
+{
+    ReasonNotifier notifier;
+    const platform::ScopedThreadNotifier useIt(notifier);
+    auto pModel = std::make_unique<C3dsModel>();
+    if (pModel->Load(path.c_str()))
+        return pModel;
+    reason = notifier.m_strReason.empty() ? "The model could not be read: " + path : notifier.m_strReason;
+    return nullptr;
+}
+
+std::string Number(double value)
+{
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 4);
+    return std::string(text, result.ptr);
+}
+
+std::string CountLine(const char* lod, const C3dsModel& model)
+{
+    const ModelCounts counts = CountModel(model);
+    return std::string(lod) + ": " + std::to_string(counts.meshes) + " meshes, " +
+           std::to_string(counts.faces) + " faces, " + std::to_string(counts.vertices) + " vertices";
+}
+
+} // namespace
+
+std::unique_ptr<PreviewModels> LoadPreviewModels(const std::string& lod1Path,
+                                                 const std::optional<std::string>& lod2Path)
+{
+    auto pModels = std::make_unique<PreviewModels>();
+    try
+    {
+        pModels->pLod1 = LoadQuietly(lod1Path, pModels->reason);
+        if (pModels->pLod1 && lod2Path)
+            pModels->pLod2 = LoadQuietly(*lod2Path, pModels->reason);
+        if (pModels->pLod1)
+            pModels->textures.Load(*pModels->pLod1, ModelFolder(lod1Path));
+        if (pModels->pLod2)
+            pModels->textures.Load(*pModels->pLod2, ModelFolder(*lod2Path));
+    }
+    catch (const std::bad_alloc&)
+    {
+        pModels = std::make_unique<PreviewModels>();
+        pModels->reason = "There is not enough memory to show the model.";
+    }
+    return pModels;
+}
+
+CModelPreview::CModelPreview() = default;
+CModelPreview::~CModelPreview() = default;
+
+void CModelPreview::SetModels(std::shared_ptr<const PreviewModels> pModels)
+{
+    m_pModels = std::move(pModels);
+}
+
+bool CModelPreview::HasPicture() const
+{
+    return m_pModels && m_pModels->pLod1 && m_pModels->reason.empty();
+}
+
+void CModelPreview::Orbit(int dx, int dy)
+{
+    // Half a degree per pixel: a drag across the area turns the model round.
+    m_view.yawDegrees = std::fmod(m_view.yawDegrees - dx * 0.5f, 360.0f);
+    m_view.pitchDegrees = std::clamp(m_view.pitchDegrees + dy * 0.5f, -110.0f, 60.0f);
+}
+
+void CModelPreview::Zoom(int wheelDelta)
+{
+    m_view.zoom = std::clamp(m_view.zoom * (1.0f + wheelDelta / 960.0f), 0.25f, 2.0f);
+}
+
+void CModelPreview::Draw(RgbaImage& image, std::uint32_t background)
+{
+    if (HasPicture())
+        m_renderer.Draw(*m_pModels->pLod1, m_pModels->pLod2.get(), m_pModels->textures, m_view, image,
+                        background);
+}
+
+std::string CModelPreview::Caption(float multiplier) const
+{
+    if (!m_pModels)
+        return {};
+    if (!HasPicture())
+        return m_pModels->reason;
+    std::string caption = CountLine("LOD 1", *m_pModels->pLod1);
+    if (m_pModels->pLod2)
+        caption.append("\n").append(CountLine("LOD 2", *m_pModels->pLod2));
+    caption += "\nTextures: " + std::to_string(m_pModels->textures.m_nFoundCount) + " found, " +
+               std::to_string(m_pModels->textures.m_nMissingCount) + " missing";
+
+    Vector3 low, high;
+    if (!ModelBounds(*m_pModels->pLod1, low, high))
+        return caption;
+    caption += "\nSize: " + Number((static_cast<double>(high.x) - low.x) * multiplier) + " x " +
+               Number((static_cast<double>(high.y) - low.y) * multiplier) + " x " +
+               Number((static_cast<double>(high.z) - low.z) * multiplier);
+    return caption;
+}

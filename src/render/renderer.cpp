@@ -1,0 +1,441 @@
+#include "render/renderer.h"
+
+#include "model/c3ds_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+// The picture is rasterized as graphics processors are specified to: every
+// vertex is transformed and lit in double precision and rounded once, in
+// SnapVertex, to integers (positions to 1/16 pixel); from there on the
+// edge functions, the top-left rule for pixels on an edge, the depth test
+// (strictly nearer wins, so of two faces at one depth the one drawn first
+// stays) and the perspective-correct interpolation are integer arithmetic.
+// Two builds can then differ only if their double arithmetic differs,
+// which IEEE 754 rules out for the operations used (+, -, *, /, sqrt;
+// sine and cosine only for views turned by the user).
+
+namespace
+{
+
+constexpr int kSubpixelBits = 4;
+constexpr std::int64_t kSubpixel = 1 << kSubpixelBits;
+// Snapped positions stay within +-2^18 (16384 pixels), so an edge function
+// stays within 2^38 and its products with a nearness (at most 2^24) within
+// 2^62: no 64-bit sum below overflows.
+constexpr double kPositionLimit = 1 << 18;
+constexpr double kNearnessOne = 1 << 24;
+constexpr std::int64_t kWeightOne = 1 << 16;
+constexpr double kMapLimit = 2147483647.0; // 2^31 - 1: 32767 repeats of a texture
+
+// The product shot's focal length: the bounding sphere at distance
+// radius * sqrt(1 + f^2) just fills the shorter side; f = 3 is a moderate
+// telephoto, about 37 degrees across.
+constexpr double kFocal = 3.0;
+constexpr float kMinZoom = 0.25f, kMaxZoom = 2.0f;
+
+constexpr std::uint8_t kGrey[3] = {176, 176, 172};
+constexpr std::uint8_t kWarning[3] = {236, 40, 150};
+
+struct Vec
+{
+    double x = 0, y = 0, z = 0;
+};
+
+Vec Sub(const Vec& a, const Vec& b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+double Dot(const Vec& a, const Vec& b)
+{
+    const double xx = a.x * b.x, yy = a.y * b.y, zz = a.z * b.z;
+    return xx + yy + zz;
+}
+Vec Cross(const Vec& a, const Vec& b)
+{
+    const double x = a.y * b.z - a.z * b.y, y = a.z * b.x - a.x * b.z, z = a.x * b.y - a.y * b.x;
+    return {x, y, z};
+}
+Vec Unit(const Vec& v)
+{
+    const double length = std::sqrt(Dot(v, v));
+    return length > 0 ? Vec{v.x / length, v.y / length, v.z / length} : v;
+}
+
+// Two lights that turn with the camera, as directions towards them in the
+// camera's frame (x right, y up, z away from the viewer): a key light from
+// the upper left and a weaker fill from the right, over a little ambient.
+const Vec kKeyLight = Unit({-0.45, 0.6, -0.66});
+const Vec kFillLight = Unit({0.8, -0.2, -0.55});
+constexpr double kAmbient = 0.2, kKey = 0.65, kFill = 0.3;
+
+// The light on a side facing along the normal (sign 1) or against it
+// (sign -1), from the normal's products with the lights: negating a
+// product is exact, so both sides cost two products in all.
+double Light(double keyDot, double fillDot, double sign)
+{
+    const double key = std::max(0.0, sign * keyDot);
+    const double fill = std::max(0.0, sign * fillDot);
+    return std::min(1.0, kAmbient + kKey * key + kFill * fill);
+}
+
+// Nearest, halves away from zero: a half added to the magnitude, then
+// truncated (one instruction, where std::llround is a library call).
+std::int64_t Round(double value, double limit = kPositionLimit)
+{
+    const double clamped = std::clamp(value, -limit, limit);
+    return clamped < 0 ? -static_cast<std::int64_t>(0.5 - clamped) : static_cast<std::int64_t>(clamped + 0.5);
+}
+
+} // namespace
+
+// The camera in the frame of the bounding sphere (its centre at the origin,
+// its radius 1), and where its picture goes.
+struct CRenderer::Camera
+{
+    Vec eye, right, up, forward;
+    double nearDistance = 1;
+    double centreX = 0, centreY = 0, scale = 1; // pixels per unit of x / z
+    Vec centre;                                 // of the bounding sphere, in model units
+    double inverseRadius = 1;
+};
+
+namespace
+{
+
+// The one rounding of a vertex to integers. Position: nearest 1/16 pixel;
+// nearness: nearest 2^-24 of the near distance over the depth; light:
+// nearest 1/255; mapping: nearest 2^-16. Halves round away from zero. A
+// vertex behind the near side, or out of the range the rasterizer's
+// integers cover, is marked invalid, and its faces are not drawn.
+CRenderer::ScreenVertex SnapVertex(double x, double y, double depth, double nearDistance, double front,
+                                   double back, double u, double v)
+{
+    CRenderer::ScreenVertex s{};
+    const double fx = x * kSubpixel, fy = y * kSubpixel;
+    if (!(depth >= nearDistance * 0.5) || !(std::abs(fx) < kPositionLimit) ||
+        !(std::abs(fy) < kPositionLimit))
+        return s;
+    s.x = static_cast<std::int32_t>(Round(fx));
+    s.y = static_cast<std::int32_t>(Round(fy));
+    s.nearness = static_cast<std::int32_t>(Round(nearDistance / depth * kNearnessOne, kNearnessOne));
+    s.front = static_cast<std::int32_t>(Round(front * 255.0, 255.0));
+    s.back = static_cast<std::int32_t>(Round(back * 255.0, 255.0));
+    s.u = Round(u * static_cast<double>(kWeightOne), kMapLimit);
+    s.v = Round(v * static_cast<double>(kWeightOne), kMapLimit);
+    return s;
+}
+
+// A colour scaled by a light of 0 to 255.
+std::uint8_t Lit(std::uint8_t colour, std::int64_t light)
+{
+    return static_cast<std::uint8_t>((colour * light + 127) / 255);
+}
+
+std::int64_t Wrap(std::int64_t value, std::int64_t size)
+{
+    const std::int64_t r = value % size;
+    return r < 0 ? r + size : r;
+}
+
+} // namespace
+
+bool ModelBounds(const C3dsModel& model, Vector3& low, Vector3& high)
+{
+    bool bAny = false;
+    for (const MeshObject& mesh : model.m_meshes)
+        for (const Vector3& p : mesh.vertices)
+        {
+            low = bAny ? Vector3{std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)} : p;
+            high = bAny ? Vector3{std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)} : p;
+            bAny = true;
+        }
+    return bAny;
+}
+
+ModelCounts CountModel(const C3dsModel& model)
+{
+    ModelCounts counts;
+    counts.meshes = model.m_nMeshCount;
+    for (const MeshObject& mesh : model.m_meshes)
+    {
+        counts.faces += mesh.faceCount;
+        counts.vertices += mesh.vertexCount;
+    }
+    return counts;
+}
+
+void CRenderer::Draw(const C3dsModel& lod1, const C3dsModel* pLod2, const CTextureSet& textures,
+                     const ViewAngles& view, RgbaImage& image, std::uint32_t background)
+{
+    const std::size_t pixelCount =
+        static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
+    image.pixels.resize(pixelCount * 4);
+    for (std::size_t p = 0; p < pixelCount; ++p)
+        for (int c = 0; c < 4; ++c)
+            image.pixels[p * 4 + c] = static_cast<std::uint8_t>(background >> (24 - 8 * c));
+    m_depth.assign(pixelCount, 0);
+    if (pixelCount == 0)
+        return;
+
+    Vector3 low, high, low2, high2;
+    const bool bHasLod1 = ModelBounds(lod1, low, high);
+    if (pLod2 && ModelBounds(*pLod2, low2, high2))
+    {
+        low = bHasLod1 ? Vector3{std::min(low.x, low2.x), std::min(low.y, low2.y), std::min(low.z, low2.z)}
+                       : low2;
+        high = bHasLod1
+                   ? Vector3{std::max(high.x, high2.x), std::max(high.y, high2.y), std::max(high.z, high2.z)}
+                   : high2;
+    }
+    else if (!bHasLod1)
+        return;
+
+    Camera camera;
+    camera.centre = {(static_cast<double>(low.x) + high.x) * 0.5, (static_cast<double>(low.y) + high.y) * 0.5,
+                     (static_cast<double>(low.z) + high.z) * 0.5};
+    const Vec half = {high.x - camera.centre.x, high.y - camera.centre.y, high.z - camera.centre.z};
+    const double radius = std::sqrt(Dot(half, half));
+    camera.inverseRadius = radius > 0 ? 1.0 / radius : 1.0;
+
+    // From the front (-y, as 3D Studio's front view looks), the right (+x)
+    // and above (+z, up in 3D Studio). The product shot's direction is a
+    // constant so that its pictures need no sine or cosine.
+    Vec toEye = Unit({0.55, -0.8, 0.45});
+    if (view.yawDegrees != 0 || view.pitchDegrees != 0)
+    {
+        constexpr double kDegree = 3.14159265358979323846 / 180.0;
+        const double yaw = std::atan2(toEye.x, -toEye.y) + view.yawDegrees * kDegree;
+        const double pitch =
+            std::clamp(std::asin(toEye.z) + view.pitchDegrees * kDegree, -85 * kDegree, 85 * kDegree);
+        toEye = {std::sin(yaw) * std::cos(pitch), -std::cos(yaw) * std::cos(pitch), std::sin(pitch)};
+    }
+    const double distance = std::sqrt(1.0 + kFocal * kFocal) / std::clamp(view.zoom, kMinZoom, kMaxZoom);
+    camera.eye = {toEye.x * distance, toEye.y * distance, toEye.z * distance};
+    camera.forward = {-toEye.x, -toEye.y, -toEye.z};
+    camera.right = Unit(Cross(camera.forward, {0, 0, 1}));
+    camera.up = Cross(camera.right, camera.forward);
+    camera.nearDistance = distance - 1.0;
+
+    // LOD 2 beside LOD 1, or below it in a picture taller than wide.
+    Rect rects[2] = {{0, 0, image.width, image.height}, {0, 0, image.width, image.height}};
+    if (pLod2 && image.width >= image.height)
+        rects[0].right = rects[1].left = image.width / 2;
+    else if (pLod2)
+        rects[0].bottom = rects[1].top = image.height / 2;
+    const C3dsModel* models[2] = {&lod1, pLod2};
+    for (int m = 0; m < 2 && models[m]; ++m)
+    {
+        const Rect& rect = rects[m];
+        camera.centreX = (rect.left + rect.right) * 0.5;
+        camera.centreY = (rect.top + rect.bottom) * 0.5;
+        camera.scale = kFocal * std::min(rect.right - rect.left, rect.bottom - rect.top) * 0.5;
+        DrawModel(*models[m], textures, camera, rect, image);
+    }
+}
+
+CRenderer::ScreenVertex CRenderer::Project(const MeshObject& mesh, std::uint32_t i, bool bMapped,
+                                           const Camera& camera)
+{
+    const Vector3& p = mesh.vertices[i];
+    const Vec local = {(p.x - camera.centre.x) * camera.inverseRadius,
+                       (p.y - camera.centre.y) * camera.inverseRadius,
+                       (p.z - camera.centre.z) * camera.inverseRadius};
+    const Vec d = Sub(local, camera.eye);
+    const double depth = Dot(d, camera.forward);
+    const double x = camera.centreX + Dot(d, camera.right) / depth * camera.scale;
+    const double y = camera.centreY - Dot(d, camera.up) / depth * camera.scale;
+    // The vertex normals the file carries point to the side from
+    // which a face's corners a, b, c run clockwise: the inside of a
+    // model made in 3D Studio, whose faces run counter-clockwise
+    // seen from outside. The front side is lit with them turned
+    // round, so that the rounding they give to hard edges shows.
+    const Vector3& n = mesh.vertexNormals[i];
+    const Vec normal = {Dot({n.x, n.y, n.z}, camera.right), Dot({n.x, n.y, n.z}, camera.up),
+                        Dot({n.x, n.y, n.z}, camera.forward)};
+    const MapCoord uv = bMapped ? mesh.mapCoords[i] : MapCoord{};
+    const double keyDot = Dot(normal, kKeyLight), fillDot = Dot(normal, kFillLight);
+    return SnapVertex(x, y, depth, camera.nearDistance, Light(keyDot, fillDot, -1.0),
+                      Light(keyDot, fillDot, 1.0), uv.u, 1.0 - static_cast<double>(uv.v));
+}
+
+const CRenderer::ScreenVertex& CRenderer::Corner(const MeshObject& mesh, std::uint32_t i, bool bMapped,
+                                                 const Camera& camera)
+{
+    const std::size_t slot = i % kCacheSize;
+    if (m_cachedIndices[slot] != i + 1)
+    {
+        m_cachedIndices[slot] = i + 1;
+        m_cache[slot] = Project(mesh, i, bMapped, camera);
+    }
+    return m_cache[slot];
+}
+
+void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, const Camera& camera,
+                          const Rect& rect, RgbaImage& image)
+{
+    std::vector<const RgbaImage*> materialTextures;
+    for (const MaterialEntry& material : model.m_materials)
+        materialTextures.push_back(textures.Find(material.mapName));
+
+    for (const MeshObject& mesh : model.m_meshes)
+    {
+        // A loaded model keeps these sizes; a model made otherwise must not
+        // make the drawing read past an array.
+        const std::size_t count = std::min(mesh.vertices.size(), mesh.vertexNormals.size());
+        const bool bMapped = mesh.mapCoordCount > 0 && mesh.mapCoords.size() >= count;
+        m_cachedIndices.assign(kCacheSize, 0);
+        m_cache.resize(kCacheSize);
+        for (const FaceEntry& face : mesh.faces)
+        {
+            const std::uint32_t* index = face.vertexIndex;
+            if (index[0] >= count || index[1] >= count || index[2] >= count)
+                continue;
+            // The corners in the cache, unless two of them share a place
+            // there: then the later would replace the earlier, so they are
+            // copied out.
+            const auto clash = [&](int a, int b) {
+                return index[a] != index[b] && index[a] % kCacheSize == index[b] % kCacheSize;
+            };
+            ScreenVertex copies[3];
+            const ScreenVertex* corners[3];
+            const bool bClash = clash(0, 1) || clash(0, 2) || clash(1, 2);
+            for (int c = 0; c < 3; ++c)
+            {
+                corners[c] = &Corner(mesh, index[c], bMapped, camera);
+                if (bClash)
+                    corners[c] = &(copies[c] = *corners[c]);
+            }
+            if (corners[0]->nearness == 0 || corners[1]->nearness == 0 || corners[2]->nearness == 0)
+                continue;
+            const auto material = static_cast<std::size_t>(face.materialIndex);
+            const RgbaImage* pTexture =
+                bMapped && material < materialTextures.size() ? materialTextures[material] : nullptr;
+            DrawTriangle(corners, pTexture, rect, image);
+        }
+    }
+}
+
+namespace
+{
+
+// The edge function of the edge a -> b at p: positive on the inside of a
+// triangle whose corners run clockwise on the screen (y downwards).
+std::int64_t Edge(const CRenderer::ScreenVertex& a, const CRenderer::ScreenVertex& b, std::int64_t px,
+                  std::int64_t py)
+{
+    return (std::int64_t{b.x} - a.x) * (py - a.y) - (std::int64_t{b.y} - a.y) * (px - a.x);
+}
+
+// A pixel centre exactly on an edge belongs to the triangle whose top or
+// left edge it is, so that two faces sharing an edge never both cover it
+// and never both miss it. For clockwise corners a left edge goes up, and a
+// top edge is level and goes right.
+std::int64_t TopLeftBias(const CRenderer::ScreenVertex& a, const CRenderer::ScreenVertex& b)
+{
+    const bool bTopLeft = b.y < a.y || (b.y == a.y && b.x > a.x);
+    return bTopLeft ? 0 : -1;
+}
+
+} // namespace
+
+void CRenderer::DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pTexture, const Rect& rect,
+                             RgbaImage& image)
+{
+    const ScreenVertex* v[3] = {corners[0], corners[1], corners[2]};
+    // The pixels whose centres (at 8/16) lie within the corners' box; a
+    // face smaller than a pixel often has none and ends here.
+    constexpr std::int64_t kHalf = kSubpixel / 2;
+    const std::int64_t left = std::max<std::int64_t>(
+        rect.left, (std::min({v[0]->x, v[1]->x, v[2]->x}) - kHalf + kSubpixel - 1) >> kSubpixelBits);
+    const std::int64_t right = std::min<std::int64_t>(
+        rect.right - 1, (std::max({v[0]->x, v[1]->x, v[2]->x}) - kHalf) >> kSubpixelBits);
+    const std::int64_t top = std::max<std::int64_t>(
+        rect.top, (std::min({v[0]->y, v[1]->y, v[2]->y}) - kHalf + kSubpixel - 1) >> kSubpixelBits);
+    const std::int64_t bottom = std::min<std::int64_t>(
+        rect.bottom - 1, (std::max({v[0]->y, v[1]->y, v[2]->y}) - kHalf) >> kSubpixelBits);
+    if (left > right || top > bottom)
+        return;
+
+    std::int64_t area = Edge(*v[0], *v[1], v[2]->x, v[2]->y);
+    if (area == 0)
+        return;
+    // A face's front is the side from which its corners run counter-
+    // clockwise, as 3D Studio makes them: on this screen, whose y grows
+    // downwards, a negative area.
+    const bool bBack = area > 0;
+    if (!bBack)
+    {
+        std::swap(v[1], v[2]);
+        area = -area;
+    }
+
+    // Edge i lies opposite corner i; its function is corner i's weight.
+    const ScreenVertex* from[3] = {v[1], v[2], v[0]};
+    const ScreenVertex* to[3] = {v[2], v[0], v[1]};
+    std::int64_t bias[3], stepX[3], rowStart[3];
+    const std::int64_t firstX = left * kSubpixel + kSubpixel / 2, firstY = top * kSubpixel + kSubpixel / 2;
+    for (int e = 0; e < 3; ++e)
+    {
+        bias[e] = TopLeftBias(*from[e], *to[e]);
+        stepX[e] = -(std::int64_t{to[e]->y} - from[e]->y) * kSubpixel;
+        rowStart[e] = Edge(*from[e], *to[e], firstX, firstY);
+    }
+    const std::int64_t stepY[3] = {(std::int64_t{to[0]->x} - from[0]->x) * kSubpixel,
+                                   (std::int64_t{to[1]->x} - from[1]->x) * kSubpixel,
+                                   (std::int64_t{to[2]->x} - from[2]->x) * kSubpixel};
+
+    for (std::int64_t y = top; y <= bottom; ++y)
+    {
+        std::int64_t w[3] = {rowStart[0], rowStart[1], rowStart[2]};
+        for (std::int64_t x = left; x <= right; ++x)
+        {
+            if (w[0] + bias[0] >= 0 && w[1] + bias[1] >= 0 && w[2] + bias[2] >= 0)
+            {
+                const std::int64_t weighted[3] = {w[0] * v[0]->nearness, w[1] * v[1]->nearness,
+                                                  w[2] * v[2]->nearness};
+                const std::int64_t sum = weighted[0] + weighted[1] + weighted[2];
+                const auto nearness = static_cast<std::int32_t>(sum / area);
+                const std::size_t pixel =
+                    static_cast<std::size_t>(y) * image.width + static_cast<std::size_t>(x);
+                if (nearness > m_depth[pixel])
+                {
+                    m_depth[pixel] = nearness;
+                    // Perspective-correct weights, summing to about 2^16:
+                    // each corner's screen weight over its depth.
+                    std::int64_t t[3];
+                    const std::int64_t divisor = sum >> 16;
+                    for (int c = 0; c < 3; ++c)
+                        t[c] = divisor > 0 ? weighted[c] / divisor : (weighted[c] << 16) / sum;
+                    const auto mix = [&](auto member) {
+                        return (t[0] * (v[0]->*member) + t[1] * (v[1]->*member) + t[2] * (v[2]->*member)) >>
+                               16;
+                    };
+                    const std::int64_t light = std::clamp<std::int64_t>(
+                        bBack ? mix(&ScreenVertex::back) : mix(&ScreenVertex::front), 0, 255);
+                    const std::uint8_t* colour = bBack ? kWarning : kGrey;
+                    if (pTexture && !bBack)
+                    {
+                        const std::int64_t tx =
+                            Wrap((mix(&ScreenVertex::u) * pTexture->width) >> 16, pTexture->width);
+                        const std::int64_t ty =
+                            Wrap((mix(&ScreenVertex::v) * pTexture->height) >> 16, pTexture->height);
+                        colour = &pTexture->pixels[static_cast<std::size_t>((ty * pTexture->width + tx) * 4)];
+                    }
+                    std::uint8_t* out = &image.pixels[pixel * 4];
+                    out[0] = Lit(colour[0], light);
+                    out[1] = Lit(colour[1], light);
+                    out[2] = Lit(colour[2], light);
+                    out[3] = 255;
+                }
+            }
+            w[0] += stepX[0];
+            w[1] += stepX[1];
+            w[2] += stepX[2];
+        }
+        rowStart[0] += stepY[0];
+        rowStart[1] += stepY[1];
+        rowStart[2] += stepY[2];
+    }
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class C3dsModel;
+
+// The folder of a model's path, where its textures are looked for; "" for
+// a bare file name (the current folder).
+std::string ModelFolder(const std::string& modelPath);
+
+// Draws the LOD 1 model (and the LOD 2 model beside it) size x size pixels
+// on a transparent background, textures looked for beside each model's
+// file, and writes the picture as a PNG file at pngPath, which is replaced
+// whole or not at all. False after the user was warned why.
+[[nodiscard]] bool WriteThumbnail(const std::string& pngPath, std::int32_t size, const C3dsModel& lod1,
+                                  const std::string& lod1Path, const C3dsModel* pLod2 = nullptr,
+                                  const std::string& lod2Path = {});
