@@ -110,12 +110,18 @@ BENCHMARK(BM_ComputeNormals)->Arg(65535)->Unit(benchmark::kMillisecond);
 // With the smoothing groups: today's normals, then each corner's by the
 // faces of its groups. Random masks of four bits make every kind of
 // surface at a vertex; beside BM_ComputeNormals, which is today's.
-void BM_SmoothingGroupNormals(benchmark::State& state)
+C3dsModel RibbonWithRandomMasks(int count)
 {
-    C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
+    C3dsModel model = LoadRibbon(count);
     std::mt19937 random(7);
     for (std::int32_t f = 0; f < model.m_meshes[0].faceCount; ++f)
         model.m_meshes[0].smoothGroups.push_back(random() & 15u);
+    return model;
+}
+
+void BM_SmoothingGroupNormals(benchmark::State& state)
+{
+    C3dsModel model = RibbonWithRandomMasks(static_cast<int>(state.range(0)));
     for (auto _ : state)
     {
         model.ComputeNormals();
@@ -127,10 +133,7 @@ BENCHMARK(BM_SmoothingGroupNormals)->Arg(16000)->Arg(65535)->Unit(benchmark::kMi
 // The corner normals alone, from the normals that loading computed.
 void BM_CornerNormals(benchmark::State& state)
 {
-    C3dsModel model = LoadRibbon(static_cast<int>(state.range(0)));
-    std::mt19937 random(7);
-    for (std::int32_t f = 0; f < model.m_meshes[0].faceCount; ++f)
-        model.m_meshes[0].smoothGroups.push_back(random() & 15u);
+    C3dsModel model = RibbonWithRandomMasks(static_cast<int>(state.range(0)));
     for (auto _ : state)
         model.ComputeCornerNormals();
 }
