@@ -22,7 +22,7 @@ grep -v 'running with root privileges' <<<"$out" || true
 dpkg -x "$deb" "$root"
 for file in usr/bin/3ds2vnp usr/bin/3ds2vnp-gui usr/share/applications/3ds2vnp.desktop \
             usr/share/icons/hicolor/scalable/apps/3ds2vnp.svg usr/share/doc/3ds2vnp/copyright \
-            usr/share/man/man1/3ds2vnp.1.gz usr/share/man/man1/3ds2vnp-gui.1.gz \
+            usr/share/man/man1/3ds2vnp.1.gz usr/share/man/man1/3ds2vnp-gui.1.gz usr/share/man/man1/3ds2vnp-thumbnailer.1.gz \
             usr/bin/3ds2vnp-thumbnailer usr/share/thumbnailers/3ds2vnp.thumbnailer; do
   [ -e "$root/$file" ] || fail "$deb lacks $file"
 done
