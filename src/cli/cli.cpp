@@ -4,6 +4,7 @@
 
 #include "model/c3ds_model.h"
 #include "pipeline/conversion_job.h"
+#include "pipeline/texture_files.h"
 #include "platform/console_notifier.h"
 #include "platform/file_system.h"
 #include "platform/text_path.h"
@@ -42,12 +43,6 @@ std::optional<std::int32_t> ParseFactor(const std::string& text, std::string& pr
     return static_cast<std::int32_t>(value);
 }
 
-std::string ParentDir(const std::string& path)
-{
-    const std::string parent = platform::Utf8FromPath(platform::PathFromUtf8(path).parent_path());
-    return parent.empty() ? "." : parent;
-}
-
 bool PrintInfo(const std::string& path, std::ostream& out)
 {
     C3dsModel model;
@@ -58,9 +53,22 @@ bool PrintInfo(const std::string& path, std::ostream& out)
         out << "    \"" << mesh.name << "\": " << mesh.vertexCount << " vertices, " << mesh.faceCount
             << " faces, " << mesh.mapCoordCount << " mapping coordinates\n";
     out << "  materials: " << model.m_nMaterialCount << '\n';
+    std::vector<std::string> names;
     for (const MaterialEntry& material : model.m_materials)
-        out << "    \"" << material.name << "\": "
-            << (material.mapName.empty() ? std::string("no texture") : "texture " + material.mapName) << '\n';
+        names.push_back(material.mapName);
+    const std::vector<std::optional<TextureFile>> files = FindTextures(ParentFolder(path), names);
+    for (std::size_t i = 0; i < names.size(); ++i)
+    {
+        out << "    \"" << model.m_materials[i].name << "\": ";
+        if (names[i].empty())
+            out << "no texture\n";
+        else
+            out << "texture " << names[i]
+                << (!files[i]         ? " (not found)"
+                    : files[i]->exact ? " (found)"
+                                      : " (found as " + files[i]->relative + ")")
+                << '\n';
+    }
     return true;
 }
 
@@ -127,6 +135,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     std::string scaleDown;
     bool bInfo = false;
     bool bQuiet = false;
+    ConversionRequest base;
 
     app.add_option("MODEL.3ds", models, "the models to convert, one .vnp file each")->required();
     app.add_option("-o,--output-dir", outputDir,
@@ -144,6 +153,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     app.add_flag("--info", bInfo,
                  "print each model's meshes (vertices, faces, mapping coordinates), materials and texture "
                  "files; write nothing");
+    app.add_flag("--smoothing-groups", base.smoothingGroups,
+                 "give each face the normals of its smoothing groups, so hard edges stay hard");
+    app.add_flag("--copy-textures", base.copyTextures,
+                 "copy the texture files found beside each model into the output folder");
     app.add_flag("-q,--quiet", bQuiet, "print errors only");
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     app.add_option("-j,--jobs", jobs, "convert N models at once (default: the number of cores)")
@@ -184,7 +197,6 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         return usageError(error.what());
     }
 
-    ConversionRequest base;
     for (const auto& [text, mode, name] : {std::tuple{scaleUp, ScaleMode::ScaleUp, "--scale-up"},
                                            std::tuple{scaleDown, ScaleMode::ScaleDown, "--scale-down"}})
     {
@@ -240,7 +252,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         ConversionRequest& request = requests.emplace_back(base);
         request.lod1Path = model;
         request.lod1Title = FileTitle(platform::Utf8FromPath(platform::PathFromUtf8(model).filename()));
-        request.outputDir = outputDir.empty() ? ParentDir(model) : outputDir;
+        request.outputDir = outputDir.empty() ? ParentFolder(model) : outputDir;
         const auto [task, bNew] = taskOfOutput.emplace(
             OutputKey(ConversionJob::OutputPath(request.outputDir, request.lod1Title)), tasks.size());
         if (bNew)

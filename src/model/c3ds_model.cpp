@@ -231,6 +231,12 @@ private:
             case kChunkFaceMaterial:
                 ReadFaceMaterials(mesh, chunk);
                 break;
+            case kChunkSmoothGroup:
+                ReadSmoothGroups(mesh, chunk);
+                break;
+            case kChunkLocalAxes:
+                ReadLocalAxes(mesh, chunk);
+                break;
             case kChunkMapCoords:
                 mesh.mapCoordCount =
                     ReadCountedArray(mesh, chunk, mesh.mapCoords, "mapping coordinates than it counts");
@@ -275,11 +281,41 @@ private:
         }
         mesh.faceCount = count;
         // After the faces come the face list's own sub-chunks: the material
-        // groups, and smoothing groups that nothing here uses.
+        // groups and the smoothing groups.
         Walk(chunk, [this, &mesh](Chunk& group) {
             if (group.id == kChunkFaceMaterial)
                 ReadFaceMaterials(mesh, group);
+            else if (group.id == kChunkSmoothGroup)
+                ReadSmoothGroups(mesh, group);
         });
+    }
+
+    // One 32-bit mask per face, without a count: as many as the chunk
+    // holds. Whether they match the faces is judged when they are used.
+    void ReadSmoothGroups(MeshObject& mesh, Chunk& chunk)
+    {
+        const std::size_t count = chunk.Left() / 4;
+        const unsigned char* p = Take(chunk, count * 4);
+        mesh.smoothGroups.resize(count);
+        for (std::size_t i = 0; i < count; ++i)
+            mesh.smoothGroups[i] = LoadU32(p + i * 4);
+    }
+
+    // The object's X, Y and Z axes (then its origin, not needed here). The
+    // vertices are stored in world space already; only the sign of the
+    // axes' determinant matters: negative, the object was mirrored.
+    void ReadLocalAxes(MeshObject& mesh, Chunk& chunk)
+    {
+        if (chunk.Left() < 36)
+            return;
+        float axes[9];
+        std::memcpy(axes, Take(chunk, sizeof axes), sizeof axes);
+        FixFloatOrder(axes, 9);
+        const auto at = [&](int i) { return static_cast<double>(axes[i]); };
+        const double determinant = at(0) * (at(4) * at(8) - at(5) * at(7)) -
+                                   at(1) * (at(3) * at(8) - at(5) * at(6)) +
+                                   at(2) * (at(3) * at(7) - at(4) * at(6));
+        mesh.mirrored = determinant < 0.0;
     }
 
     void ReadFaceMaterials(MeshObject& mesh, Chunk& chunk)
@@ -449,7 +485,23 @@ bool C3dsModel::LoadBytes(const unsigned char* data, std::size_t size, const std
         return false;
     }
     ComputeNormals();
+    WarnOfMirroredMeshes();
     return true;
+}
+
+void C3dsModel::WarnOfMirroredMeshes() const
+{
+    std::string names;
+    int count = 0;
+    for (const MeshObject& mesh : m_meshes)
+        if (mesh.mirrored)
+            names += (count++ == 0 ? "\"" : ", \"") + mesh.name + "\"";
+    if (count == 1)
+        platform::ShowWarning("Mesh " + names + " was mirrored; its faces may show their back",
+                              platform::MessageOwner::None);
+    else if (count > 1)
+        platform::ShowWarning("Meshes " + names + " were mirrored; their faces may show their back",
+                              platform::MessageOwner::None);
 }
 
 void C3dsModel::Clear()

@@ -1,6 +1,7 @@
 #include "pipeline/conversion_job.h"
 
 #include "model/c3ds_model.h"
+#include "pipeline/texture_files.h"
 #include "platform/file_system.h"
 #include "platform/notifier.h"
 #include "platform/text_path.h"
@@ -55,9 +56,11 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, 
 {
     // Both models are loaded and checked before any output path or writer
     // exists: a model that fails never leads to a file.
-    Outcome outcome = LoadModel(m_pLod1, *request.lod1Path, "No materials found for the LOD 1 model");
+    Outcome outcome = LoadModel(m_pLod1, *request.lod1Path, "No materials found for the LOD 1 model",
+                                request.smoothingGroups);
     if (outcome == Outcome::Loaded && request.lod2Path)
-        outcome = LoadModel(m_pLod2, *request.lod2Path, "No materials found for the LOD 2 model");
+        outcome = LoadModel(m_pLod2, *request.lod2Path, "No materials found for the LOD 2 model",
+                            request.smoothingGroups);
     if (outcome != Outcome::Loaded)
         return outcome;
 
@@ -98,11 +101,22 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, 
         writtenPath = outputPath;
         return Outcome::Written;
     }
+    // Each model's textures are looked for beside it, so that the user
+    // hears of a missing one now rather than in the editor.
+    const auto lod1Textures = CheckTextures(*m_pLod1, *request.lod1Path);
+    const auto lod2Textures = m_pLod2 ? CheckTextures(*m_pLod2, *request.lod2Path) : decltype(lod1Textures)();
     m_pWriter = std::make_unique<CProjectWriter>(outputPath, m_pLod1.get(), m_pLod2.get());
     const bool bWritten = m_pWriter->Write();
     m_pWriter.reset();
     if (!bWritten)
         return Outcome::Failed;
+    if (request.copyTextures)
+    {
+        const std::vector<std::string> keep = {outputPath, *request.lod1Path, request.lod2Path.value_or("")};
+        CopyTextures(lod1Textures, *request.lod1Path, request.outputDir, keep);
+        if (m_pLod2)
+            CopyTextures(lod2Textures, *request.lod2Path, request.outputDir, keep);
+    }
     writtenPath = outputPath;
     if (m_use)
         m_use(*m_pLod1, m_pLod2.get(), outputPath);
@@ -127,7 +141,7 @@ std::optional<float> ConversionJob::Multiplier(ScaleMode mode, std::int32_t fact
 }
 
 ConversionJob::Outcome ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path,
-                                                const char* noMaterials)
+                                                const char* noMaterials, bool bSmoothingGroups)
 {
     pModel = std::make_unique<C3dsModel>();
     if (!pModel->Load(path.c_str()))
@@ -137,6 +151,8 @@ ConversionJob::Outcome ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pMod
         platform::ShowError(noMaterials);
         return Outcome::Refused;
     }
+    if (bSmoothingGroups)
+        pModel->ComputeCornerNormals();
     return Outcome::Loaded;
 }
 

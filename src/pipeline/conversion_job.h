@@ -26,6 +26,8 @@ struct ConversionRequest
     std::string outputDir;
     ScaleMode scaleMode = ScaleMode::ScaleNone;
     std::int32_t scaleFactor = 0; // 0 when the field is empty or unreadable
+    bool smoothingGroups = false; // corners shaded by the faces' smoothing groups
+    bool copyTextures = false;    // the textures found beside the models go to the output folder too
 };
 
 // One conversion from .3ds to .vnp, reported to the user from start to end.
@@ -82,7 +84,8 @@ private:
     };
 
     Outcome Convert(const ConversionRequest& request, std::string& writtenPath);
-    Outcome LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path, const char* noMaterials);
+    Outcome LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path, const char* noMaterials,
+                      bool bSmoothingGroups);
     void Release();
 
     // The writer refers to the models, so it is declared after them and

@@ -75,6 +75,8 @@ TEST(CommandLine, ConvertsIntoTheModelsFolderOrTheOutputDirWithTheOptions)
     TempDir dir;
     WriteFile(dir / "Ship.Hull.3DS", kShip);
     WriteFile(dir / "f_low.3ds", File({Material("Low", "low.bmp"), Object(Triangle1())}));
+    WriteFile(dir / "hull.bmp", Str("hull"));
+    WriteFile(dir / "low.bmp", Str("low"));
     const Result result = RunCli({(dir / "Ship.Hull.3DS").string()});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "Info: Conversion succeeded!\nWrote " +
@@ -82,14 +84,17 @@ TEST(CommandLine, ConvertsIntoTheModelsFolderOrTheOutputDirWithTheOptions)
     EXPECT_EQ(result.err, "");
 
     std::filesystem::create_directory(dir / "Out");
-    const Result options = RunCli({"-q", "-o", (dir / "Out").string(), "--scale-up", "3", "--lod2",
-                                   (dir / "f_low.3ds").string(), (dir / "Ship.Hull.3DS").string()});
+    const Result options =
+        RunCli({"-o", (dir / "Out").string(), "--scale-up", "3", "--copy-textures", "--smoothing-groups",
+                "--lod2", (dir / "f_low.3ds").string(), (dir / "Ship.Hull.3DS").string()});
     EXPECT_EQ(options.status, 0);
-    EXPECT_EQ(options.out + options.err, "");
+    EXPECT_EQ(options.err.rfind("Warning: The smoothing groups do not match the faces of \"Hull\"", 0), 0u);
     const std::string text = ReadWholeFile(dir / "Out" / "ship.hull.vnp");
     EXPECT_NE(text.find("\r\n3.0000, 3.0000, 3.0000\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\nLOD 2\r\n 1 \r\n 2000 \r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\nlow.bmp\r\n 0 \r\n 0 \r\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir / "Out" / "hull.bmp") &&
+                std::filesystem::exists(dir / "Out" / "low.bmp"));
 }
 
 TEST(CommandLine, ALaterModelNeverReplacesAnEarlierOnesOutput)
@@ -150,7 +155,10 @@ TEST(CommandLine, InfoDescribesAndOnlyRegularFilesAreRead)
     EXPECT_EQ(result.status, 0);
     EXPECT_NE(result.out.find("  meshes: 1\n    \"Hull\": 8 vertices, 12 faces, 8 mapping coordinates\n"),
               std::string::npos);
-    EXPECT_NE(result.out.find("    \"Hull\": texture hull.bmp\n    \"Glass\": no texture\n"),
+    EXPECT_NE(result.out.find("    \"Hull\": texture hull.bmp (not found)\n    \"Glass\": no texture\n"),
+              std::string::npos);
+    WriteFile(dir / "hull.bmp", Str("hull"));
+    EXPECT_NE(RunCli({"--info", (dir / "ship.3ds").string()}).out.find("texture hull.bmp (found)\n"),
               std::string::npos);
     EXPECT_EQ(RunCli({"--info", (dir / "missing.3ds").string()}).status, 1);
 
@@ -175,7 +183,8 @@ TEST(CommandLine, InfoDescribesAndOnlyRegularFilesAreRead)
         EXPECT_EQ(RunCli({"--lod2", path, path})
                       .err.rfind("Error: Unable to read " + path + ": it is not a file", 0),
                   0u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2 + int(odd.size() == 2));
+    // The folder holds the model, its texture, the folder and, on Linux, the FIFO.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3 + int(odd.size() == 2));
 }
 
 namespace
@@ -285,6 +294,7 @@ TEST(CommandLine, BatchGoesOnAfterAFailureInParallelTooAndReports)
 {
     TempDir dir;
     std::vector<std::string> serial = {"-j", "1"}, parallel = {"-j", "4"};
+    WriteFile(dir / "hull.bmp", Str("hull"));
     for (int i = 0; i < 6; ++i)
     {
         WriteFile((dir / "m").concat(std::to_string(i) + ".3ds"), i == 3 ? Str("damaged") : kShip);

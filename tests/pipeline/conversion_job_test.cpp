@@ -45,7 +45,7 @@ protected:
     ConversionJob m_job;
 };
 
-const Bytes kShip = File({Material("Hull", "hull.bmp"), Object(Triangle1("Hull"))});
+const Bytes kShip = File({Material("Hull"), Object(Triangle1("Hull"))});
 
 } // namespace
 
