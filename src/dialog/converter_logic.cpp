@@ -124,6 +124,20 @@ void CConverterLogic::OnKeepSameDir(bool bChecked)
     m_bKeepOutputDir = bChecked;
 }
 
+void CConverterLogic::OnSmoothingGroups(bool bChecked)
+{
+    if (m_bRunning)
+        return;
+    m_bSmoothingGroups = bChecked;
+}
+
+void CConverterLogic::OnCopyTextures(bool bChecked)
+{
+    if (m_bRunning)
+        return;
+    m_bCopyTextures = bChecked;
+}
+
 void CConverterLogic::OnScaleMode(ScaleMode mode)
 {
     if (m_bRunning)
@@ -160,6 +174,8 @@ ConversionRequest CConverterLogic::BuildRequest() const
     request.outputDir = m_strOutputDir;
     request.scaleMode = m_scaleMode;
     request.scaleFactor = m_nScaleFactor;
+    request.smoothingGroups = m_bSmoothingGroups;
+    request.copyTextures = m_bCopyTextures;
     return request;
 }
 
@@ -303,6 +319,10 @@ const char* CConverterLogic::ToolTipText(int id)
         return "Info on this tool";
     case kIdOk:
         return "Close this tool";
+    case kIdSmoothingGroups:
+        return "Give each face the normals of its smoothing groups, so hard edges stay hard";
+    case kIdCopyTextures:
+        return "Copy the texture files the project uses into the output folder";
     default:
         return "";
     }

@@ -92,6 +92,8 @@ private:
     QRadioButton* m_pNoScalingRadio = nullptr;
     QTimer* m_pProgressTimer = nullptr; // shows how far a run is
     std::optional<int> m_nDoneAfterRun; // the result to end with once the run has stopped
+    QCheckBox* m_pSmoothingGroupsCheck = nullptr;
+    QCheckBox* m_pCopyTexturesCheck = nullptr;
     CPreviewArea* m_pPreviewArea = nullptr;
     QLabel* m_pPreviewCaption = nullptr;
 };

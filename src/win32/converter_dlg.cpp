@@ -208,8 +208,8 @@ void CConverterDlg::ShowProgress()
 void CConverterDlg::ShowState()
 {
     ShowProgress();
-    for (const int id :
-         {kIdOpenLod1, kIdAbout, kIdSetOutputDir, kIdKeepSameDir, kIdScaleUp, kIdScaleDown, kIdNoScaling})
+    for (const int id : {kIdOpenLod1, kIdAbout, kIdSetOutputDir, kIdKeepSameDir, kIdScaleUp, kIdScaleDown,
+                         kIdNoScaling, kIdSmoothingGroups, kIdCopyTextures})
         ::EnableWindow(::GetDlgItem(m_hWnd, id), m_logic.IsChoiceEnabled());
     ::SetDlgItemTextW(m_hWnd, kIdLod1Path, platform::Widen(m_logic.Lod1Path()).c_str());
     ::SetDlgItemTextW(m_hWnd, kIdLod2Path, platform::Widen(m_logic.Lod2Path()).c_str());
@@ -257,6 +257,12 @@ void CConverterDlg::OnCommand(int id, int notification)
         return;
     case kIdKeepSameDir:
         m_logic.OnKeepSameDir(::IsDlgButtonChecked(m_hWnd, kIdKeepSameDir) == BST_CHECKED);
+        return;
+    case kIdSmoothingGroups:
+        m_logic.OnSmoothingGroups(::IsDlgButtonChecked(m_hWnd, kIdSmoothingGroups) == BST_CHECKED);
+        return;
+    case kIdCopyTextures:
+        m_logic.OnCopyTextures(::IsDlgButtonChecked(m_hWnd, kIdCopyTextures) == BST_CHECKED);
         return;
     case kIdNoScaling:
         m_logic.OnScaleMode(ScaleMode::ScaleNone);

@@ -137,6 +137,7 @@ TEST(ConverterLogic, ConvertRunsTheJobOrRefusesAFactorThatCannotScale)
 {
     TempDir dir;
     WriteFile(dir / "Crate.3ds", File({Material("Wood", "wood.bmp"), Object(Cube("Crate"))}));
+    WriteFile(dir / "wood.bmp", Str("texture"));
     RecordingNotifier notes;
     CConverterLogic logic;
     TestWindow window;
