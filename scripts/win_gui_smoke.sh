@@ -123,7 +123,11 @@ sleep 1
 xdotool mousemove --window "$dialog" 81 259 click 1
 sleep 1
 press "$warning" Return
-sleep 1
+# The next box has the same name: wait until this one is gone.
+for _ in $(seq 1 60); do
+  xdotool getwindowname "$warning" > /dev/null 2>&1 || break
+  sleep 0.5
+done
 textures="$(wait_window "Warning")" || fail "no \"Warning\" box for the textures not found"
 press "$textures" Return
 info="$(wait_window "Info")" || fail "no \"Info\" box after the warnings"
