@@ -18,11 +18,17 @@ bool WriteThumbnail(const std::string& pngPath, std::int32_t size, const C3dsMod
     textures.Load(lod1, ModelFolder(lod1Path));
     if (pLod2)
         textures.Load(*pLod2, ModelFolder(lod2Path));
-    RgbaImage image;
+    // Kept by each thread between the pictures of a batch, which mostly
+    // share one size: the picture, its depth and its file are not
+    // allocated and faulted in afresh for every model.
+    thread_local CRenderer t_renderer;
+    thread_local RgbaImage t_image;
+    thread_local std::vector<unsigned char> t_png;
+    RgbaImage& image = t_image;
     image.width = image.height = size;
-    CRenderer().Draw(lod1, pLod2, textures, ViewAngles{}, image);
+    t_renderer.Draw(lod1, pLod2, textures, ViewAngles{}, image);
 
-    std::vector<unsigned char> png;
+    std::vector<unsigned char>& png = t_png;
     OutputFile file;
     std::string reason = "the picture could not be encoded";
     if (EncodePng(image, png))
