@@ -98,13 +98,16 @@ cross-check: build
 	@for b in $(SANITIZE_BUILD) $(WINDOWS_BUILD); do [ -d $$b ] || { echo "cross-check: no $$b; run make test-sanitize and make windows first" >&2; exit 1; }; done
 	bash scripts/cross_build_check.sh $(BUILD) $(BUILD) $(SANITIZE_BUILD) $(WINDOWS_BUILD)
 
-# dist/3ds2vnp-VERSION-win64.zip and dist/3ds2vnp_VERSION_amd64.deb, then a
-# check that the .deb installs and its command line runs.
+# dist/3ds2vnp_VERSION_amd64.deb, dist/3ds2vnp-VERSION-win64.zip and
+# dist/3ds2vnp-VERSION-x64.msi, then their checks: lintian, the .deb's
+# command line, the zip's contents, the .msi's install, upgrade and
+# uninstall under Wine.
 package: build windows
 	@bash scripts/deps.sh --package
 	cd $(BUILD) && cpack -G DEB > /dev/null
 	cd $(WINDOWS_BUILD) && cpack -G ZIP > /dev/null
-	bash scripts/check_packages.sh dist
+	cmake --build $(WINDOWS_BUILD) --target msi > /dev/null
+	bash scripts/check_packages.sh dist $(WINDOWS_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD) dist
