@@ -2,6 +2,7 @@
 // snprintf formatters for scale.
 
 #include "model/c3ds_model.h"
+#include "pipeline/texture_files.h"
 #include "render/renderer.h"
 #include "shapes.h"
 #include "writer/number_format.h"
@@ -12,7 +13,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <malloc.h>
+#include <random>
 #include <vector>
 
 using namespace build3ds;
@@ -103,6 +106,60 @@ void BM_ComputeNormals(benchmark::State& state)
         model.ComputeNormals();
 }
 BENCHMARK(BM_ComputeNormals)->Arg(65535)->Unit(benchmark::kMillisecond);
+
+// With the smoothing groups: today's normals, then each corner's by the
+// faces of its groups. Random masks of four bits make every kind of
+// surface at a vertex; beside BM_ComputeNormals, which is today's.
+C3dsModel RibbonWithRandomMasks(int count)
+{
+    C3dsModel model = LoadRibbon(count);
+    std::mt19937 random(7);
+    for (std::int32_t f = 0; f < model.m_meshes[0].faceCount; ++f)
+        model.m_meshes[0].smoothGroups.push_back(random() & 15u);
+    return model;
+}
+
+void BM_SmoothingGroupNormals(benchmark::State& state)
+{
+    C3dsModel model = RibbonWithRandomMasks(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+    {
+        model.ComputeNormals();
+        model.ComputeCornerNormals();
+    }
+}
+BENCHMARK(BM_SmoothingGroupNormals)->Arg(16000)->Arg(65535)->Unit(benchmark::kMillisecond);
+
+// The corner normals alone, from the normals that loading computed.
+void BM_CornerNormals(benchmark::State& state)
+{
+    C3dsModel model = RibbonWithRandomMasks(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        model.ComputeCornerNormals();
+}
+BENCHMARK(BM_CornerNormals)->Arg(65535)->Unit(benchmark::kMillisecond);
+
+// The texture check of a model of 1,000 materials in a folder of 10,000
+// files: one listing of the folder, then a look-up per name.
+void BM_TextureCheck(benchmark::State& state)
+{
+    const auto folder = std::filesystem::temp_directory_path() / "vnp-bench-textures";
+    std::filesystem::create_directories(folder);
+    C3dsModel model;
+    for (int i = 0; i < 10000; ++i)
+    {
+        const std::string name = "texture" + std::to_string(i) + ".bmp";
+        std::ofstream(folder / name) << i;
+        if (i % 10 == 0)
+            model.m_materials.push_back({"M", name});
+    }
+    model.m_nMaterialCount = static_cast<std::int32_t>(model.m_materials.size());
+    const std::string modelPath = (folder / "model.3ds").string();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CheckTextures(model, modelPath));
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_TextureCheck)->Unit(benchmark::kMillisecond);
 
 // One frame of the preview (goal: at most 15 ms for 65,535 faces at
 // 512 x 384), and what drawing keeps on the heap beside the model (goal:

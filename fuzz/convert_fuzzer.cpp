@@ -1,6 +1,7 @@
 // Runs whole conversions on arbitrary bytes: load, normals, scaling, texture
 // table and a written file. The first bytes choose the options:
-//   byte 0: bit 0 a LOD 2 file, bits 1-2 the scale mode
+//   byte 0: bit 0 a LOD 2 file, bits 1-2 the scale mode, bit 3 the
+//           smoothing groups
 //   byte 1: the scale factor
 //   bytes 2-3: with a LOD 2 file, the length of the LOD 1 part
 // and the rest is the LOD 1 file followed by the LOD 2 file.
@@ -55,6 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ConversionRequest request;
     request.scaleMode = static_cast<ScaleMode>((data[0] >> 1) & 3);
     request.scaleFactor = data[1];
+    request.smoothingGroups = data[0] & 8;
     std::size_t lod1Size = size - 4;
     if (bHasLod2)
         lod1Size = std::min<std::size_t>(lod1Size, static_cast<std::size_t>(data[2] | (data[3] << 8)));

@@ -17,6 +17,7 @@ rm -rf "$work"
 trap 'kill %1 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/models"
 cp "$here/../examples/crate.3ds" "$work/models/Crate.3ds"
+cp "$here/../examples/"*.bmp "$work/models/" # its textures, for the preview
 "$here/wine-run.sh" explorer /desktop=vnp,800x600 "$windows_build/3ds2vnp-gui.exe" "Z:$work/models/Crate.3ds" &
 sleep 8
 # Trim the empty desktop around the dialogs.

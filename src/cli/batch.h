@@ -7,6 +7,7 @@
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -58,13 +59,42 @@ public:
 // Runs each task on one of `threads` threads, and after every finished
 // task calls printReady(first model not printed yet), which prints what it
 // can and returns the new first; it is called on the calling thread only.
-template <typename Task, typename Run, typename PrintReady>
-void RunTasks(const std::vector<Task>& tasks, std::size_t threads, Run run, PrintReady printReady)
+// When the system starts fewer threads (a limit on processes), the tasks
+// run on those that started, or on the calling thread alone, after
+// fewerThreads(number started) has been called once.
+template <typename Task, typename Run, typename PrintReady, typename FewerThreads>
+void RunTasks(const std::vector<Task>& tasks, std::size_t threads, Run run, PrintReady printReady,
+              FewerThreads fewerThreads)
 {
-    if (threads <= 1)
+    std::atomic<std::size_t> next{0};
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t finished = 0;
+    std::vector<std::thread> workers;
+    for (std::size_t t = 0; threads > 1 && t < threads; ++t)
+    {
+        try
+        {
+            workers.emplace_back([&] {
+                for (std::size_t i; (i = next++) < tasks.size();)
+                {
+                    run(tasks[i]);
+                    const std::lock_guard lock(mutex);
+                    ++finished;
+                    changed.notify_one();
+                }
+            });
+        }
+        catch (const std::system_error&)
+        {
+            fewerThreads(workers.size());
+            break;
+        }
+    }
+    std::size_t printed = 0;
+    if (workers.empty())
     {
         // Alone: on this thread, without the start and hand-over of another.
-        std::size_t printed = 0;
         for (const Task& task : tasks)
         {
             run(task);
@@ -72,24 +102,6 @@ void RunTasks(const std::vector<Task>& tasks, std::size_t threads, Run run, Prin
         }
         return;
     }
-    std::atomic<std::size_t> next{0};
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::size_t finished = 0;
-    std::vector<std::thread> workers;
-    for (std::size_t t = 0; t < threads; ++t)
-    {
-        workers.emplace_back([&] {
-            for (std::size_t i; (i = next++) < tasks.size();)
-            {
-                run(tasks[i]);
-                const std::lock_guard lock(mutex);
-                ++finished;
-                changed.notify_one();
-            }
-        });
-    }
-    std::size_t printed = 0;
     for (std::size_t seen = 0; seen < tasks.size();)
     {
         std::unique_lock lock(mutex);

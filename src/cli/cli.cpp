@@ -4,7 +4,9 @@
 
 #include "model/c3ds_model.h"
 #include "pipeline/conversion_job.h"
+#include "pipeline/texture_files.h"
 #include "platform/console_notifier.h"
+#include "platform/file_system.h"
 #include "platform/text_path.h"
 #include "render/thumbnail.h"
 #include "vnp_config.h"
@@ -41,12 +43,6 @@ std::optional<std::int32_t> ParseFactor(const std::string& text, std::string& pr
     return static_cast<std::int32_t>(value);
 }
 
-std::string ParentDir(const std::string& path)
-{
-    const std::string parent = platform::Utf8FromPath(platform::PathFromUtf8(path).parent_path());
-    return parent.empty() ? "." : parent;
-}
-
 bool PrintInfo(const std::string& path, std::ostream& out)
 {
     C3dsModel model;
@@ -57,20 +53,39 @@ bool PrintInfo(const std::string& path, std::ostream& out)
         out << "    \"" << mesh.name << "\": " << mesh.vertexCount << " vertices, " << mesh.faceCount
             << " faces, " << mesh.mapCoordCount << " mapping coordinates\n";
     out << "  materials: " << model.m_nMaterialCount << '\n';
+    std::vector<std::string> names;
     for (const MaterialEntry& material : model.m_materials)
-        out << "    \"" << material.name << "\": "
-            << (material.mapName.empty() ? std::string("no texture") : "texture " + material.mapName) << '\n';
+        names.push_back(material.mapName);
+    const std::vector<std::optional<TextureFile>> files = FindTextures(ParentFolder(path), names);
+    for (std::size_t i = 0; i < names.size(); ++i)
+    {
+        out << "    \"" << model.m_materials[i].name << "\": ";
+        if (names[i].empty())
+            out << "no texture\n";
+        else
+            out << "texture " << names[i]
+                << (!files[i]         ? " (not found)"
+                    : files[i]->exact ? " (found)"
+                                      : " (found as " + files[i]->relative + ")")
+                << '\n';
+    }
     return true;
 }
 
-// A key that two spellings of one output path share: the path made
-// absolute and normal, its folder resolved where it exists.
-std::string SameFileKey(const std::string& path)
+// What two spellings of one output file have in common: the file's
+// identity where it exists (so hard links and symbolic links to one file
+// meet), else its folder's identity and its name.
+std::pair<platform::FileId, std::string> OutputKey(const std::string& path)
 {
-    std::error_code error;
-    const std::filesystem::path canonical =
-        std::filesystem::weakly_canonical(platform::PathFromUtf8(path), error);
-    return platform::Utf8FromPath(error ? platform::PathFromUtf8(path) : canonical);
+    const platform::FileFacts target = platform::Inspect(path);
+    if (target.exists)
+        return {target.id, std::string()};
+    const std::size_t separator = platform::LastSeparator(path);
+    const std::string folder = separator == std::string::npos ? "." : path.substr(0, separator + 1);
+    const platform::FileFacts parent = platform::Inspect(folder);
+    if (parent.exists)
+        return {parent.id, path.substr(separator + 1)};
+    return {platform::FileId{}, path};
 }
 
 // The exit status: a run whose report could not be written (a closed pipe,
@@ -120,6 +135,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     std::string scaleDown;
     bool bInfo = false;
     bool bQuiet = false;
+    ConversionRequest base;
 
     app.add_option("MODEL.3ds", models, "the models to convert, one .vnp file each")->required();
     app.add_option("-o,--output-dir", outputDir,
@@ -137,6 +153,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     app.add_flag("--info", bInfo,
                  "print each model's meshes (vertices, faces, mapping coordinates), materials and texture "
                  "files; write nothing");
+    app.add_flag("--smoothing-groups", base.smoothingGroups,
+                 "give each face the normals of its smoothing groups, so hard edges stay hard");
+    app.add_flag("--copy-textures", base.copyTextures,
+                 "copy the texture files found beside each model into the output folder");
     app.add_flag("-q,--quiet", bQuiet, "print errors only");
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     app.add_option("-j,--jobs", jobs, "convert N models at once (default: the number of cores)")
@@ -177,7 +197,6 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         return usageError(error.what());
     }
 
-    ConversionRequest base;
     for (const auto& [text, mode, name] : {std::tuple{scaleUp, ScaleMode::ScaleUp, "--scale-up"},
                                            std::tuple{scaleDown, ScaleMode::ScaleDown, "--scale-down"}})
     {
@@ -224,45 +243,62 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     // Models whose outputs name one file go to one task, in the order
     // given: a later one must not replace what an earlier one wrote.
     std::vector<ConversionRequest> requests;
-    std::vector<std::string> outputPaths;
-    std::map<std::string, std::size_t> taskOfOutput;
+    std::map<std::pair<platform::FileId, std::string>, std::size_t> taskOfOutput;
     std::vector<std::vector<std::size_t>> tasks;
+    // No output of the run may replace any of its inputs.
+    std::map<platform::FileId, std::string> inputs;
     for (const std::string& model : models)
     {
         ConversionRequest& request = requests.emplace_back(base);
         request.lod1Path = model;
         request.lod1Title = FileTitle(platform::Utf8FromPath(platform::PathFromUtf8(model).filename()));
-        request.outputDir = outputDir.empty() ? ParentDir(model) : outputDir;
-        outputPaths.push_back(ConversionJob::OutputPath(request.outputDir, request.lod1Title));
-        const auto [task, bNew] = taskOfOutput.emplace(SameFileKey(outputPaths.back()), tasks.size());
+        request.outputDir = outputDir.empty() ? ParentFolder(model) : outputDir;
+        const auto [task, bNew] = taskOfOutput.emplace(
+            OutputKey(ConversionJob::OutputPath(request.outputDir, request.lod1Title)), tasks.size());
         if (bNew)
             tasks.emplace_back();
         tasks[task->second].push_back(requests.size() - 1);
+        for (const std::string& input : {model, lod2Path})
+            if (const platform::FileFacts facts = platform::Inspect(input); facts.regular)
+                inputs.emplace(facts.id, input);
     }
 
     // Each model's report is collected apart and printed whole, in the
     // order of the models, whichever finishes first.
     std::vector<Transcript> transcripts(models.size());
     std::vector<char> succeeded(models.size(), 0);
-    const std::size_t threadCount = std::min<std::size_t>(jobs, tasks.size());
-    const bool bSpareProcessor = threadCount < std::thread::hardware_concurrency();
+    const std::size_t threads = std::min<std::size_t>(jobs, tasks.size());
+    const bool bSpareProcessor = threads < std::thread::hardware_concurrency();
     const auto runTask = [&](const std::vector<std::size_t>& task) {
         ConversionJob job;
         std::optional<std::size_t> written;
+        std::size_t current = 0;
+        job.SetOutputCheck([&](const std::string& outputPath) {
+            if (written)
+            {
+                platform::ShowError("Not converted: " + models[current] + " would replace " + outputPath +
+                                    ", written from " + models[*written] + " in this run");
+                return false;
+            }
+            const platform::FileFacts target = platform::Inspect(outputPath);
+            const auto input = target.regular ? inputs.find(target.id) : inputs.end();
+            if (input != inputs.end())
+            {
+                platform::ShowError("Not converted: the output file " + outputPath + " is " + input->second +
+                                    ", an input of this run, which converting would destroy");
+                return false;
+            }
+            return true;
+        });
         for (const std::size_t i : task)
         {
+            current = i;
             Transcript& transcript = transcripts[i];
             TranscriptStream out(transcript, false), err(transcript, true);
             platform::ConsoleNotifier notifier(out, err, bQuiet);
             const platform::ScopedThreadNotifier useIt(notifier);
             if (models.size() > 1 && !bQuiet)
                 out << models[i] << ":\n" << std::flush;
-            if (written)
-            {
-                platform::ShowError("Not converted: " + models[i] + " would replace " + outputPaths[i] +
-                                    ", written from " + models[*written] + " in this run");
-            }
-            else
             {
                 // The picture is drawn from the models the conversion
                 // loaded; a picture that fails is a warning only.
@@ -310,11 +346,16 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
             transcript.Close();
         }
     };
-    RunTasks(tasks, threadCount, runTask, [&](std::size_t next) {
+    const auto printReady = [&](std::size_t next) {
         // Prints every report that is complete and next in order.
         for (; next < transcripts.size() && transcripts[next].IsClosed(); ++next)
             transcripts[next].PrintTo(out, err);
         return next;
+    };
+    RunTasks(tasks, threads, runTask, printReady, [&](std::size_t started) {
+        err << "3ds2vnp: the system started " << started << " of " << threads << " threads; converting on "
+            << std::max<std::size_t>(started, 1) << "\n"
+            << std::flush;
     });
     const int converted = static_cast<int>(std::count(succeeded.begin(), succeeded.end(), 1));
 

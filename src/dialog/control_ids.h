@@ -20,6 +20,8 @@ inline constexpr int kIdLod2Path = 1010;
 inline constexpr int kIdScaleUp = 1012;
 inline constexpr int kIdScaleDown = 1013;
 inline constexpr int kIdNoScaling = 1014;
+inline constexpr int kIdSmoothingGroups = 1015;
+inline constexpr int kIdCopyTextures = 1016;
 
 // About box, template 100
 inline constexpr int kIdDialogAbout = 100;

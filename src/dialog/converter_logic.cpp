@@ -46,6 +46,16 @@ void CConverterLogic::OnKeepSameDir(bool bChecked)
     m_bKeepOutputDir = bChecked;
 }
 
+void CConverterLogic::OnSmoothingGroups(bool bChecked)
+{
+    m_bSmoothingGroups = bChecked;
+}
+
+void CConverterLogic::OnCopyTextures(bool bChecked)
+{
+    m_bCopyTextures = bChecked;
+}
+
 void CConverterLogic::OnScaleMode(ScaleMode mode)
 {
     m_scaleMode = mode;
@@ -67,6 +77,8 @@ ConversionRequest CConverterLogic::BuildRequest() const
     request.outputDir = m_strOutputDir;
     request.scaleMode = m_scaleMode;
     request.scaleFactor = m_nScaleFactor;
+    request.smoothingGroups = m_bSmoothingGroups;
+    request.copyTextures = m_bCopyTextures;
     return request;
 }
 
@@ -108,6 +120,10 @@ const char* CConverterLogic::ToolTipText(int id)
         return "Info on this tool";
     case kIdOk:
         return "Close this tool";
+    case kIdSmoothingGroups:
+        return "Give each face the normals of its smoothing groups, so hard edges stay hard";
+    case kIdCopyTextures:
+        return "Copy the texture files the project uses into the output folder";
     default:
         return "";
     }

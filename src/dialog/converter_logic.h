@@ -24,6 +24,10 @@ public:
     // The folder browser ended; none leaves the output folder as it was.
     void OnFolderChosen(const std::optional<std::string>& folder);
     void OnKeepSameDir(bool bChecked);
+    // The two check boxes below the "Conversion" group; both go into the
+    // request.
+    void OnSmoothingGroups(bool bChecked);
+    void OnCopyTextures(bool bChecked);
     void OnScaleMode(ScaleMode mode);
     // The scale factor box's text changed.
     void OnScaleFactorChange(const std::string& text);
@@ -62,6 +66,8 @@ private:
     bool m_bLod1Selected = false;
     bool m_bLod2Selected = false;
     bool m_bKeepOutputDir = false;
+    bool m_bSmoothingGroups = false;
+    bool m_bCopyTextures = false;
     std::int32_t m_nScaleFactor = 0;
     ScaleMode m_scaleMode = ScaleMode::ScaleNone;
     ConversionJob m_job;

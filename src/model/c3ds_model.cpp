@@ -1,6 +1,7 @@
 #include "model/c3ds_model.h"
 
 #include "model/chunk_ids.h"
+#include "platform/file_system.h"
 #include "platform/notifier.h"
 #include "platform/text_path.h"
 
@@ -230,6 +231,12 @@ private:
             case kChunkFaceMaterial:
                 ReadFaceMaterials(mesh, chunk);
                 break;
+            case kChunkSmoothGroup:
+                ReadSmoothGroups(mesh, chunk);
+                break;
+            case kChunkLocalAxes:
+                ReadLocalAxes(mesh, chunk);
+                break;
             case kChunkMapCoords:
                 mesh.mapCoordCount =
                     ReadCountedArray(mesh, chunk, mesh.mapCoords, "mapping coordinates than it counts");
@@ -274,11 +281,41 @@ private:
         }
         mesh.faceCount = count;
         // After the faces come the face list's own sub-chunks: the material
-        // groups, and smoothing groups that nothing here uses.
+        // groups and the smoothing groups.
         Walk(chunk, [this, &mesh](Chunk& group) {
             if (group.id == kChunkFaceMaterial)
                 ReadFaceMaterials(mesh, group);
+            else if (group.id == kChunkSmoothGroup)
+                ReadSmoothGroups(mesh, group);
         });
+    }
+
+    // One 32-bit mask per face, without a count: as many as the chunk
+    // holds. Whether they match the faces is judged when they are used.
+    void ReadSmoothGroups(MeshObject& mesh, Chunk& chunk)
+    {
+        const std::size_t count = chunk.Left() / 4;
+        const unsigned char* p = Take(chunk, count * 4);
+        mesh.smoothGroups.resize(count);
+        for (std::size_t i = 0; i < count; ++i)
+            mesh.smoothGroups[i] = LoadU32(p + i * 4);
+    }
+
+    // The object's X, Y and Z axes (then its origin, not needed here). The
+    // vertices are stored in world space already; only the sign of the
+    // axes' determinant matters: negative, the object was mirrored.
+    void ReadLocalAxes(MeshObject& mesh, Chunk& chunk)
+    {
+        if (chunk.Left() < 36)
+            return;
+        float axes[9];
+        std::memcpy(axes, Take(chunk, sizeof axes), sizeof axes);
+        FixFloatOrder(axes, 9);
+        const auto at = [&](int i) { return static_cast<double>(axes[i]); };
+        const double determinant = at(0) * (at(4) * at(8) - at(5) * at(7)) -
+                                   at(1) * (at(3) * at(8) - at(5) * at(6)) +
+                                   at(2) * (at(3) * at(7) - at(4) * at(6));
+        mesh.mirrored = determinant < 0.0;
     }
 
     void ReadFaceMaterials(MeshObject& mesh, Chunk& chunk)
@@ -379,20 +416,22 @@ void CheckMeshes(const std::vector<MeshObject>& meshes)
 bool C3dsModel::Load(const char* path)
 {
     // Only a regular file is read: opening a pipe would wait for a writer
-    // for ever, and a folder or a device is no model.
-    std::error_code error;
-    const std::filesystem::file_status status =
-        std::filesystem::status(platform::FileSystemPath(path), error);
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-    {
-        platform::ShowError(std::string("Unable to read ") + path +
-                            ": it is not a file (a folder, a pipe or a device cannot be converted)");
-        return false;
-    }
-    std::ifstream file(platform::FileSystemPath(path), std::ios::binary);
-    if (!file.is_open())
+    // for ever, and a folder or a device (Windows' CON or AUX) is no model.
+    // Whatever else stops the reading, the user learns the system's reason.
+    bool bNotFound = false;
+    const std::string reason = platform::WhyUnreadable(path, bNotFound);
+    if (bNotFound)
     {
         platform::ShowError(std::string("Unable to find the file: ") + path);
+        return false;
+    }
+    std::ifstream file;
+    if (reason.empty())
+        file.open(platform::FileSystemPath(path), std::ios::binary);
+    if (!file.is_open())
+    {
+        platform::ShowError(std::string("Unable to read ") + path + ": " +
+                            (reason.empty() ? "it cannot be opened" : reason));
         return false;
     }
     return Load(file, path);
@@ -446,7 +485,23 @@ bool C3dsModel::LoadBytes(const unsigned char* data, std::size_t size, const std
         return false;
     }
     ComputeNormals();
+    WarnOfMirroredMeshes();
     return true;
+}
+
+void C3dsModel::WarnOfMirroredMeshes() const
+{
+    std::string names;
+    int count = 0;
+    for (const MeshObject& mesh : m_meshes)
+        if (mesh.mirrored)
+            names += (count++ == 0 ? "\"" : ", \"") + mesh.name + "\"";
+    if (count == 1)
+        platform::ShowWarning("Mesh " + names + " was mirrored; its faces may show their back",
+                              platform::MessageOwner::None);
+    else if (count > 1)
+        platform::ShowWarning("Meshes " + names + " were mirrored; their faces may show their back",
+                              platform::MessageOwner::None);
 }
 
 void C3dsModel::Clear()

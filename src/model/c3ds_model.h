@@ -44,6 +44,16 @@ struct MeshObject
     std::vector<Vector3> faceNormals;
     std::vector<MapCoord> mapCoords; // indexed by vertex number
     std::vector<FaceEntry> faces;
+    // The smoothing-group mask of each face as the file lists them (chunk
+    // 0x4150); a well-formed mesh has one per face, or none at all.
+    std::vector<std::uint32_t> smoothGroups;
+    // Each face's first, second and third corner normal, when the normals
+    // follow the smoothing groups (ComputeCornerNormals); empty otherwise,
+    // and every corner then takes its vertex's normal.
+    std::vector<Vector3> cornerNormals;
+    // The object's local axes have a negative determinant: the modelling
+    // program mirrored it, and its faces may be turned inside out.
+    bool mirrored = false;
 };
 
 // One loaded .3ds file: its named objects as meshes and its materials, in
@@ -68,6 +78,14 @@ public:
 
     // Fills faceNormals and vertexNormals of every mesh from the positions.
     void ComputeNormals();
+    // Fills cornerNormals of every mesh as the smoothing groups shade it,
+    // from the positions and the normals of ComputeNormals: a corner of a
+    // face of mask 0 takes the face normal; any other corner the unit
+    // direction of the area-weighted normals of the faces at its vertex
+    // that are joined to its face through shared bits. A face the mesh has
+    // no mask for keeps its vertices' normals, and one warning names the
+    // meshes whose masks do not match their faces (too few or too many).
+    void ComputeCornerNormals();
 
     std::int32_t m_nMaterialCount = 0;
     std::int32_t m_nMeshCount = 0;
@@ -79,6 +97,8 @@ public:
 
 private:
     void Clear();
+    // One warning naming the meshes that the modelling program mirrored.
+    void WarnOfMirroredMeshes() const;
 };
 
 // Multiplies every vertex position of the model by multiplier. False, with

@@ -1,23 +1,17 @@
 #include "pipeline/conversion_job.h"
 
 #include "model/c3ds_model.h"
+#include "pipeline/texture_files.h"
+#include "platform/file_system.h"
 #include "platform/notifier.h"
 #include "platform/text_path.h"
 #include "writer/project_writer.h"
 
-#include <climits>
-#include <cwchar>
-#include <cwctype>
-#include <filesystem>
 #include <functional>
 #include <future>
 #include <new>
 #include <stdexcept>
 #include <system_error>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 ConversionJob::ConversionJob() = default;
 ConversionJob::~ConversionJob() = default;
@@ -65,26 +59,28 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, 
 {
     // Both models are loaded and checked before any output path or writer
     // exists: a model that fails never leads to a file.
-    Outcome outcome = LoadModel(m_pLod1, *request.lod1Path, "No materials found for the LOD 1 model");
+    Outcome outcome = LoadModel(m_pLod1, *request.lod1Path, "No materials found for the LOD 1 model",
+                                request.smoothingGroups);
     if (outcome == Outcome::Loaded && request.lod2Path)
-        outcome = LoadModel(m_pLod2, *request.lod2Path, "No materials found for the LOD 2 model");
+        outcome = LoadModel(m_pLod2, *request.lod2Path, "No materials found for the LOD 2 model",
+                            request.smoothingGroups);
     if (outcome != Outcome::Loaded)
         return outcome;
 
-    // Writing over an input would destroy it; links and letter case are
-    // seen through by asking whether the two name the same file.
+    // Writing over an input would destroy it; links, "..", and letter case
+    // are seen through by asking whether the two name the same file.
     const std::string outputPath = OutputPath(request.outputDir, request.lod1Title);
     for (const std::optional<std::string>& input : {request.lod1Path, request.lod2Path})
     {
-        std::error_code error;
-        if (input && std::filesystem::equivalent(platform::FileSystemPath(outputPath),
-                                                 platform::FileSystemPath(*input), error))
+        if (input && platform::SameFile(outputPath, *input))
         {
             platform::ShowError("The output file " + outputPath + " is the input file " + *input +
                                 ", which converting would destroy. Please choose another output folder.");
             return Outcome::Failed;
         }
     }
+    if (m_outputCheck && !m_outputCheck(outputPath))
+        return Outcome::Refused;
 
     // A factor of 0 or below is passed over silently and the models are
     // written as loaded. A factor that would overflow has been reported by
@@ -108,6 +104,10 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, 
         writtenPath = outputPath;
         return Outcome::Written;
     }
+    // Each model's textures are looked for beside it, so that the user
+    // hears of a missing one now rather than in the editor.
+    const auto lod1Textures = CheckTextures(*m_pLod1, *request.lod1Path);
+    const auto lod2Textures = m_pLod2 ? CheckTextures(*m_pLod2, *request.lod2Path) : decltype(lod1Textures)();
     // The future waits in its destructor too, so the preparation never
     // outlives the models, even when writing throws.
     std::future<void> preparation;
@@ -129,6 +129,13 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, 
     m_pWriter.reset();
     if (!bWritten)
         return Outcome::Failed;
+    if (request.copyTextures)
+    {
+        const std::vector<std::string> keep = {outputPath, *request.lod1Path, request.lod2Path.value_or("")};
+        CopyTextures(lod1Textures, *request.lod1Path, request.outputDir, keep);
+        if (m_pLod2)
+            CopyTextures(lod2Textures, *request.lod2Path, request.outputDir, keep);
+    }
     writtenPath = outputPath;
     if (m_use)
         m_use(*m_pLod1, m_pLod2.get(), outputPath);
@@ -153,7 +160,7 @@ std::optional<float> ConversionJob::Multiplier(ScaleMode mode, std::int32_t fact
 }
 
 ConversionJob::Outcome ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path,
-                                                const char* noMaterials)
+                                                const char* noMaterials, bool bSmoothingGroups)
 {
     pModel = std::make_unique<C3dsModel>();
     if (!pModel->Load(path.c_str()))
@@ -163,6 +170,8 @@ ConversionJob::Outcome ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pMod
         platform::ShowError(noMaterials);
         return Outcome::Refused;
     }
+    if (bSmoothingGroups)
+        pModel->ComputeCornerNormals();
     return Outcome::Loaded;
 }
 
@@ -175,71 +184,10 @@ void ConversionJob::Release()
 
 std::string ConversionJob::OutputPath(const std::string& outputDir, const std::string& lod1Title)
 {
-#ifdef _WIN32
-    return LowerCaseByLocale(outputDir + "\\" + lod1Title + ".vnp");
-#else
-    return outputDir + "/" + LowerCaseByLocale(lod1Title + ".vnp");
-#endif
+    return outputDir + platform::kSeparator + platform::LowerCaseByLocale(lod1Title + ".vnp");
 }
 
 std::string FileTitle(const std::string& fileName)
 {
     return fileName.substr(0, fileName.rfind('.'));
 }
-
-#ifdef _WIN32
-
-// Windows lowers the way its own file system names do, by the user's
-// locale, on UTF-16.
-std::string LowerCaseByLocale(const std::string& text)
-{
-    const std::wstring wide = platform::Widen(text);
-    if (wide.empty())
-        return text;
-    const int size = ::LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_LOWERCASE, wide.c_str(),
-                                     static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr, 0);
-    if (size <= 0)
-        return text;
-    std::wstring lower(static_cast<std::size_t>(size), L'\0');
-    ::LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_LOWERCASE, wide.c_str(), static_cast<int>(wide.size()),
-                    lower.data(), size, nullptr, nullptr, 0);
-    return platform::Narrow(lower);
-}
-
-#else
-
-std::string LowerCaseByLocale(const std::string& text)
-{
-    std::string lower;
-    lower.reserve(text.size());
-    std::mbstate_t in{};
-    std::mbstate_t out{};
-    const char* p = text.data();
-    std::size_t left = text.size();
-    while (left > 0)
-    {
-        wchar_t wide;
-        const std::size_t used = std::mbrtowc(&wide, p, left, &in);
-        if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2) || used == 0)
-        {
-            // Not a character (or a zero byte): keep the byte, start afresh.
-            lower += *p;
-            ++p;
-            --left;
-            in = std::mbstate_t{};
-            continue;
-        }
-        char bytes[MB_LEN_MAX];
-        const std::size_t made =
-            std::wcrtomb(bytes, static_cast<wchar_t>(std::towlower(static_cast<wint_t>(wide))), &out);
-        if (made == static_cast<std::size_t>(-1))
-            lower.append(p, used);
-        else
-            lower.append(bytes, made);
-        p += used;
-        left -= used;
-    }
-    return lower;
-}
-
-#endif

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 class C3dsModel;
 class CProjectWriter;
@@ -25,6 +26,8 @@ struct ConversionRequest
     std::string outputDir;
     ScaleMode scaleMode = ScaleMode::ScaleNone;
     std::int32_t scaleFactor = 0; // 0 when the field is empty or unreadable
+    bool smoothingGroups = false; // corners shaded by the faces' smoothing groups
+    bool copyTextures = false;    // the textures found beside the models go to the output folder too
 };
 
 // One conversion from .3ds to .vnp, reported to the user from start to end.
@@ -42,10 +45,16 @@ public:
     // by then, and the job holds no model or writer afterwards.
     std::optional<std::string> Run(const ConversionRequest& request);
 
+    // Asked, once the models are loaded, whether the run may write to the
+    // output path; false after it has told the user why not. A batch uses
+    // it to keep its outputs apart and off its inputs.
+    using OutputCheck = std::function<bool(const std::string& outputPath)>;
+    void SetOutputCheck(OutputCheck check) { m_outputCheck = std::move(check); }
+
     // The project file for a LOD 1 title: the output directory, one
-    // separator, the title and ".vnp", lower-cased. Windows lowers the whole
-    // path; elsewhere the directory keeps its case, since file systems there
-    // tell case apart, and only the file name is lowered.
+    // separator, the title and ".vnp" lower-cased. The folder keeps the
+    // spelling the user gave: on a folder that tells case apart (Linux,
+    // and Windows where it is enabled) another spelling is another folder.
     static std::string OutputPath(const std::string& outputDir, const std::string& lod1Title);
 
     // What scaling multiplies the coordinates by; none for no scaling, and
@@ -82,7 +91,8 @@ private:
     };
 
     Outcome Convert(const ConversionRequest& request, std::string& writtenPath);
-    Outcome LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path, const char* noMaterials);
+    Outcome LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path, const char* noMaterials,
+                      bool bSmoothingGroups);
     void Release();
 
     // The writer refers to the models, so it is declared after them and
@@ -90,6 +100,7 @@ private:
     std::unique_ptr<C3dsModel> m_pLod1;
     std::unique_ptr<C3dsModel> m_pLod2;
     std::unique_ptr<CProjectWriter> m_pWriter;
+    OutputCheck m_outputCheck;
     ModelUse m_use;
     ModelPreparation m_prepare;
     bool m_bWriteProject = true;
@@ -98,8 +109,3 @@ private:
 // The title of a file for ConversionRequest::lod1Title: its name cut
 // before the last "."; a name without "." whole.
 std::string FileTitle(const std::string& fileName);
-
-// Lower-cases text by the user's locale: ASCII and every other letter that
-// the system knows there. On Linux bytes that are no character stay as they
-// are; on Windows the text is UTF-8.
-std::string LowerCaseByLocale(const std::string& text);

@@ -1,5 +1,9 @@
 #include "platform/text_path.h"
 
+#include <climits>
+#include <cwchar>
+#include <cwctype>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -108,6 +112,63 @@ std::string Utf8FromPath(const std::filesystem::path& path)
 std::filesystem::path FileSystemPath(const std::string& text)
 {
     return std::filesystem::path(text);
+}
+
+#endif
+
+#ifdef _WIN32
+
+// Windows lowers the way its own file system names do, by the user's
+// locale, on UTF-16.
+std::string LowerCaseByLocale(const std::string& text)
+{
+    const std::wstring wide = Widen(text);
+    if (wide.empty())
+        return text;
+    const int size = ::LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_LOWERCASE, wide.c_str(),
+                                     static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr, 0);
+    if (size <= 0)
+        return text;
+    std::wstring lower(static_cast<std::size_t>(size), L'\0');
+    ::LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_LOWERCASE, wide.c_str(), static_cast<int>(wide.size()),
+                    lower.data(), size, nullptr, nullptr, 0);
+    return Narrow(lower);
+}
+
+#else
+
+std::string LowerCaseByLocale(const std::string& text)
+{
+    std::string lower;
+    lower.reserve(text.size());
+    std::mbstate_t in{};
+    std::mbstate_t out{};
+    const char* p = text.data();
+    std::size_t left = text.size();
+    while (left > 0)
+    {
+        wchar_t wide;
+        const std::size_t used = std::mbrtowc(&wide, p, left, &in);
+        if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2) || used == 0)
+        {
+            // Not a character (or a zero byte): keep the byte, start afresh.
+            lower += *p;
+            ++p;
+            --left;
+            in = std::mbstate_t{};
+            continue;
+        }
+        char bytes[MB_LEN_MAX];
+        const std::size_t made =
+            std::wcrtomb(bytes, static_cast<wchar_t>(std::towlower(static_cast<wint_t>(wide))), &out);
+        if (made == static_cast<std::size_t>(-1))
+            lower.append(p, used);
+        else
+            lower.append(bytes, made);
+        p += used;
+        left -= used;
+    }
+    return lower;
 }
 
 #endif

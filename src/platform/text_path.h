@@ -9,6 +9,18 @@
 namespace platform
 {
 
+// The separator that joins a folder and a name.
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+#else
+inline constexpr char kSeparator = '/';
+#endif
+
+// Lower-cases text by the user's locale: ASCII and every other letter that
+// the system knows there. On Linux bytes that are no character stay as they
+// are; on Windows the text is UTF-8.
+std::string LowerCaseByLocale(const std::string& text);
+
 // Where a path's folder ends: its last separator ("/", and on Windows
 // "\\" too); npos for a bare name.
 std::size_t LastSeparator(const std::string& path);

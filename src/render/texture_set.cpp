@@ -1,16 +1,17 @@
 #include "render/texture_set.h"
 
 #include "model/c3ds_model.h"
+#include "pipeline/texture_files.h"
 #include "platform/text_path.h"
 
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <unordered_set>
 
 namespace
 {
@@ -29,30 +30,6 @@ bool ReadSmallFile(const std::filesystem::path& path, std::vector<unsigned char>
     std::ifstream file(path, std::ios::binary);
     bytes.resize(static_cast<std::size_t>(size));
     return file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)).good();
-}
-
-std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-// The file a map name means: the name beside the model or, as 3D Studio
-// wrote names in capitals and Windows never told the case, a file of the
-// folder whose name differs in the case of ASCII letters only.
-std::filesystem::path FindBeside(const std::string& folder, const std::string& mapName)
-{
-    const std::filesystem::path dir = platform::FileSystemPath(folder.empty() ? "." : folder);
-    std::error_code error;
-    const std::filesystem::path exact = dir / platform::PathFromUtf8(mapName);
-    if (std::filesystem::is_regular_file(exact, error))
-        return exact;
-    const std::string wanted = Lower(mapName);
-    for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end; it.increment(error))
-        if (Lower(platform::Utf8FromPath(it->path().filename())) == wanted)
-            return it->path();
-    return {};
 }
 
 } // namespace
@@ -88,14 +65,20 @@ bool EncodePng(const RgbaImage& image, std::vector<unsigned char>& png)
 
 void CTextureSet::Load(const C3dsModel& model, const std::string& folder)
 {
+    // The files are found as the conversion's texture check finds them, so
+    // that the preview and the warning agree on what is there.
+    std::vector<std::string> names;
+    std::unordered_set<std::string> listed;
     for (const MaterialEntry& material : model.m_materials)
+        if (!material.mapName.empty() && !m_textures.count(material.mapName) &&
+            listed.insert(material.mapName).second)
+            names.push_back(material.mapName);
+    const std::vector<std::optional<TextureFile>> files = FindTextures(folder.empty() ? "." : folder, names);
+    for (std::size_t i = 0; i < names.size(); ++i)
     {
-        if (material.mapName.empty() || m_textures.count(material.mapName))
-            continue;
-        RgbaImage& texture = m_textures[material.mapName];
+        RgbaImage& texture = m_textures[names[i]];
         std::vector<unsigned char> bytes;
-        const std::filesystem::path path = FindBeside(folder, material.mapName);
-        if (path.empty() || !ReadSmallFile(path, bytes) ||
+        if (!files[i] || !ReadSmallFile(platform::FileSystemPath(files[i]->path), bytes) ||
             !DecodePicture(bytes.data(), bytes.size(), texture))
         {
             texture = RgbaImage{};

@@ -117,6 +117,10 @@ void CConverterDlg::CreateControls()
     m_pScaleUpRadio = AddControl(kIdScaleUp, LeftTextRadio(tr("Scale up")), {117, 163, 52, 11});
     m_pScaleDownRadio = AddControl(kIdScaleDown, LeftTextRadio(tr("Scale down")), {117, 156, 52, 6});
     m_pNoScalingRadio = AddControl(kIdNoScaling, LeftTextRadio(tr("No scaling")), {117, 146, 52, 8});
+    m_pSmoothingGroupsCheck = AddControl(
+        kIdSmoothingGroups, new QCheckBox(tr("Keep hard edges (smoothing groups)")), {64, 182, 132, 10});
+    m_pCopyTexturesCheck = AddControl(
+        kIdCopyTextures, new QCheckBox(tr("Copy textures to the output folder")), {64, 193, 132, 10});
 
     // Each scale option is a tab stop of its own, as in the template: Qt
     // gives an exclusive group one stop only, so the dialog keeps the three
@@ -129,9 +133,11 @@ void CConverterDlg::CreateControls()
     for (QPushButton* pButton : findChildren<QPushButton*>())
         pButton->setAutoDefault(false);
 
-    QWidget* tabOrder[] = {m_pOpenLod1Button, m_pConvertButton,      m_pScaleFactorEdit,  m_pExitButton,
-                           m_pAboutButton,    m_pSetOutputDirButton, m_pKeepSameDirCheck, m_pOpenLod2Button,
-                           m_pScaleUpRadio,   m_pScaleDownRadio,     m_pNoScalingRadio};
+    QWidget* tabOrder[] = {m_pOpenLod1Button,   m_pConvertButton,  m_pScaleFactorEdit,
+                           m_pExitButton,       m_pAboutButton,    m_pSetOutputDirButton,
+                           m_pKeepSameDirCheck, m_pOpenLod2Button, m_pScaleUpRadio,
+                           m_pScaleDownRadio,   m_pNoScalingRadio, m_pSmoothingGroupsCheck,
+                           m_pCopyTexturesCheck};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
@@ -145,7 +151,9 @@ void CConverterDlg::CreateControls()
                                              {m_pScaleDownRadio, kIdScaleDown},
                                              {m_pScaleFactorEdit, kIdScaleFactor},
                                              {m_pAboutButton, kIdAbout},
-                                             {m_pExitButton, kIdOk}};
+                                             {m_pExitButton, kIdOk},
+                                             {m_pSmoothingGroupsCheck, kIdSmoothingGroups},
+                                             {m_pCopyTexturesCheck, kIdCopyTextures}};
     for (const auto& [pControl, id] : tips)
         pControl->setToolTip(QString::fromUtf8(CConverterLogic::ToolTipText(id)));
 
@@ -160,6 +168,10 @@ void CConverterDlg::CreateControls()
     connect(m_pScaleDownRadio, &QRadioButton::clicked, this, &CConverterDlg::OnScaleDown);
     connect(m_pScaleUpRadio, &QRadioButton::clicked, this, &CConverterDlg::OnScaleUp);
     connect(m_pExitButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_pSmoothingGroupsCheck, &QCheckBox::clicked, this,
+            [this] { m_logic.OnSmoothingGroups(m_pSmoothingGroupsCheck->isChecked()); });
+    connect(m_pCopyTexturesCheck, &QCheckBox::clicked, this,
+            [this] { m_logic.OnCopyTextures(m_pCopyTexturesCheck->isChecked()); });
 
     // After the designed controls, outside their tab order.
     m_pPreviewArea = AddControl(0, new CPreviewArea, {259, 7, kPreviewWidth - 7, 138});

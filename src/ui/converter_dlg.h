@@ -80,6 +80,8 @@ private:
     QRadioButton* m_pScaleUpRadio = nullptr;
     QRadioButton* m_pScaleDownRadio = nullptr;
     QRadioButton* m_pNoScalingRadio = nullptr;
+    QCheckBox* m_pSmoothingGroupsCheck = nullptr;
+    QCheckBox* m_pCopyTexturesCheck = nullptr;
     CPreviewArea* m_pPreviewArea = nullptr;
     QLabel* m_pPreviewCaption = nullptr;
 };

@@ -215,6 +215,12 @@ void CConverterDlg::OnCommand(int id, int notification)
     case kIdKeepSameDir:
         m_logic.OnKeepSameDir(::IsDlgButtonChecked(m_hWnd, kIdKeepSameDir) == BST_CHECKED);
         return;
+    case kIdSmoothingGroups:
+        m_logic.OnSmoothingGroups(::IsDlgButtonChecked(m_hWnd, kIdSmoothingGroups) == BST_CHECKED);
+        return;
+    case kIdCopyTextures:
+        m_logic.OnCopyTextures(::IsDlgButtonChecked(m_hWnd, kIdCopyTextures) == BST_CHECKED);
+        return;
     case kIdNoScaling:
         m_logic.OnScaleMode(ScaleMode::ScaleNone);
         break;

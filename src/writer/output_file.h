@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_system.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,12 +17,22 @@ public:
 
 // A file that appears at its path only when it was written completely: the
 // bytes go to a temporary file beside the target, which Commit renames over
-// the target. A failure at any point, or an interrupting signal, removes the
+// the target. A failure at any point, or an interrupt, removes the
 // temporary file and leaves whatever was at the target untouched. The new
 // file keeps the old one's mode and owner; a symbolic link is written
-// through. Two cases are written in place, as a plain rewrite would: a
-// target with several hard links (a rename would split them) and a
-// writable target in a folder that takes no new files.
+// through, if it leads to a regular file.
+//
+// Two cases are written in place, as a plain rewrite would: a target with
+// several hard links (a rename would split them) and a target in a folder
+// that takes no new files (its text goes to the system's temporary folder
+// first). Then too the complete text exists before the target is touched;
+// the target is locked, the part beyond its old end is appended first (a
+// full disk then leaves the old file as it was), and only then are the old
+// bytes written over. A failure after that, which takes an I/O error, says
+// that the old content is lost and where the new text was kept.
+//
+// An existing target that the caller could not open for writing (another
+// user's file) is refused, as a plain write would be.
 class OutputFile final : public IByteSink
 {
 public:
@@ -29,33 +41,36 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates the temporary file; false when the directory cannot take it
-    // or the target is write-protected.
+    // Checks the target and creates the temporary file; false when the
+    // target must not or cannot be written, or the temporary file cannot
+    // be created.
     [[nodiscard]] bool Create(const std::string& path);
     bool Put(const char* data, std::size_t size) override;
-    // Closes the file and moves it to the target path.
+    // Moves or copies the complete text to the target.
     [[nodiscard]] bool Commit();
 
-    // The system's reason for the last failure.
+    // The reason for the last failure.
     const std::string& Error() const { return m_strError; }
 
-    // The system's write call; tests replace it to make writes fail.
-    using WriteFunction = long (*)(int fd, const void* data, std::size_t size);
+    // The system's write call; tests replace it to make writes fail (with
+    // platform::SetLastFileError for the reason).
+    using WriteFunction = long (*)(platform::CFile& file, const void* data, std::size_t size);
     static WriteFunction s_pfnWrite;
 
-    // Makes an interrupt (Ctrl+C, SIGTERM, SIGHUP) remove the temporary
-    // files being written before the process ends as the signal says, and
-    // a file-size limit fail a write (as a full disk does) instead of
-    // killing the process. Called once by each program at its start.
-    static void RemoveTemporariesOnInterrupt();
+    // See platform::RemoveTemporariesOnInterrupt.
+    static void RemoveTemporariesOnInterrupt() { platform::RemoveTemporariesOnInterrupt(); }
 
 private:
     void Discard();
     bool Fail();
-    bool OpenInPlace();
+    bool WriteAll(platform::CFile& file, const char* data, std::size_t size);
+    bool CopyIntoTarget(std::uint64_t from, std::uint64_t to);
+    bool CommitInPlace();
+    bool CopyInPlace(std::uint64_t oldSize);
     void ReserveAhead();
 
-    int m_fd = -1;
+    platform::CFile m_file;   // the temporary file
+    platform::CFile m_target; // the target, open while it is to be written in place
     std::uint64_t m_nWritten = 0;
     std::uint64_t m_nReserved = 0; // bytes of blocks allocated ahead of the writes
     bool m_bReserveAhead = false;
@@ -64,7 +79,4 @@ private:
     std::string m_strTempPath;
     std::string m_strError;
     int m_nSlot = -1; // where the temporary file is registered for interrupts
-#ifdef _WIN32
-    std::wstring m_strNativeTempPath; // the registered path, as Windows takes it
-#endif
 };

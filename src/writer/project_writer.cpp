@@ -25,7 +25,8 @@
 // Face record      "FACE n" (from 1); four positions x, y, z (corners a, c,
 // (20 lines)       b, a: the winding turned round, the first corner again);
 //                  four mapping pairs u, v ("0, 0" without mapping
-//                  coordinates); four vertex normals; the face normal
+//                  coordinates); four vertex normals (or, with smoothing
+//                  groups, the corners' own normals); the face normal
 //                  turned round; "0, 0, 0" twice; the texture file name
 //                  ("default.bmp" without one); "BLANK" three times.
 // Texture table    per texture: its name, " 0 ", " 0 ".
@@ -277,8 +278,25 @@ void WriteFace(TextBuffer& out, const MeshObject& mesh, const VertexText& text, 
         std::memcpy(p, kNoMapping, sizeof kNoMapping - 1);
         p += sizeof kNoMapping - 1;
     }
-    for (const std::uint32_t v : corners)
-        p = text.CopyLine(p, v, 2);
+    if (mesh.cornerNormals.empty())
+    {
+        for (const std::uint32_t v : corners)
+            p = text.CopyLine(p, v, 2);
+    }
+    else
+    {
+        // The smoothing groups gave each corner its own normal; where it is
+        // the vertex's (a smooth surface), that text is made already.
+        constexpr int kCornerOfLine[4] = {0, 2, 1, 0};
+        for (int i = 0; i < 4; ++i)
+        {
+            const Vector3& normal = mesh.cornerNormals[static_cast<std::size_t>(f) * 3 + kCornerOfLine[i]];
+            if (std::memcmp(&normal, &mesh.vertexNormals[corners[i]], sizeof normal) == 0)
+                p = text.CopyLine(p, corners[i], 2);
+            else
+                p = NormalText(p, normal);
+        }
+    }
 
     Vector3 faceNormal;
     ScaleVector(mesh.faceNormals[static_cast<std::size_t>(f)], -1.0f, faceNormal);

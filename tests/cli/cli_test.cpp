@@ -75,6 +75,8 @@ TEST(CommandLine, ConvertsIntoTheModelsFolderOrTheOutputDirWithTheOptions)
     TempDir dir;
     WriteFile(dir / "Ship.Hull.3DS", kShip);
     WriteFile(dir / "f_low.3ds", File({Material("Low", "low.bmp"), Object(Triangle1())}));
+    WriteFile(dir / "hull.bmp", Str("hull"));
+    WriteFile(dir / "low.bmp", Str("low"));
     const Result result = RunCli({(dir / "Ship.Hull.3DS").string()});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "Info: Conversion succeeded!\nWrote " +
@@ -82,14 +84,17 @@ TEST(CommandLine, ConvertsIntoTheModelsFolderOrTheOutputDirWithTheOptions)
     EXPECT_EQ(result.err, "");
 
     std::filesystem::create_directory(dir / "Out");
-    const Result options = RunCli({"-q", "-o", (dir / "Out").string(), "--scale-up", "3", "--lod2",
-                                   (dir / "f_low.3ds").string(), (dir / "Ship.Hull.3DS").string()});
+    const Result options =
+        RunCli({"-o", (dir / "Out").string(), "--scale-up", "3", "--copy-textures", "--smoothing-groups",
+                "--lod2", (dir / "f_low.3ds").string(), (dir / "Ship.Hull.3DS").string()});
     EXPECT_EQ(options.status, 0);
-    EXPECT_EQ(options.out + options.err, "");
+    EXPECT_EQ(options.err.rfind("Warning: The smoothing groups do not match the faces of \"Hull\"", 0), 0u);
     const std::string text = ReadWholeFile(dir / "Out" / "ship.hull.vnp");
     EXPECT_NE(text.find("\r\n3.0000, 3.0000, 3.0000\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\nLOD 2\r\n 1 \r\n 2000 \r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\nlow.bmp\r\n 0 \r\n 0 \r\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir / "Out" / "hull.bmp") &&
+                std::filesystem::exists(dir / "Out" / "low.bmp"));
 }
 
 TEST(CommandLine, ALaterModelNeverReplacesAnEarlierOnesOutput)
@@ -101,13 +106,43 @@ TEST(CommandLine, ALaterModelNeverReplacesAnEarlierOnesOutput)
     WriteFile(dir / "y" / "dup.3DS", File({Material("Other", "other.bmp"), Object(Triangle1())}));
     WriteFile(dir / "y" / "third.3ds", kShip);
     const std::string x = (dir / "x" / "Dup.3ds").string(), y = (dir / "y" / "dup.3DS").string();
-    const Result result = RunCli({"-q", "-o", dir.Path().string(), x, y, (dir / "y" / "third.3ds").string()});
+    // A model that is missing is reported as such, not as a collision.
+    const std::string missing = (dir / "z" / "DUP.3ds").string();
+    const Result result =
+        RunCli({"-q", "-o", dir.Path().string(), x, y, (dir / "y" / "third.3ds").string(), missing});
     EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find(y), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(y + " would replace"), std::string::npos) << result.err;
     EXPECT_NE(result.err.find("written from " + x), std::string::npos) << result.err;
-    EXPECT_NE(result.err.find("2 converted, 1 failed"), std::string::npos);
+    EXPECT_NE(result.err.find("Unable to find the file: " + missing), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("2 converted, 2 failed"), std::string::npos);
     EXPECT_NE(ReadWholeFile(dir / "dup.vnp").find("hull.bmp"), std::string::npos); // the first one's
     EXPECT_TRUE(std::filesystem::exists(dir / "third.vnp"));
+}
+
+// Outputs are told apart by the file they name, not by spelling: two
+// names of one file are one output, and an output that is another name of
+// an input of the run is refused.
+TEST(CommandLine, ABatchKeepsItsOutputsApartAndOffItsInputs)
+{
+    TempDir dir;
+    WriteFile(dir / "a.3ds", kShip);
+    const Bytes other = File({Material("Other", "other.bmp"), Object(Triangle1())});
+    WriteFile(dir / "b.3ds", other);
+    const std::string a = (dir / "a.3ds").string(), b = (dir / "b.3ds").string();
+    const std::filesystem::path linked = dir / "linked", onInput = dir / "on-input";
+    std::filesystem::create_directory(linked);
+    std::filesystem::create_directory(onInput);
+    WriteFile(linked / "b.vnp", Str("old"));
+    std::filesystem::create_hard_link(linked / "b.vnp", linked / "a.vnp");
+    std::filesystem::create_hard_link(b, onInput / "a.vnp");
+    const Result together = RunCli({"-q", "-j", "2", "-o", linked.string(), a, b});
+    EXPECT_NE(together.err.find(b + " would replace"), std::string::npos) << together.err;
+    EXPECT_NE(ReadWholeFile(linked / "b.vnp").find("hull.bmp"), std::string::npos); // a's
+    const Result ontoInput = RunCli({"-q", "-o", onInput.string(), a, b});
+    EXPECT_NE(ontoInput.err.find(" is " + b + ", an input of this run"), std::string::npos) << ontoInput.err;
+    EXPECT_EQ(ReadWholeFile(b), std::string(other.begin(), other.end()));
+    EXPECT_TRUE(std::filesystem::exists(onInput / "b.vnp"));
+    EXPECT_EQ(together.status + ontoInput.status, 2);
 }
 
 // --info describes and writes nothing; only regular files are read, so a
@@ -120,21 +155,36 @@ TEST(CommandLine, InfoDescribesAndOnlyRegularFilesAreRead)
     EXPECT_EQ(result.status, 0);
     EXPECT_NE(result.out.find("  meshes: 1\n    \"Hull\": 8 vertices, 12 faces, 8 mapping coordinates\n"),
               std::string::npos);
-    EXPECT_NE(result.out.find("    \"Hull\": texture hull.bmp\n    \"Glass\": no texture\n"),
+    EXPECT_NE(result.out.find("    \"Hull\": texture hull.bmp (not found)\n    \"Glass\": no texture\n"),
+              std::string::npos);
+    WriteFile(dir / "hull.bmp", Str("hull"));
+    EXPECT_NE(RunCli({"--info", (dir / "ship.3ds").string()}).out.find("texture hull.bmp (found)\n"),
               std::string::npos);
     EXPECT_EQ(RunCli({"--info", (dir / "missing.3ds").string()}).status, 1);
 
     std::filesystem::create_directory(dir / "folder.3ds");
     std::vector<std::string> odd = {(dir / "folder.3ds").string()};
-#ifndef _WIN32
+#ifdef _WIN32
+    // Device names, in any folder and with any extension: at once.
+    for (const char* device : {"aux.3ds", "com1.3ds", "CON.3ds"})
+        odd.push_back((dir / device).string());
+#else
     ASSERT_EQ(::mkfifo((dir / "pipe.3ds").c_str(), 0600), 0);
     odd.push_back((dir / "pipe.3ds").string());
+    // Beyond the system's limit on a path the reason is told, not "not found".
+    std::string tooLong = dir.Path().string();
+    while (tooLong.size() <= 4096)
+        tooLong += "/x";
+    tooLong += "/m.3ds";
+    EXPECT_EQ(RunCli({tooLong}).err,
+              "Error: Unable to read " + tooLong + ": File name too long\nError: Conversion failed\n");
 #endif
     for (const std::string& path : odd)
         EXPECT_EQ(RunCli({"--lod2", path, path})
                       .err.rfind("Error: Unable to read " + path + ": it is not a file", 0),
                   0u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3 - int(odd.size() == 1));
+    // The folder holds the model, its texture, the folder and, on Linux, the FIFO.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3 + int(odd.size() == 2));
 }
 
 namespace
@@ -211,7 +261,7 @@ TEST(CommandLine, ATargetThatCannotBeReplacedStaysAsItWas)
     ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
     const Result held = convert();
     ::CloseHandle(hHeld);
-    expectRefused(held, "Could not write output file", "held open by another program");
+    expectRefused(held, "Could not create output file", "held open by another program");
 #else
     std::filesystem::permissions(target, std::filesystem::perms::owner_read |
                                              std::filesystem::perms::group_read |
@@ -244,6 +294,7 @@ TEST(CommandLine, BatchGoesOnAfterAFailureInParallelTooAndReports)
 {
     TempDir dir;
     std::vector<std::string> serial = {"-j", "1"}, parallel = {"-j", "4"};
+    WriteFile(dir / "hull.bmp", Str("hull"));
     for (int i = 0; i < 6; ++i)
     {
         WriteFile((dir / "m").concat(std::to_string(i) + ".3ds"), i == 3 ? Str("damaged") : kShip);

@@ -100,6 +100,7 @@ TEST(ConverterLogic, ConvertRunsTheJobOrRefusesAFactorThatCannotScale)
 {
     TempDir dir;
     WriteFile(dir / "Crate.3ds", File({Material("Wood", "wood.bmp"), Object(Cube("Crate"))}));
+    WriteFile(dir / "wood.bmp", Str("texture"));
     RecordingNotifier notes;
     CConverterLogic logic;
     logic.OnLod1Chosen(platform::Utf8FromPath(dir / "Crate.3ds"));

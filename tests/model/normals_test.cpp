@@ -1,11 +1,14 @@
 #include "reference_normals.h"
 #include "test_support.h"
 
+using namespace build3ds;
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <set>
 
 namespace
 {
@@ -86,4 +89,168 @@ TEST(Normals, EveryFaceAndVertexGetsTheReferenceBits)
             0)
             << round;
     }
+}
+
+namespace
+{
+
+// The corner normals read literally off the rule: the surface of a face at
+// a vertex grows by every face there whose mask shares a bit with one of
+// the surface, until none is left; its faces are then summed in ascending
+// order. Slow, and written apart from the code under test.
+std::vector<Vector3> LiteralCornerNormals(const MeshObject& mesh)
+{
+    const std::vector<Vector3> vertexNormals = ComputeReferenceNormals(mesh).vertex;
+    const std::size_t faceCount = mesh.faces.size();
+    const auto mask = [&](std::size_t f) { return f < mesh.smoothGroups.size() ? mesh.smoothGroups[f] : 0u; };
+    const auto uses = [&](std::size_t f, std::uint32_t v) {
+        const auto& idx = mesh.faces[f].vertexIndex;
+        return idx[0] == v || idx[1] == v || idx[2] == v;
+    };
+    std::vector<Vector3> corners(faceCount * 3);
+    for (std::size_t f = 0; f < faceCount; ++f)
+        for (int k = 0; k < 3; ++k)
+        {
+            const std::uint32_t v = mesh.faces[f].vertexIndex[k];
+            Vector3& out = corners[f * 3 + static_cast<std::size_t>(k)];
+            out = f >= mesh.smoothGroups.size() ? vertexNormals[v] : mesh.faceNormals[f];
+            if (f >= mesh.smoothGroups.size() || mask(f) == 0)
+                continue;
+            std::vector<bool> in(faceCount, false);
+            in[f] = true;
+            for (bool bGrew = true; bGrew;)
+            {
+                bGrew = false;
+                for (std::size_t g = 0; g < faceCount; ++g)
+                    for (std::size_t h = 0; h < faceCount; ++h)
+                        if (!in[g] && in[h] && uses(g, v) && (mask(g) & mask(h)) != 0)
+                            in[g] = bGrew = true;
+            }
+            Vector3 sum, area, d1, d2;
+            int count = 0;
+            for (std::size_t g = 0; g < faceCount; ++g)
+                if (in[g])
+                {
+                    const auto& gi = mesh.faces[g].vertexIndex;
+                    SubtractVector(mesh.vertices[gi[0]], mesh.vertices[gi[2]], d1);
+                    SubtractVector(mesh.vertices[gi[2]], mesh.vertices[gi[1]], d2);
+                    CrossProduct(d1, d2, area);
+                    AddVector(sum, area, sum);
+                    ++count;
+                }
+            DivideVector(sum, static_cast<float>(count), out);
+            NormalizeVector(out);
+        }
+    return corners;
+}
+
+const MeshObject& CornerNormals(C3dsModel& model, MeshObject mesh, std::vector<std::uint32_t> masks)
+{
+    mesh.smoothGroups = std::move(masks);
+    model.m_meshes = {std::move(mesh)};
+    model.m_nMeshCount = 1;
+    model.ComputeNormals();
+    model.ComputeCornerNormals();
+    return model.m_meshes[0];
+}
+
+bool SameBits(const Vector3& a, const Vector3& b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+} // namespace
+
+// Random masks from few bits make chains and islands; some lists are short
+// or long; one round gives every face bit 0, which is today's shading.
+TEST(Normals, SmoothingGroupsMatchTheLiteralRuleBitForBit)
+{
+    std::mt19937 random(99);
+    std::uniform_real_distribution<float> coordinate(-10.0f, 10.0f);
+    for (int round = 0; round < 30; ++round)
+    {
+        const std::uint32_t vertexCount = 3 + random() % 40;
+        std::vector<Vector3> vertices(vertexCount);
+        for (Vector3& v : vertices)
+            v = {coordinate(random), coordinate(random), coordinate(random)};
+        const auto vertex = [&] { return static_cast<std::uint32_t>(random() % vertexCount); };
+        std::vector<FaceEntry> faces(1 + random() % 120);
+        for (FaceEntry& face : faces)
+            face = {{vertex(), vertex(), vertex()}, 0};
+        std::vector<std::uint32_t> masks(round % 5 == 0   ? faces.size() + 3
+                                         : round % 7 == 3 ? faces.size() / 2
+                                                          : faces.size());
+        for (std::uint32_t& m : masks)
+            m = round == 1 ? 1u | (random() & 0x80000006u) : (random() & random() & 0x8000000Fu);
+
+        RecordingNotifier notes;
+        C3dsModel model;
+        const MeshObject& mesh = CornerNormals(model, MakeMesh(vertices, faces), masks);
+        EXPECT_EQ(notes.m_messages.size(), masks.size() == faces.size() ? 0u : 1u);
+        const std::vector<Vector3> expected = LiteralCornerNormals(mesh);
+        for (std::size_t c = 0; c < expected.size(); ++c)
+        {
+            ASSERT_TRUE(SameBits(mesh.cornerNormals[c], expected[c]))
+                << round << " " << c << " " << Text(mesh.cornerNormals[c]) << " " << Text(expected[c]);
+            const Vector3& today = mesh.vertexNormals[mesh.faces[c / 3].vertexIndex[c % 3]];
+            ASSERT_TRUE(round != 1 || SameBits(mesh.cornerNormals[c], today)) << c;
+        }
+    }
+}
+
+TEST(Normals, SmoothingGroupsKeepHardEdgesHard)
+{
+    C3dsModel model;
+    // A cube with one group per side (faces 2s and 2s + 1): flat, 24
+    // corner normals, each its face's.
+    MeshObject cube = LoadOk(File({Material("A"), Object(build3ds::Cube())})).m_meshes[0];
+    const MeshObject& flat = CornerNormals(model, cube, {1, 1, 2, 2, 4, 4, 8, 8, 16, 16, 32, 32});
+    std::set<std::string> distinct;
+    for (std::size_t c = 0; c < 36; ++c)
+    {
+        EXPECT_EQ(Text(flat.cornerNormals[c]), Text(flat.faceNormals[c / 3])) << c;
+        distinct.insert(std::to_string(flat.faces[c / 3].vertexIndex[c % 3]) + Text(flat.cornerNormals[c]));
+    }
+    EXPECT_EQ(distinct.size(), 24u);
+
+    // A cylinder of 8 sides in group 1 and caps of mask 0: round about,
+    // flat on the caps.
+    std::vector<Vector3> ring;
+    std::vector<FaceEntry> faces;
+    for (std::uint32_t i = 0; i < 8; ++i)
+    {
+        const float angle = static_cast<float>(i) * 0.785398f;
+        ring.push_back({std::cos(angle), std::sin(angle), 0});
+        ring.push_back({std::cos(angle), std::sin(angle), 1});
+        const std::uint32_t a = 2 * i, b = 2 * i + 1, c = (2 * i + 2) % 16, d = (2 * i + 3) % 16;
+        faces.insert(faces.end(), {{{a, b, c}, 0}, {{b, d, c}, 0}});
+    }
+    for (std::uint32_t i = 1; i < 7; ++i)
+        faces.insert(faces.end(), {{{0, 2 * i, 2 * i + 2}, 0}, {{1, 2 * i + 3, 2 * i + 1}, 0}});
+    std::vector<std::uint32_t> masks(16, 1);
+    masks.resize(faces.size(), 0);
+    const MeshObject& cylinder = CornerNormals(model, MakeMesh(ring, faces), masks);
+    for (std::size_t c = 0; c < cylinder.cornerNormals.size(); ++c)
+    {
+        const Vector3& n = cylinder.cornerNormals[c];
+        EXPECT_TRUE(c < 48 ? std::abs(n.z) + std::abs(std::hypot(n.x, n.y) - 1.0f) < 1e-6f
+                           : SameBits(n, cylinder.faceNormals[c / 3]))
+            << c;
+    }
+
+    // Two faces of mask 0 on one edge stay hard; the chain 1, 2, 1|2 (the
+    // first two joined only through the third) is one surface.
+    const MeshObject& hard = CornerNormals(
+        model, MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{{0, 1, 2}, 0}, {{0, 3, 1}, 0}}),
+        {0, 0});
+    EXPECT_EQ(Text(hard.cornerNormals[0]) + "|" + Text(hard.cornerNormals[3]),
+              Text({0, 0, -1}) + "|" + Text({0, -1, 0}));
+    const MeshObject& chain =
+        CornerNormals(model,
+                      MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {-1, -1, 0}},
+                               {{{0, 1, 2}, 0}, {{0, 3, 1}, 0}, {{0, 2, 4}, 0}}),
+                      {1, 2, 3});
+    for (const std::size_t c : {3u, 6u})
+        EXPECT_TRUE(SameBits(chain.cornerNormals[c], chain.cornerNormals[0]) &&
+                    SameBits(chain.cornerNormals[0], chain.vertexNormals[0]));
 }

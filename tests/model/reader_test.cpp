@@ -200,3 +200,29 @@ TEST(Reader, EveryPrefixEndsCleanly)
         EXPECT_TRUE(bLoaded || model.m_meshes.empty()) << size;
     }
 }
+
+// Smoothing groups are read inside the face list and beside it; the sign
+// of the local axes' determinant tells a mirrored object, and one warning
+// names them all.
+TEST(Reader, SmoothingGroupsAndMirroredObjects)
+{
+    const auto object = [](const std::string& name, float xAxis, Bytes groups, bool bInside) {
+        const Bytes axes = Cat({F32(xAxis), Zeros(4), Zeros(4), Zeros(4), F32(1), Zeros(4), Zeros(4),
+                                Zeros(4), F32(0.5f), Zeros(12)});
+        const Bytes smooth = Chunk(kChunkSmoothGroup, {groups});
+        return Object(name, {Chunk(kChunkTriMesh, {VertexList({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}),
+                                                   bInside ? FaceList({{0, 1, 2}, {1, 3, 2}}, {smooth})
+                                                           : Cat({FaceList({{0, 1, 2}, {1, 3, 2}}), smooth}),
+                                                   Chunk(kChunkLocalAxes, {axes})})});
+    };
+    RecordingNotifier notes;
+    const C3dsModel model =
+        LoadOk(File({Material("A"), object("In", -1, Cat({U32(5), U32(0x80000000)}), true),
+                     object("Beside", 1, Cat({U32(1), U32(2), U32(3)}), false), object("Back", -2, {}, true),
+                     object("Flat", 0, {}, true)}));
+    EXPECT_EQ(model.m_meshes[0].smoothGroups, (std::vector<std::uint32_t>{5, 0x80000000}));
+    EXPECT_EQ(model.m_meshes[1].smoothGroups, (std::vector<std::uint32_t>{1, 2, 3}));
+    EXPECT_EQ(notes.m_events,
+              (std::vector<std::string>{"Warning: Meshes \"In\", \"Back\" were mirrored; their "
+                                        "faces may show their back"}));
+}

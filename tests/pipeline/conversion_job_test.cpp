@@ -1,4 +1,5 @@
 #include "pipeline/conversion_job.h"
+#include "platform/text_path.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +45,7 @@ protected:
     ConversionJob m_job;
 };
 
-const Bytes kShip = File({Material("Hull", "hull.bmp"), Object(Triangle1("Hull"))});
+const Bytes kShip = File({Material("Hull"), Object(Triangle1("Hull"))});
 
 } // namespace
 
@@ -103,20 +104,18 @@ TEST_F(ConversionJobTest, EachFailureShowsItsMessageThenConversionFailed)
 TEST_F(ConversionJobTest, OutputPathAndTitles)
 {
     EXPECT_EQ(FileTitle("README") + FileTitle("a.b.c.3ds"), "READMEa.b.c");
-#ifdef _WIN32
-    // Windows lowers the whole path, after one backslash.
-    EXPECT_EQ(ConversionJob::OutputPath("C:\\Out\\Dir", "a.b.c"), "c:\\out\\dir\\a.b.c.vnp");
-    EXPECT_EQ(ConversionJob::OutputPath("C:\\", "Ship"), "c:\\\\ship.vnp");
-#else
-    EXPECT_EQ(ConversionJob::OutputPath("/Out/Dir", "ABC.d"), "/Out/Dir/abc.d.vnp");
+    // Only the name is lowered: the folder may tell case apart, on Windows too.
+    const std::string dir = std::string("/Out") + platform::kSeparator + "Dir";
+    EXPECT_EQ(ConversionJob::OutputPath(dir, "ABC.d"), dir + platform::kSeparator + "abc.d.vnp");
+#ifndef _WIN32
     const std::string previous = std::setlocale(LC_CTYPE, nullptr);
     ASSERT_TRUE(std::setlocale(LC_CTYPE, "C.UTF-8"));
-    EXPECT_EQ(LowerCaseByLocale("A\xff\xfe"
-                                "B"),
+    EXPECT_EQ(platform::LowerCaseByLocale("A\xff\xfe"
+                                          "B"),
               "a\xff\xfe"
               "b"); // invalid bytes stay
     std::setlocale(LC_CTYPE, "C");
-    EXPECT_EQ(LowerCaseByLocale("ÄB"), "Äb"); // the C locale knows ASCII only
+    EXPECT_EQ(platform::LowerCaseByLocale("ÄB"), "Äb"); // the C locale knows ASCII only
     std::setlocale(LC_CTYPE, previous.c_str());
 #endif
 }
@@ -159,16 +158,25 @@ TEST_F(ConversionJobTest, RaisedErrorsEndTheRunCleanly)
 
 TEST_F(ConversionJobTest, AnInputIsNeverItsOwnOutput)
 {
-    // A model named like its output, as LOD 1 and as LOD 2.
+    // A model named like its output, as LOD 1 and as LOD 2; the same
+    // through "x/..", and an output that is a second name of the input.
     WriteFile(m_dir / "a.vnp", kShip);
     WriteFile(m_dir / "a.3ds", kShip);
-    for (const ConversionRequest& request : {Request("a.vnp", "A"), Request("a.3ds", "a", "a.vnp")})
+    std::filesystem::create_directory(m_dir / "x");
+    ConversionRequest dotted = Request("a.vnp", "A");
+    dotted.outputDir = (m_dir / "x" / "..").string();
+    std::filesystem::create_hard_link(m_dir / "a.3ds", m_dir / "b.vnp");
+    for (const auto& [request, input] : {std::pair{Request("a.vnp", "A"), "a.vnp"},
+                                         {Request("a.3ds", "a", "a.vnp"), "a.vnp"},
+                                         {dotted, "a.vnp"},
+                                         {Request("a.3ds", "B"), "a.3ds"}})
     {
         m_notes.m_events.clear();
         EXPECT_FALSE(m_job.Run(request));
         ASSERT_EQ(m_notes.m_events.size(), 4u);
-        EXPECT_NE(m_notes.m_events[1].find("is the input file " + (m_dir / "a.vnp").string()),
-                  std::string::npos);
-        EXPECT_EQ(ReadWholeFile(m_dir / "a.vnp"), std::string(kShip.begin(), kShip.end()));
+        EXPECT_NE(m_notes.m_events[1].find("is the input file " + (m_dir / input).string()),
+                  std::string::npos)
+            << m_notes.m_events[1];
+        EXPECT_EQ(ReadWholeFile(m_dir / input), std::string(kShip.begin(), kShip.end()));
     }
 }

@@ -16,8 +16,6 @@
 #include <vector>
 
 // Chunks that only the tests write; the reader passes over them.
-inline constexpr std::uint16_t kChunkSmoothGroup = 0x4150;
-inline constexpr std::uint16_t kChunkLocalAxes = 0x4160;
 inline constexpr std::uint16_t kChunkLight = 0x4600;
 inline constexpr std::uint16_t kChunkDiffuseColor = 0xA020;
 inline constexpr std::uint16_t kChunkBumpMap = 0xA230;

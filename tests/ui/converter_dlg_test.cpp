@@ -78,9 +78,9 @@ private slots:
         QVERIFY(!Item(dialog, kIdConvert)->isEnabled() && !Item(dialog, kIdOpenLod2)->isEnabled());
         QVERIFY(!Item(dialog, kIdScaleFactor)->isEnabled() &&
                 Item<QRadioButton>(dialog, kIdNoScaling)->isChecked());
-        for (const int id :
-             {kIdOpenLod1, kIdOpenLod2, kIdSetOutputDir, kIdKeepSameDir, kIdConvert, kIdNoScaling, kIdScaleUp,
-              kIdScaleDown, kIdScaleFactor, kIdAbout, kIdOk, kIdLod1Path})
+        for (const int id : {kIdOpenLod1, kIdOpenLod2, kIdSetOutputDir, kIdKeepSameDir, kIdConvert,
+                             kIdNoScaling, kIdScaleUp, kIdScaleDown, kIdScaleFactor, kIdAbout, kIdOk,
+                             kIdLod1Path, kIdSmoothingGroups, kIdCopyTextures})
             QCOMPARE(Item(dialog, id)->toolTip(), QString::fromUtf8(CConverterLogic::ToolTipText(id)));
         // The application icon is an SVG: it needs Qt's SVG image plugin.
         const QImage icon = QIcon(QStringLiteral(":/res/icon.svg")).pixmap(32, 32).toImage();
@@ -97,7 +97,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         Item(dialog, kIdOpenLod1)->setFocus();
         for (const int id : {kIdOk, kIdAbout, kIdSetOutputDir, kIdKeepSameDir, kIdScaleUp, kIdScaleDown,
-                             kIdNoScaling, kIdOpenLod1})
+                             kIdNoScaling, kIdSmoothingGroups, kIdCopyTextures, kIdOpenLod1})
         {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), Item(dialog, id));
@@ -108,6 +108,7 @@ private slots:
     {
         TempDir dir;
         WriteFile(dir / "Crate.3ds", File({Material("Wood", "wood.bmp"), Object(Cube("Crate"))}));
+        WriteFile(dir / "wood.bmp", Str("wood"));
         RecordingNotifier notes;
         CConverterDlg dialog(&m_services);
         m_services.m_files = {"/models/ship.3ds", "/models/low/ship_low.3ds", "",
@@ -141,6 +142,12 @@ private slots:
         Click(dialog, kIdNoScaling);
         Click(dialog, kIdNoScaling); // a second click keeps it checked
         QVERIFY(Item<QRadioButton>(dialog, kIdNoScaling)->isChecked() && !pFactor->isEnabled());
+
+        Click(dialog, kIdSmoothingGroups);
+        Click(dialog, kIdCopyTextures);
+        QVERIFY(dialog.Logic().BuildRequest().smoothingGroups && dialog.Logic().BuildRequest().copyTextures);
+        Click(dialog, kIdSmoothingGroups);
+        QVERIFY(!dialog.Logic().BuildRequest().smoothingGroups);
 
         Click(dialog, kIdConvert);
         QCOMPARE(notes.m_events,

@@ -1,15 +1,11 @@
+#include "platform/text_path.h"
 #include "test_support.h"
 #include "writer/output_file.h"
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <csignal>
-#include <cstring>
+#include <chrono>
+#include <thread>
 
 namespace
 {
@@ -24,6 +20,93 @@ bool WriteText(const std::filesystem::path& path, const std::string& text)
     OutputFile file;
     return file.Create(path.string()) && file.Put(text.data(), text.size()) && file.Commit();
 }
+
+// The write call that fails (as a full disk or an I/O error does) at the
+// call s_nFailAt, counted from 1.
+int s_nCalls = 0;
+int s_nFailAt = 0;
+long FailingWrite(platform::CFile& file, const void* data, std::size_t size)
+{
+    if (++s_nCalls != s_nFailAt)
+        return platform::WriteSome(file, data, size);
+    platform::SetLastFileError("Input/output error");
+    return -1;
+}
+
+} // namespace
+
+// A target with two names is written in place, but only once the whole
+// text exists and the room for it is taken: a failure before that leaves
+// the old file under both names as it was; one after it says the old text
+// is lost and where the new one is. Writes 1: temporary file, 2: beyond
+// the old end, 3: over the old bytes.
+TEST(OutputFile, InPlaceWritesKeepTheOldFileUntilTheyCannot)
+{
+    TempDir dir;
+    const auto target = dir / "ship.vnp", second = dir / "second.vnp";
+    build3ds::WriteFile(target, build3ds::Str("old"));
+    std::filesystem::create_hard_link(target, second);
+    const std::string text(3000, 'n');
+    OutputFile::s_pfnWrite = &FailingWrite;
+    for (s_nFailAt = 1; s_nFailAt <= 3; ++s_nFailAt)
+    {
+        s_nCalls = 0;
+        OutputFile file;
+        EXPECT_FALSE(file.Create(target.string()) && file.Put(text.data(), text.size()) && file.Commit());
+        if (s_nFailAt < 3)
+        {
+            EXPECT_EQ(ReadWholeFile(second), std::string("old") + '\0') << s_nFailAt;
+            EXPECT_EQ(EntryCount(dir.Path()), 2u) << s_nFailAt;
+            continue;
+        }
+        const std::string kept = "the complete new output was kept in ";
+        const std::size_t at = file.Error().find(kept);
+        ASSERT_NE(at, std::string::npos) << file.Error();
+        EXPECT_EQ(file.Error().rfind("Input/output error. The old content of the file is lost", 0), 0u);
+        EXPECT_EQ(ReadWholeFile(file.Error().substr(at + kept.size())), text);
+    }
+    OutputFile::s_pfnWrite = &platform::WriteSome;
+
+    // A run that writes the file in place waits while another holds it,
+    // so that the file is always one run's text.
+    build3ds::WriteFile(target, build3ds::Str("old"));
+    platform::CFile held;
+    ASSERT_TRUE(platform::OpenToWrite(target.string(), held) && platform::LockExclusive(held));
+    std::thread writer([&] { EXPECT_TRUE(WriteText(second, "new")); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(ReadWholeFile(target), std::string("old") + '\0');
+    held.Close();
+    writer.join();
+    EXPECT_EQ(ReadWholeFile(target), "new");
+}
+
+// What an interrupt does: every temporary file goes, also one that a
+// conversion still has open (Windows refuses that without delete sharing;
+// there the name goes when the process ends and closes the file).
+TEST(OutputFile, InterruptRemovesOpenTemporaryFiles)
+{
+    TempDir dir;
+    platform::CFile file;
+    std::string path;
+    int slot = -1;
+    ASSERT_TRUE(platform::CreateTemporary(dir.Path().string() + platform::kSeparator, file, path, slot));
+    EXPECT_EQ(platform::WriteSome(file, "half", 4), 4);
+    platform::RemoveAllTemporaries();
+    file.Close();
+    platform::ForgetTemporary(slot);
+    EXPECT_EQ(EntryCount(dir.Path()), 0u);
+}
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+
+namespace
+{
 
 // In a child: a write beyond RLIMIT_FSIZE fails like a full disk.
 [[noreturn]] void WriteOverSizeLimit(const std::filesystem::path& target)
@@ -98,27 +181,85 @@ TEST(OutputFile, FolderThatTakesNoNewFilesFallsBackToWritingInPlace)
     EXPECT_EQ(ReadWholeFile(target), "new");
 }
 
-// An interrupt removes the temporary file and still ends the process as
-// the signal says; a file-size limit fails the write instead of killing.
+// A link that leads to no regular file is refused, naming where it leads,
+// and stays a link.
+TEST(OutputFile, LinksToNoFileAreRefused)
+{
+    TempDir dir;
+    std::filesystem::create_symlink(dir / "loop.vnp", dir / "loop.vnp");
+    for (const std::string& target : {(dir / "missing").string(), (dir / "loop.vnp").string(),
+                                      dir.Path().string(), std::string("/dev/null")})
+    {
+        const auto link = dir / "link.vnp";
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(target, link);
+        OutputFile file;
+        EXPECT_FALSE(file.Create(link.string()));
+        EXPECT_EQ(file.Error().rfind("It is a symbolic link to " + target + ", which ", 0), 0u)
+            << file.Error();
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+    }
+    EXPECT_EQ(EntryCount(dir.Path()), 2u);
+}
+
+// An interrupt removes every temporary file, also while other threads
+// create and write theirs (as -j does), and still ends the process as the
+// signal says; a file-size limit fails the write instead of killing, and
+// leaves a target written in place as it was.
 TEST(OutputFileDeathTest, InterruptsAndSizeLimitsLeaveNoTemporaryFile)
 {
     TempDir dir;
-    const auto target = dir / "ship.vnp";
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
     {
         EXPECT_EXIT(
             {
                 OutputFile::RemoveTemporariesOnInterrupt();
-                OutputFile file;
-                if (file.Create(target.string()) && file.Put("half", 4))
-                    std::raise(signal);
+                std::vector<std::thread> writers;
+                for (int t = 0; t < 16; ++t)
+                    writers.emplace_back([&, t] {
+                        const std::string text(4000000, 'x');
+                        for (;;)
+                        {
+                            OutputFile file;
+                            (void)(file.Create((dir / std::to_string(t)).string()) &&
+                                   file.Put(text.data(), text.size()));
+                        }
+                    });
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                ::kill(::getpid(), signal);
+                std::this_thread::sleep_for(std::chrono::seconds(10));
                 std::_Exit(3);
             },
             ::testing::KilledBySignal(signal), "");
         EXPECT_EQ(EntryCount(dir.Path()), 0u) << signal;
     }
 
+    // An interrupt during the copy over a file's old bytes waits for it.
+    const auto target = dir / "ship.vnp", second = dir / "second.vnp";
+    build3ds::WriteFile(target, build3ds::Str("old"));
+    std::filesystem::create_hard_link(target, second);
+    const std::string text(3000, 'n');
+    EXPECT_EXIT(
+        {
+            OutputFile::RemoveTemporariesOnInterrupt();
+            OutputFile::s_pfnWrite = [](platform::CFile& file, const void* data, std::size_t size) {
+                if (++s_nCalls == 2) // appending beyond the old end
+                    ::kill(::getpid(), SIGTERM);
+                return platform::WriteSome(file, data, size);
+            };
+            (void)WriteText(target, text);
+            std::_Exit(3);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+    EXPECT_EQ(ReadWholeFile(second), text);
+    std::filesystem::remove(second);
+    std::filesystem::remove(target);
     EXPECT_EXIT(WriteOverSizeLimit(target), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(EntryCount(dir.Path()), 0u);
+    build3ds::WriteFile(target, build3ds::Str("old"));
+    std::filesystem::create_hard_link(target, second);
+    EXPECT_EXIT(WriteOverSizeLimit(target), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(ReadWholeFile(second), std::string("old") + '\0');
+    EXPECT_EQ(EntryCount(dir.Path()), 2u);
 }
 #endif

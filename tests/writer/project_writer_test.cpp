@@ -196,8 +196,8 @@ TEST(ProjectWriter, FileFailuresKeepTheOldFile)
     WriteFile(path, Str("old"));
     {
         const OutputFile::WriteFunction previous = OutputFile::s_pfnWrite;
-        OutputFile::s_pfnWrite = [](int, const void*, std::size_t) -> long {
-            errno = ENOSPC; // a full disk
+        OutputFile::s_pfnWrite = [](platform::CFile&, const void*, std::size_t) -> long {
+            platform::SetLastFileError("No space left on device"); // a full disk
             return -1;
         };
         EXPECT_FALSE(CProjectWriter(path.string(), &model, nullptr).Write());
@@ -209,4 +209,15 @@ TEST(ProjectWriter, FileFailuresKeepTheOldFile)
     ASSERT_TRUE(CProjectWriter(path.string(), &model, nullptr).Write());
     EXPECT_EQ(ReadWholeFile(path), Text(model));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+// Corner normals take the corners' order a, c, b, a; a corner whose normal
+// is its vertex's has that text too.
+TEST(ProjectWriter, CornerNormalsFollowTheCornerOrder)
+{
+    C3dsModel model = LoadOk(File({Material("A"), Object(Triangle1())}));
+    model.m_meshes[0].cornerNormals = {{1, 0, 0}, model.m_meshes[0].vertexNormals[1], {0, 0, 0.5f}};
+    EXPECT_NE(Text(model).find("\r\n1.0000, 0.0000, 0.0000\r\n0.0000, 0.0000, 0.5000\r\n0.0000, 0.0000, "
+                               "-1.0000\r\n1.0000, 0.0000, 0.0000\r\n"),
+              std::string::npos);
 }

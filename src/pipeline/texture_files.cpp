@@ -1,0 +1,431 @@
+#include "pipeline/texture_files.h"
+
+#include "model/c3ds_model.h"
+#include "platform/notifier.h"
+#include "platform/text_path.h"
+#include "writer/output_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#ifndef _WIN32
+#include <dirent.h>
+#include <sys/stat.h>
+#endif
+
+namespace
+{
+
+// The listing below the model's folder stops at these bounds, so that a
+// model kept in a home folder or at a drive's root does not have the whole
+// disk listed. Modellers' texture folders sit one or two levels down.
+constexpr int kMaxDepth = 8;
+constexpr std::size_t kMaxEntries = 200000;
+
+constexpr const char* kDefaultTexture = "default.bmp";
+
+// ASCII letters in lower case, into out (kept between calls, so that the
+// listing's many names cost no allocation).
+void LowerInto(std::string_view text, std::string& out)
+{
+    out.assign(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+}
+
+std::string Lower(std::string_view text)
+{
+    std::string lower;
+    LowerInto(text, lower);
+    return lower;
+}
+
+// A relative path as the file system compares it: Windows does not tell
+// letter case apart.
+std::string_view PathKey(const std::string& relative, std::string& buffer)
+{
+#ifdef _WIN32
+    LowerInto(relative, buffer);
+    return buffer;
+#else
+    (void)buffer;
+    return relative;
+#endif
+}
+
+// The 8.3 form that 3D Studio and its exporters give a longer file name:
+// the name cut to 8 characters and the extension to 3, without blanks.
+void ShortFormInto(std::string_view fileName, std::string& out)
+{
+    out.clear();
+    const std::size_t dot = fileName.rfind('.');
+    const std::string_view base = fileName.substr(0, dot);
+    for (std::size_t i = 0; i < base.size() && out.size() < 8; ++i)
+        if (base[i] != ' ')
+            out += base[i];
+    if (dot == std::string_view::npos)
+        return;
+    out += '.';
+    const std::string_view extension = fileName.substr(dot + 1);
+    for (std::size_t i = 0, taken = 0; i < extension.size() && taken < 3; ++i)
+        if (extension[i] != ' ')
+            out += extension[i], ++taken;
+}
+
+std::string Join(const std::string& folder, std::string_view name)
+{
+    return folder.empty() ? std::string(name) : folder + "/" + std::string(name);
+}
+
+// Hash maps that take a string_view key without making a string of it:
+// the listing looks up every file name it meets.
+struct TextHash
+{
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+};
+using NameIndex = std::unordered_map<std::string, std::vector<std::size_t>, TextHash, std::equal_to<>>;
+
+enum class EntryKind
+{
+    File,
+    Folder,
+    Other,
+};
+
+// Calls visit(name, kind) for each entry of a folder; a linked folder is
+// reported as Other, as it may lead back up or anywhere. The system's own
+// listing where it has one: it gives each entry's kind without a look-up,
+// and no path object per entry.
+template <typename Visit> void ListFolder(const std::string& folder, Visit visit)
+{
+#ifdef _WIN32
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(platform::FileSystemPath(folder), error), end;
+         !error && it != end; it.increment(error))
+    {
+        std::error_code typeError;
+        const EntryKind kind = it->is_directory(typeError)
+                                   ? (it->is_symlink(typeError) ? EntryKind::Other : EntryKind::Folder)
+                               : it->is_regular_file(typeError) ? EntryKind::File
+                                                                : EntryKind::Other;
+        if (!visit(platform::Utf8FromPath(it->path().filename()), kind))
+            return;
+    }
+#else
+    DIR* pDir = ::opendir(folder.c_str());
+    if (pDir == nullptr)
+        return;
+    while (const dirent* pEntry = ::readdir(pDir))
+    {
+        const std::string_view name = pEntry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        EntryKind kind = pEntry->d_type == DT_REG   ? EntryKind::File
+                         : pEntry->d_type == DT_DIR ? EntryKind::Folder
+                                                    : EntryKind::Other;
+        if (pEntry->d_type == DT_LNK || pEntry->d_type == DT_UNKNOWN)
+        {
+            // A link to a file counts as the file; the system says what it is.
+            struct stat info;
+            const std::string path = folder + "/" + std::string(name);
+            if (pEntry->d_type == DT_UNKNOWN && ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+                kind = EntryKind::Folder;
+            else if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+                kind = EntryKind::File;
+        }
+        if (!visit(name, kind))
+            break;
+    }
+    ::closedir(pDir);
+#endif
+}
+
+// The search for one set of names, fed the listing entry by entry.
+class CTextureSearch
+{
+public:
+    CTextureSearch(std::string folder, const std::vector<std::string>& names)
+        : m_strFolder(std::move(folder)), m_found(names.size())
+    {
+        for (std::size_t i = 0; i < names.size(); ++i)
+        {
+            std::string spelled = names[i];
+            std::replace(spelled.begin(), spelled.end(), '\\', '/');
+            std::string buffer;
+            m_spellings.emplace_back(PathKey(spelled, buffer));
+            m_byName[Lower(spelled.substr(spelled.rfind('/') + 1))].push_back(i);
+            m_bHasFolder.push_back(spelled.find('/') != std::string::npos);
+            m_bWanted.push_back(!spelled.empty()); // no name, nothing to look for
+        }
+    }
+
+    std::vector<std::optional<TextureFile>> Run()
+    {
+        std::vector<std::string> folders;
+        List("", 0, folders);
+        if (!IsDone())
+        {
+            std::deque<std::pair<std::string, int>> pending;
+            for (std::string& folder : folders)
+                pending.emplace_back(std::move(folder), 1);
+            while (!pending.empty() && m_nEntries <= kMaxEntries)
+            {
+                auto [folder, depth] = std::move(pending.front());
+                pending.pop_front();
+                folders.clear();
+                List(folder, depth, folders);
+                if (depth < kMaxDepth)
+                    for (std::string& below : folders)
+                        pending.emplace_back(std::move(below), depth + 1);
+            }
+        }
+        std::vector<std::optional<TextureFile>> files;
+        for (const Found& found : m_found)
+        {
+            const Candidate* pBest = found.exact         ? &*found.exact
+                                     : found.byName      ? &*found.byName
+                                     : found.byShortName ? &*found.byShortName
+                                                         : nullptr;
+            if (!pBest)
+            {
+                files.emplace_back();
+                continue;
+            }
+            // The listing's "/" becomes the system's own separator here.
+            std::string relative = pBest->relative;
+#ifdef _WIN32
+            std::replace(relative.begin(), relative.end(), '/', '\\');
+            std::string path = m_strFolder + "\\" + relative;
+#else
+            std::string path = m_strFolder + "/" + relative;
+#endif
+            files.push_back(TextureFile{std::move(path), std::move(relative), found.exact.has_value()});
+        }
+        return files;
+    }
+
+private:
+    struct Candidate
+    {
+        std::string relative;
+        int depth = 0;
+    };
+    struct Found
+    {
+        std::optional<Candidate> exact, byName, byShortName;
+    };
+
+    // Every name is found, and where its spelling says (a name with a
+    // folder part may be exactly below, though found loosely beside).
+    bool IsDone() const
+    {
+        for (std::size_t i = 0; i < m_found.size(); ++i)
+            if (m_bWanted[i] && !m_found[i].exact &&
+                (m_bHasFolder[i] || (!m_found[i].byName && !m_found[i].byShortName)))
+                return false;
+        return true;
+    }
+
+    static void Offer(std::optional<Candidate>& slot, const std::string& relative, int depth)
+    {
+        if (!slot || depth < slot->depth || (depth == slot->depth && relative < slot->relative))
+            slot = Candidate{relative, depth};
+    }
+
+    void List(const std::string& relativeFolder, int depth, std::vector<std::string>& folders)
+    {
+        const std::string folder = relativeFolder.empty() ? m_strFolder : Join(m_strFolder, relativeFolder);
+        ListFolder(folder, [&](std::string_view name, EntryKind kind) {
+            if (++m_nEntries > kMaxEntries)
+                return false;
+            if (kind == EntryKind::Folder)
+                folders.push_back(Join(relativeFolder, name));
+            if (kind != EntryKind::File)
+                return true;
+            m_key.assign(relativeFolder).append(relativeFolder.empty() ? "" : "/").append(name);
+            // A file spelled as a name is found under the name's last part
+            // too: one look-up finds both.
+            LowerInto(name, m_lower);
+            Visit(m_byName, m_lower, [&](std::size_t i) {
+                if (PathKey(m_key, m_short) == m_spellings[i])
+                    Offer(m_found[i].exact, m_key, depth);
+                Offer(m_found[i].byName, m_key, depth);
+            });
+            ShortFormInto(m_lower, m_short);
+            if (m_short != m_lower)
+                Visit(m_byName, m_short, [&](std::size_t i) { Offer(m_found[i].byShortName, m_key, depth); });
+            return true;
+        });
+    }
+
+    template <typename Take> void Visit(const NameIndex& index, std::string_view key, Take take)
+    {
+        if (const auto it = index.find(key); it != index.end())
+            for (const std::size_t i : it->second)
+                take(i);
+    }
+
+    std::string m_strFolder;
+    std::vector<std::string> m_spellings; // the names as spelled, "/" for "\\" (folded on Windows)
+    NameIndex m_byName;                   // their last part in lower case
+    std::vector<bool> m_bHasFolder;
+    std::vector<bool> m_bWanted;
+    std::vector<Found> m_found;
+    std::size_t m_nEntries = 0;
+    std::string m_key; // the entry's path below the model's folder
+    std::string m_lower, m_short;
+};
+
+} // namespace
+
+std::vector<std::optional<TextureFile>> FindTextures(const std::string& modelFolder,
+                                                     const std::vector<std::string>& names)
+{
+    if (names.empty())
+        return {};
+    return CTextureSearch(modelFolder, names).Run();
+}
+
+std::vector<std::string> TextureNames(const C3dsModel& model)
+{
+    std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
+    for (const MaterialEntry& material : model.m_materials)
+        if (!material.mapName.empty() && material.mapName != kDefaultTexture &&
+            seen.insert(material.mapName).second)
+            names.push_back(material.mapName);
+    return names;
+}
+
+std::string ParentFolder(const std::string& modelPath)
+{
+    const std::string parent = platform::Utf8FromPath(platform::PathFromUtf8(modelPath).parent_path());
+    return parent.empty() ? "." : parent;
+}
+
+std::vector<std::pair<std::string, TextureFile>> CheckTextures(const C3dsModel& model,
+                                                               const std::string& modelPath)
+{
+    std::vector<std::pair<std::string, TextureFile>> found;
+    const std::vector<std::string> names = TextureNames(model);
+    if (names.empty())
+        return found;
+    std::vector<std::optional<TextureFile>> files = FindTextures(ParentFolder(modelPath), names);
+    std::string missing;
+    for (std::size_t i = 0; i < names.size(); ++i)
+    {
+        const std::string& name = names[i];
+        std::optional<TextureFile>& file = files[i];
+        if (!file || !file->exact)
+            missing +=
+                (missing.empty() ? "" : ", ") + name + (file ? " (found as " + file->relative + ")" : "");
+        if (file)
+            found.emplace_back(name, std::move(*file));
+    }
+    if (!missing.empty())
+        platform::ShowWarning("Texture files not found beside the model: " + missing);
+    return found;
+}
+
+namespace
+{
+
+// Texture files are read in blocks: a large file named like a texture must
+// not take its size in memory.
+constexpr std::size_t kBlock = 1 << 20;
+
+// Whether two files hold the same bytes (false when either cannot be read).
+bool SameBytes(const std::string& from, const std::string& to)
+{
+    std::error_code error, toError;
+    if (std::filesystem::file_size(platform::FileSystemPath(from), error) !=
+            std::filesystem::file_size(platform::FileSystemPath(to), toError) ||
+        error || toError)
+        return false;
+    std::ifstream a(platform::FileSystemPath(from), std::ios::binary),
+        b(platform::FileSystemPath(to), std::ios::binary);
+    std::string blockA(kBlock, '\0'), blockB(kBlock, '\0');
+    while (a && b)
+    {
+        a.read(blockA.data(), kBlock);
+        b.read(blockB.data(), kBlock);
+        if (a.gcount() != b.gcount() || blockA.compare(0, static_cast<std::size_t>(a.gcount()), blockB, 0,
+                                                       static_cast<std::size_t>(b.gcount())) != 0)
+            return false;
+    }
+    return a.eof() && b.eof();
+}
+
+// Copies one texture; the reason when it could not.
+std::optional<std::string> CopyTexture(const std::string& from, const std::string& to)
+{
+    if (SameBytes(from, to))
+        return std::nullopt;
+    std::ifstream source(platform::FileSystemPath(from), std::ios::binary);
+    if (!source)
+        return std::string(std::strerror(errno));
+    OutputFile file;
+    if (!file.Create(to))
+        return file.Error();
+    std::string block(kBlock, '\0');
+    while (source)
+    {
+        source.read(block.data(), kBlock);
+        if (!file.Put(block.data(), static_cast<std::size_t>(source.gcount())))
+            return file.Error();
+    }
+    if (!source.eof())
+        return std::string("the file could not be read to its end");
+    if (!file.Commit())
+        return file.Error();
+    return std::nullopt;
+}
+
+} // namespace
+
+void CopyTextures(const std::vector<std::pair<std::string, TextureFile>>& textures,
+                  const std::string& modelPath, const std::string& outputDir,
+                  const std::vector<std::string>& keep)
+{
+    std::error_code error;
+    if (textures.empty() || std::filesystem::equivalent(platform::FileSystemPath(ParentFolder(modelPath)),
+                                                        platform::FileSystemPath(outputDir), error))
+        return;
+    // The project file and the models are never written over, whatever a
+    // texture's name.
+    const auto isKept = [&](const std::string& target) {
+        return std::any_of(keep.begin(), keep.end(), [&](const std::string& path) {
+            std::error_code ignored;
+            return std::filesystem::equivalent(platform::FileSystemPath(target),
+                                               platform::FileSystemPath(path), ignored);
+        });
+    };
+    for (const auto& [name, file] : textures)
+    {
+        // Under the name's last part only: a folder part ("..\", "C:\")
+        // must not lead the copy out of the output folder.
+        std::string fileName = name;
+        std::replace(fileName.begin(), fileName.end(), '\\', '/');
+        fileName = fileName.substr(fileName.rfind('/') + 1);
+        if (fileName.empty() || fileName == "." || fileName == "..")
+            continue;
+#ifdef _WIN32
+        const std::string target = outputDir + "\\" + fileName;
+#else
+        const std::string target = outputDir + "/" + fileName;
+#endif
+        if (isKept(target))
+            continue;
+        if (const std::optional<std::string> reason = CopyTexture(file.path, target))
+            platform::ShowWarning("Could not copy the texture file " + file.path + " to " + target + ": " +
+                                  *reason);
+    }
+}

@@ -1,0 +1,148 @@
+#pragma once
+
+#include <compare>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The file calls whose form differs between the systems, so that the
+// writer, the job and the command line read the same on both. One source
+// file per system implements them: file_system_posix.cpp and
+// file_system_win32.cpp. A call that fails returns false (or -1) and
+// leaves the system's reason in LastFileError().
+namespace platform
+{
+
+// Which file a path leads to, whatever the spelling: every name of one
+// file (links, "..", letter case where the folder ignores it) has the same.
+struct FileId
+{
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+    auto operator<=>(const FileId&) const = default;
+};
+
+// What is at a path.
+struct FileFacts
+{
+    bool exists = false;   // the path leads to something, links followed
+    bool regular = false;  // ... and that is a regular file (no folder, pipe or device)
+    bool link = false;     // the path itself is a symbolic link
+    bool readOnly = false; // its mode or attribute forbids writing to anyone
+    std::uint64_t linkCount = 0;
+    FileId id;
+    std::string linkTarget; // where a link leads, as the link says
+    std::string reason;     // when it leads nowhere: the system's reason
+    std::uint32_t mode = 0; // permission bits, owner and group (POSIX)
+    std::uint32_t owner = 0;
+    std::uint32_t group = 0;
+};
+
+FileFacts Inspect(const std::string& path);
+
+// Whether two paths lead to one regular file.
+inline bool SameFile(const std::string& first, const std::string& second)
+{
+    const FileFacts a = Inspect(first);
+    const FileFacts b = Inspect(second);
+    return a.regular && b.regular && a.id == b.id;
+}
+
+// The reason to give for a path that cannot be read as a model, empty when
+// it can: "not found", the system's reason (no permission, name too long)
+// or "not a file" for folders, pipes and devices (Windows' CON, AUX...).
+std::string WhyUnreadable(const std::string& path, bool& bNotFound);
+
+// An open file, closed when it goes.
+class CFile
+{
+public:
+    CFile() = default;
+    ~CFile() { Close(); }
+    CFile(CFile&& other) noexcept : m_hNative(other.m_hNative) { other.m_hNative = kNone; }
+    CFile& operator=(CFile&& other) noexcept
+    {
+        if (this != &other)
+        {
+            Close();
+            m_hNative = other.m_hNative;
+            other.m_hNative = kNone;
+        }
+        return *this;
+    }
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    bool IsOpen() const { return m_hNative != kNone; }
+    // Closes it; false when the system reports a late write error.
+    bool Close();
+
+    static constexpr std::intptr_t kNone = -1;
+    std::intptr_t m_hNative = kNone; // a descriptor, or a Windows HANDLE
+};
+
+// An existing file, for writing without changing it yet; never waits
+// (a pipe) and never creates.
+bool OpenToWrite(const std::string& path, CFile& file);
+bool OpenToRead(const std::string& path, CFile& file);
+// Writes up to size bytes at the file's position: the count written, or -1.
+long WriteSome(CFile& file, const void* data, std::size_t size);
+long ReadSome(CFile& file, void* data, std::size_t size);
+bool SeekTo(CFile& file, std::uint64_t offset);
+bool SizeOf(CFile& file, std::uint64_t& size);
+bool Resize(CFile& file, std::uint64_t size);
+// Waits until no one else holds the file's lock, then holds it until the
+// file is closed; other runs of this program lock the same way.
+bool LockExclusive(CFile& file);
+// Gives a file that replaces another the old one's mode and, where the
+// process may, its owner (POSIX; Windows keeps neither apart).
+void TakeModeAndOwner(CFile& file, const FileFacts& old);
+// Allocates blocks beyond the file's end ahead of the writes, where that
+// pays off (ext4); false when it is not done.
+bool ReservesAhead(CFile& file);
+bool ReserveBeyondEnd(CFile& file, std::uint64_t offset, std::uint64_t length);
+
+// Replaces to by from; on Windows too.
+bool MoveOver(const std::string& from, const std::string& to);
+// The path with every link resolved; false when it cannot be.
+bool ResolveLinks(const std::string& path, std::string& resolved);
+// The system's folder for temporary files, with a trailing separator.
+std::string TemporaryFolder();
+
+// A new, empty file in folder (ending in a separator, or "" for the
+// current one) named vnptmp-*, with the mode a new file gets. Until
+// ForgetTemporary or RemoveTemporary with the slot it was given, an
+// interrupt removes it.
+bool CreateTemporary(const std::string& folder, CFile& file, std::string& path, int& slot);
+void RemoveTemporary(const std::string& path, int slot);
+// The file stays: it was renamed, or it is kept on purpose.
+void ForgetTemporary(int slot);
+// Makes an interrupt (Ctrl+C, SIGTERM, SIGHUP; on Windows Ctrl+Break and
+// closing the console too) remove every temporary file before the process
+// ends as stopped, and a file-size limit fail a write (as a full disk
+// does) instead of killing the process. Called once by each program.
+void RemoveTemporariesOnInterrupt();
+// Makes an interrupt wait (up to ten seconds) until AllowInterrupts, for
+// work that must not stop halfway; false, and nothing held, when an
+// interrupt is already under way. Not nested.
+bool HoldInterrupts();
+void AllowInterrupts();
+// What an interrupt does to the files, without ending the process.
+void RemoveAllTemporaries();
+
+// Prepares a console program: the user's locale (output names are lowered
+// by it), interrupts that remove temporary files, a reader that goes away
+// (| head) failing the report instead of killing the process, the heap
+// kept for the next conversion of a batch; on Windows UTF-8 on the
+// console. Returns the arguments as UTF-8 (Windows hands them over as
+// UTF-16).
+std::vector<std::string> PrepareConsoleProgram(int argc, char** argv);
+
+const std::string& LastFileError();
+void SetLastFileError(std::string text);
+// Whether the last failure was a refused permission (a folder that takes
+// no new files, say).
+bool LastFileErrorIsNoAccess();
+
+} // namespace platform
