@@ -342,6 +342,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     // order of the models, whichever finishes first.
     std::vector<Transcript> transcripts(models.size());
     std::vector<char> succeeded(models.size(), 0);
+    const std::size_t threads = std::min<std::size_t>(jobs, tasks.size());
+    const bool bSpareProcessor = threads < std::thread::hardware_concurrency();
     const auto runTask = [&](const std::vector<std::size_t>& task) {
         ConversionJob job;
         std::optional<std::size_t> written;
@@ -375,15 +377,36 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
             {
                 // The picture is drawn from the models the conversion
                 // loaded; a picture that fails is a warning only.
+                // With a processor to spare, the picture is drawn and
+                // encoded while the project file is written, and saved
+                // after it, so that its warning keeps its place.
                 bool bPictureWritten = false;
+                std::vector<unsigned char> png;
+                bool bDrawn = false;
+                const bool bBeside = bSpareProcessor && !bThumbnailOnly;
                 if (thumbnailSize > 0)
+                {
                     job.SetModelUse(
                         [&](const C3dsModel& lod1, const C3dsModel* pLod2, const std::string& outputPath) {
-                            bPictureWritten = WriteThumbnail(PicturePath(outputPath), thumbnailSize, lod1,
-                                                             models[i], pLod2, lod2Path);
+                            bPictureWritten =
+                                bBeside ? SaveThumbnail(PicturePath(outputPath), bDrawn ? &png : nullptr)
+                                        : WriteThumbnail(PicturePath(outputPath), thumbnailSize, lod1,
+                                                         models[i], pLod2, lod2Path);
                             return bPictureWritten;
                         },
                         !bThumbnailOnly);
+                    job.SetModelPreparation(bBeside ? [&](const C3dsModel& lod1, const C3dsModel* pLod2) {
+                        // A picture that fails is a warning, never a failed conversion.
+                        try
+                        {
+                            bDrawn = DrawThumbnail(thumbnailSize, lod1, models[i], pLod2, lod2Path, png);
+                        }
+                        catch (const std::exception&)
+                        {
+                            bDrawn = false;
+                        }
+                    } : ConversionJob::ModelPreparation{});
+                }
                 if (const std::optional<std::string> path = job.Run(requests[i]))
                 {
                     succeeded[i] = 1;
@@ -398,7 +421,6 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
             transcript.Close();
         }
     };
-    const std::size_t threads = std::min<std::size_t>(jobs, tasks.size());
     const auto printReady = [&](std::size_t next) {
         // Prints every report that is complete and next in order.
         for (; next < transcripts.size() && transcripts[next].IsClosed(); ++next)

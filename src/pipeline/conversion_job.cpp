@@ -7,8 +7,11 @@
 #include "platform/text_path.h"
 #include "writer/project_writer.h"
 
+#include <functional>
+#include <future>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 
 ConversionJob::ConversionJob() = default;
 ConversionJob::~ConversionJob() = default;
@@ -122,10 +125,26 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, 
     // hears of a missing one now rather than in the editor.
     const auto lod1Textures = CheckTextures(*m_pLod1, *request.lod1Path);
     const auto lod2Textures = m_pLod2 ? CheckTextures(*m_pLod2, *request.lod2Path) : decltype(lod1Textures)();
+    // The future waits in its destructor too, so the preparation never
+    // outlives the models, even when writing throws.
+    std::future<void> preparation;
+    if (m_prepare)
+    {
+        try
+        {
+            preparation = std::async(std::launch::async, m_prepare, std::cref(*m_pLod1), m_pLod2.get());
+        }
+        catch (const std::system_error&) // no thread to be had: the work is done here, first
+        {
+            m_prepare(*m_pLod1, m_pLod2.get());
+        }
+    }
     m_pWriter = std::make_unique<CProjectWriter>(outputPath, m_pLod1.get(), m_pLod2.get());
     m_pWriter->SetProgress(pProgress);
     const bool bWritten = m_pWriter->Write();
     const bool bStopped = m_pWriter->IsStopped();
+    if (preparation.valid())
+        preparation.get();
     m_pWriter.reset();
     if (!bWritten)
         return bStopped ? Outcome::Refused : Outcome::Failed;

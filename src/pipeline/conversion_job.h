@@ -79,6 +79,13 @@ public:
         m_bWriteProject = bWriteProject;
     }
 
+    // Called, when set, on a thread of its own while the project file is
+    // written, with the same models (which the writer only reads), and
+    // waited for before the run goes on: work for the model use that a
+    // spare processor can do meanwhile. Not called without a project file.
+    using ModelPreparation = std::function<void(const C3dsModel& lod1, const C3dsModel* pLod2)>;
+    void SetModelPreparation(ModelPreparation prepare) { m_prepare = std::move(prepare); }
+
 private:
     enum class Outcome
     {
@@ -100,6 +107,7 @@ private:
     std::unique_ptr<CProjectWriter> m_pWriter;
     OutputCheck m_outputCheck;
     ModelUse m_use;
+    ModelPreparation m_prepare;
     bool m_bWriteProject = true;
     bool m_bRunning = false;
 };

@@ -3,6 +3,7 @@
 #include "model/c3ds_model.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -145,12 +146,20 @@ bool ModelBounds(const C3dsModel& model, Vector3& low, Vector3& high)
 {
     bool bAny = false;
     for (const MeshObject& mesh : model.m_meshes)
+    {
+        if (mesh.vertices.empty())
+            continue;
+        if (!bAny)
+            low = high = mesh.vertices.front();
+        bAny = true;
+        // Without a test per vertex of whether it is the first, the loop
+        // runs on vector registers.
         for (const Vector3& p : mesh.vertices)
         {
-            low = bAny ? Vector3{std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)} : p;
-            high = bAny ? Vector3{std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)} : p;
-            bAny = true;
+            low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+            high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
         }
+    }
     return bAny;
 }
 
@@ -172,9 +181,14 @@ void CRenderer::Draw(const C3dsModel& lod1, const C3dsModel* pLod2, const CTextu
     const std::size_t pixelCount =
         static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
     image.pixels.resize(pixelCount * 4);
-    for (std::size_t p = 0; p < pixelCount; ++p)
-        for (int c = 0; c < 4; ++c)
-            image.pixels[p * 4 + c] = static_cast<std::uint8_t>(background >> (24 - 8 * c));
+    const std::uint8_t fill[4] = {
+        static_cast<std::uint8_t>(background >> 24), static_cast<std::uint8_t>(background >> 16),
+        static_cast<std::uint8_t>(background >> 8), static_cast<std::uint8_t>(background)};
+    if (background == 0)
+        std::fill(image.pixels.begin(), image.pixels.end(), 0); // a memset: the thumbnails' clear background
+    else
+        for (std::size_t p = 0; p < pixelCount * 4; p += 4)
+            std::copy(fill, fill + 4, &image.pixels[p]);
     m_depth.assign(pixelCount, 0);
     if (pixelCount == 0)
         return;
@@ -260,18 +274,6 @@ CRenderer::ScreenVertex CRenderer::Project(const MeshObject& mesh, std::uint32_t
                       Light(keyDot, fillDot, 1.0), uv.u, 1.0 - static_cast<double>(uv.v));
 }
 
-const CRenderer::ScreenVertex& CRenderer::Corner(const MeshObject& mesh, std::uint32_t i, bool bMapped,
-                                                 const Camera& camera)
-{
-    const std::size_t slot = i % kCacheSize;
-    if (m_cachedIndices[slot] != i + 1)
-    {
-        m_cachedIndices[slot] = i + 1;
-        m_cache[slot] = Project(mesh, i, bMapped, camera);
-    }
-    return m_cache[slot];
-}
-
 void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, const Camera& camera,
                           const Rect& rect, RgbaImage& image)
 {
@@ -285,8 +287,19 @@ void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, c
         // make the drawing read past an array.
         const std::size_t count = std::min(mesh.vertices.size(), mesh.vertexNormals.size());
         const bool bMapped = mesh.mapCoordCount > 0 && mesh.mapCoords.size() >= count;
-        m_cachedIndices.assign(kCacheSize, 0);
-        m_cache.resize(kCacheSize);
+        // The cache no larger than the mesh's vertices (a power of two, for
+        // the mask), so that drawing needs no more memory than the model
+        // holds beside the picture and its depth.
+        const std::size_t cacheSize = std::bit_floor(std::clamp<std::size_t>(count, 1, kCacheSize));
+        if (m_cache.size() != cacheSize)
+        {
+            m_cache = std::vector<ScreenVertex>(cacheSize);
+            m_cachedIndices = std::vector<std::uint32_t>(cacheSize);
+        }
+        std::fill(m_cachedIndices.begin(), m_cachedIndices.end(), 0);
+        const auto mask = static_cast<std::uint32_t>(cacheSize - 1);
+        std::uint32_t* const cachedIndices = m_cachedIndices.data();
+        ScreenVertex* const cache = m_cache.data();
         for (const FaceEntry& face : mesh.faces)
         {
             const std::uint32_t* index = face.vertexIndex;
@@ -296,16 +309,23 @@ void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, c
             // there: then the later would replace the earlier, so they are
             // copied out.
             const auto clash = [&](int a, int b) {
-                return index[a] != index[b] && index[a] % kCacheSize == index[b] % kCacheSize;
+                return index[a] != index[b] && (index[a] & mask) == (index[b] & mask);
             };
             ScreenVertex copies[3];
             const ScreenVertex* corners[3];
             const bool bClash = clash(0, 1) || clash(0, 2) || clash(1, 2);
             for (int c = 0; c < 3; ++c)
             {
-                corners[c] = &Corner(mesh, index[c], bMapped, camera);
-                if (bClash)
-                    corners[c] = &(copies[c] = *corners[c]);
+                // The cache's arrays through locals: the compiler cannot
+                // tell that the stores below leave the vectors' own
+                // pointers unchanged, and would reload them at each corner.
+                const std::uint32_t slot = index[c] & mask;
+                if (cachedIndices[slot] != index[c] + 1)
+                {
+                    cachedIndices[slot] = index[c] + 1;
+                    cache[slot] = Project(mesh, index[c], bMapped, camera);
+                }
+                corners[c] = bClash ? &(copies[c] = cache[slot]) : &cache[slot];
             }
             if (corners[0]->nearness == 0 || corners[1]->nearness == 0 || corners[2]->nearness == 0)
                 continue;
@@ -396,12 +416,14 @@ void CRenderer::DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pT
                 const std::int64_t weighted[3] = {w[0] * v[0]->nearness, w[1] * v[1]->nearness,
                                                   w[2] * v[2]->nearness};
                 const std::int64_t sum = weighted[0] + weighted[1] + weighted[2];
-                const auto nearness = static_cast<std::int32_t>(sum / area);
                 const std::size_t pixel =
                     static_cast<std::size_t>(y) * image.width + static_cast<std::size_t>(x);
-                if (nearness > m_depth[pixel])
+                // sum / area > depth, without the division for a pixel that
+                // stays hidden: the weights and the depth are never
+                // negative, and (depth + 1) * area stays below 2^63.
+                if (sum >= (std::int64_t{m_depth[pixel]} + 1) * area)
                 {
-                    m_depth[pixel] = nearness;
+                    m_depth[pixel] = static_cast<std::int32_t>(sum / area);
                     // Perspective-correct weights, summing to about 2^16:
                     // each corner's screen weight over its depth.
                     std::int64_t t[3];

@@ -73,15 +73,13 @@ private:
                    const Rect& rect, RgbaImage& image);
     static ScreenVertex Project(const MeshObject& mesh, std::uint32_t index, bool bMapped,
                                 const Camera& camera);
-    const ScreenVertex& Corner(const MeshObject& mesh, std::uint32_t index, bool bMapped,
-                               const Camera& camera);
     void DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pTexture, const Rect& rect,
                       RgbaImage& image);
 
     std::vector<std::int32_t> m_depth; // nearness drawn at each pixel; kept between pictures
     // The vertices met last, by vertex number modulo the size: a face's
     // neighbours share its corners, so most are found here, and the memory
-    // stays the same for a mesh of any size.
+    // stays bounded for a mesh of any size.
     static constexpr std::size_t kCacheSize = 4096;
     std::vector<std::uint32_t> m_cachedIndices; // vertex number + 1; 0 for none
     std::vector<ScreenVertex> m_cache;

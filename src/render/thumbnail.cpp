@@ -11,27 +11,42 @@ std::string ModelFolder(const std::string& modelPath)
     return separator == std::string::npos ? std::string() : modelPath.substr(0, separator + 1);
 }
 
-bool WriteThumbnail(const std::string& pngPath, std::int32_t size, const C3dsModel& lod1,
-                    const std::string& lod1Path, const C3dsModel* pLod2, const std::string& lod2Path)
+bool DrawThumbnail(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path,
+                   const C3dsModel* pLod2, const std::string& lod2Path, std::vector<unsigned char>& png)
 {
     CTextureSet textures;
     textures.Load(lod1, ModelFolder(lod1Path));
     if (pLod2)
         textures.Load(*pLod2, ModelFolder(lod2Path));
-    RgbaImage image;
-    image.width = image.height = size;
-    CRenderer().Draw(lod1, pLod2, textures, ViewAngles{}, image);
+    // Kept by each thread between the pictures of a batch, which mostly
+    // share one size: the picture and its depth are not allocated and
+    // faulted in afresh for every model.
+    thread_local CRenderer t_renderer;
+    thread_local RgbaImage t_image;
+    t_image.width = t_image.height = size;
+    t_renderer.Draw(lod1, pLod2, textures, ViewAngles{}, t_image);
+    return EncodePng(t_image, png);
+}
 
-    std::vector<unsigned char> png;
+bool SaveThumbnail(const std::string& pngPath, const std::vector<unsigned char>* pPng)
+{
     OutputFile file;
     std::string reason = "the picture could not be encoded";
-    if (EncodePng(image, png))
+    if (pPng)
     {
-        if (file.Create(pngPath) && file.Put(reinterpret_cast<const char*>(png.data()), png.size()) &&
+        if (file.Create(pngPath) && file.Put(reinterpret_cast<const char*>(pPng->data()), pPng->size()) &&
             file.Commit())
             return true;
         reason = file.Error();
     }
     platform::ShowWarning("Could not write the picture " + pngPath + ": " + reason);
     return false;
+}
+
+bool WriteThumbnail(const std::string& pngPath, std::int32_t size, const C3dsModel& lod1,
+                    const std::string& lod1Path, const C3dsModel* pLod2, const std::string& lod2Path)
+{
+    thread_local std::vector<unsigned char> t_png;
+    return SaveThumbnail(pngPath,
+                         DrawThumbnail(size, lod1, lod1Path, pLod2, lod2Path, t_png) ? &t_png : nullptr);
 }

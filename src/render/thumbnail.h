@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class C3dsModel;
 
@@ -16,3 +17,12 @@ std::string ModelFolder(const std::string& modelPath);
 [[nodiscard]] bool WriteThumbnail(const std::string& pngPath, std::int32_t size, const C3dsModel& lod1,
                                   const std::string& lod1Path, const C3dsModel* pLod2 = nullptr,
                                   const std::string& lod2Path = {});
+
+// WriteThumbnail in two steps, for a caller that draws on another thread:
+// the picture encoded as PNG into png (false if it could not be encoded),
+// which tells the user nothing and so may run on any thread; then the
+// file written from it, or the user warned (pPng null: not encoded).
+[[nodiscard]] bool DrawThumbnail(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path,
+                                 const C3dsModel* pLod2, const std::string& lod2Path,
+                                 std::vector<unsigned char>& png);
+[[nodiscard]] bool SaveThumbnail(const std::string& pngPath, const std::vector<unsigned char>* pPng);

@@ -369,6 +369,12 @@ TEST(CommandLine, ThumbnailsBesideTheProjectFiles)
     EXPECT_EQ(size("a.png"), 256 * 10000 + 256);
     EXPECT_EQ(size("b.png"), 256 * 10000 + 256);
     EXPECT_TRUE(std::filesystem::exists(dir / "b.vnp"));
+    // One job leaves a processor to draw on while the project is written.
+    const Result beside = RunCli({"--thumbnail", "48", "-j", "1", a});
+    EXPECT_NE(beside.out.find("Wrote " + ConversionJob::OutputPath(dir.Path().string(), "a") + "\nWrote "),
+              std::string::npos)
+        << beside.out;
+    EXPECT_EQ(size("a.png"), 48 * 10000 + 48);
 
     const Result only = RunCli({"-q", "--thumbnail-only", "--thumbnail", "64", c});
     EXPECT_EQ(only.status, 0) << only.err;
