@@ -1,6 +1,7 @@
 #include "render/model_preview.h"
 
 #include "model/c3ds_model.h"
+#include "pipeline/texture_files.h"
 #include "platform/notifier.h"
 #include "render/thumbnail.h"
 
@@ -63,9 +64,9 @@ std::unique_ptr<PreviewModels> LoadPreviewModels(const std::string& lod1Path,
         if (pModels->pLod1 && lod2Path)
             pModels->pLod2 = LoadQuietly(*lod2Path, pModels->reason);
         if (pModels->pLod1)
-            pModels->textures.Load(*pModels->pLod1, ModelFolder(lod1Path));
+            pModels->textures.Load(*pModels->pLod1, ParentFolder(lod1Path));
         if (pModels->pLod2)
-            pModels->textures.Load(*pModels->pLod2, ModelFolder(*lod2Path));
+            pModels->textures.Load(*pModels->pLod2, ParentFolder(*lod2Path));
     }
     catch (const std::bad_alloc&)
     {

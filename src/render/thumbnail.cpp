@@ -1,23 +1,17 @@
 #include "render/thumbnail.h"
 
+#include "pipeline/texture_files.h"
 #include "platform/notifier.h"
-#include "platform/text_path.h"
 #include "render/renderer.h"
 #include "writer/output_file.h"
-
-std::string ModelFolder(const std::string& modelPath)
-{
-    const std::size_t separator = platform::LastSeparator(modelPath);
-    return separator == std::string::npos ? std::string() : modelPath.substr(0, separator + 1);
-}
 
 bool DrawThumbnail(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path,
                    const C3dsModel* pLod2, const std::string& lod2Path, std::vector<unsigned char>& png)
 {
     CTextureSet textures;
-    textures.Load(lod1, ModelFolder(lod1Path));
+    textures.Load(lod1, ParentFolder(lod1Path));
     if (pLod2)
-        textures.Load(*pLod2, ModelFolder(lod2Path));
+        textures.Load(*pLod2, ParentFolder(lod2Path));
     // Kept by each thread between the pictures of a batch, which mostly
     // share one size: the picture and its depth are not allocated and
     // faulted in afresh for every model.

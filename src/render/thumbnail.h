@@ -6,10 +6,6 @@
 
 class C3dsModel;
 
-// The folder of a model's path, where its textures are looked for; "" for
-// a bare file name (the current folder).
-std::string ModelFolder(const std::string& modelPath);
-
 // Draws the LOD 1 model (and the LOD 2 model beside it) size x size pixels
 // on a transparent background, textures looked for beside each model's
 // file, and writes the picture as a PNG file at pngPath, which is replaced
