@@ -59,7 +59,6 @@ void ComputeMeshNormals(MeshObject& mesh)
         const std::uint32_t a = face.vertexIndex[0], b = face.vertexIndex[1], c = face.vertexIndex[2];
         const Vector3 n = AreaNormal(mesh, face);
         mesh.faceNormals[f] = n;
-        NormalizeVector(mesh.faceNormals[f]);
 
         // A face that uses a vertex at two or three corners counts once.
         const auto addTo = [&](std::uint32_t v) {
@@ -72,6 +71,12 @@ void ComputeMeshNormals(MeshObject& mesh)
         if (c != a && c != b)
             addTo(c);
     }
+
+    // Apart from the sums: a loop of only this lets the processor overlap
+    // the square roots and divisions of many faces, which wait on each
+    // other's latency when they sit between the sums.
+    for (Vector3& normal : mesh.faceNormals)
+        NormalizeVector(normal);
 
     for (std::int32_t v = 0; v < mesh.vertexCount; ++v)
     {
