@@ -30,8 +30,9 @@ struct MaterialEntry
     std::string mapName; // file name of the first texture map; empty when there is none
 };
 
-// One named object of the file. After a successful Load every face's vertex
-// numbers are below vertexCount, mapCoordCount is 0 or at least vertexCount,
+// One named object of the file. After a successful Load faceCount and
+// vertexCount are at most 65,535 (the file counts them in 16 bits), every
+// face's vertex numbers are below vertexCount, mapCoordCount is 0 or at least vertexCount,
 // and every position and mapping coordinate is a finite number.
 struct MeshObject
 {

@@ -6,7 +6,6 @@
 #include <array>
 #include <bit>
 #include <cassert>
-#include <memory>
 #include <string>
 
 namespace
@@ -14,7 +13,7 @@ namespace
 
 // The face's normal before normalisation: its length is twice the area, so
 // that summing these weighs each face by its area.
-Vector3 AreaNormal(const MeshObject& mesh, const FaceEntry& face)
+[[gnu::always_inline]] inline Vector3 AreaNormal(const MeshObject& mesh, const FaceEntry& face)
 {
     const std::uint32_t a = face.vertexIndex[0], b = face.vertexIndex[1], c = face.vertexIndex[2];
     assert(a < mesh.vertices.size() && b < mesh.vertices.size() && c < mesh.vertices.size());
@@ -126,106 +125,52 @@ private:
     std::uint32_t m_nUsed = 0; // the bits met since Reset
 };
 
-// The corner normals of one mesh; false when its masks do not match its
-// faces (those it has none for keep their vertices' normals).
-bool ComputeMeshCornerNormals(MeshObject& mesh)
+// The faces around one vertex, in ascending order, each once: the face (a
+// 16-bit number in the file), which of its corners are the vertex (bits 29,
+// 30 and 31 for the first, second and third), and its mask (0 for none).
+constexpr std::uint32_t kFaceBits = 0x1FFFFFFFu;
+constexpr std::uint32_t kNone = ~0u;
+
+struct Around
 {
-    const auto faceCount = static_cast<std::size_t>(mesh.faceCount);
-    const std::size_t covered = std::min(mesh.smoothGroups.size(), faceCount);
-    mesh.cornerNormals.resize(faceCount * 3);
+    std::uint32_t faceAndCorners;
+    std::uint32_t mask;
+};
 
-    // The faces around each vertex, in ascending order, each once, laid
-    // out vertex after vertex: the face (a 16-bit number in the file),
-    // which of its corners are the vertex (bits 29, 30 and 31 for the
-    // first, second and third), and its mask (0 for none).
-    constexpr std::uint32_t kFaceBits = 0x1FFFFFFFu;
-    struct Around
-    {
-        std::uint32_t faceAndCorners;
-        std::uint32_t mask;
-    };
-    std::vector<std::uint32_t> first(static_cast<std::size_t>(mesh.vertexCount) + 1, 0);
-    for (std::size_t f = 0; f < faceCount; ++f)
-    {
-        const std::uint32_t* v = mesh.faces[f].vertexIndex;
-        ++first[v[0] + 1];
-        first[v[1] + 1] += v[1] != v[0];
-        first[v[2] + 1] += v[2] != v[0] && v[2] != v[1];
-    }
-    for (std::size_t v = 1; v < first.size(); ++v)
-        first[v] += first[v - 1];
-    // Both arrays are filled whole below: no zeroing first.
-    const auto around = std::make_unique_for_overwrite<Around[]>(first.back());
-    std::vector<std::uint32_t> next(first.begin(), first.end() - 1);
-    const auto areaNormals = std::make_unique_for_overwrite<Vector3[]>(faceCount);
-    for (std::size_t f = 0; f < faceCount; ++f)
-    {
-        const std::uint32_t* v = mesh.faces[f].vertexIndex;
-        const std::uint32_t mask = f < covered ? mesh.smoothGroups[f] : 0;
-        const auto face = static_cast<std::uint32_t>(f);
-        const std::uint32_t at0 = 1u | (v[1] == v[0] ? 2u : 0u) | (v[2] == v[0] ? 4u : 0u);
-        around[next[v[0]]++] = {face | at0 << 29, mask};
-        if (v[1] != v[0])
-            around[next[v[1]]++] = {face | (2u | (v[2] == v[1] ? 4u : 0u)) << 29, mask};
-        if (v[2] != v[0] && v[2] != v[1])
-            around[next[v[2]]++] = {face | 4u << 29, mask};
-        areaNormals[f] = AreaNormal(mesh, mesh.faces[f]);
-    }
+// Which corners of a face are its vertex v, as the bits of Around.
+std::uint32_t CornersAt(const std::uint32_t* v, std::uint32_t vertex)
+{
+    return (v[0] == vertex ? 1u : 0u) | (v[1] == vertex ? 2u : 0u) | (v[2] == vertex ? 4u : 0u);
+}
 
-    constexpr std::uint32_t kNone = ~0u;
-    BitSurfaces surfaces;
-    // Per face around the vertex: the first face of its surface there, and
-    // per surface its sum and count. On the stack for a few faces.
-    constexpr std::size_t kFew = 8;
-    std::array<std::uint32_t, kFew> fewSurfaces;
-    std::array<Vector3, kFew> fewSums;
-    std::array<std::uint32_t, kFew> fewCounts;
-    std::vector<std::uint32_t> manySurfaces;
-    std::vector<Vector3> manySums;
-    std::vector<std::uint32_t> manyCounts;
-    for (std::size_t v = 0; v + 1 < first.size(); ++v)
+void PutAt(MeshObject& mesh, std::uint32_t faceAndCorners, const Vector3& normal)
+{
+    Vector3* corner = mesh.cornerNormals.data() + std::size_t{faceAndCorners & kFaceBits} * 3;
+    if (faceAndCorners & 1u << 29)
+        corner[0] = normal;
+    if (faceAndCorners & 1u << 30)
+        corner[1] = normal;
+    if (faceAndCorners & 1u << 31)
+        corner[2] = normal;
+}
+
+// The corners of the faces with a mask around one vertex, by the surfaces
+// there, whatever their number and however they chain: first the surfaces,
+// then each one's sum in ascending face order, as the rounding after every
+// addition asks (summing while the surfaces still merge would add in
+// another order). A few faces are joined pair by pair; many through the
+// bits of their masks.
+class VertexSolver
+{
+public:
+    void Solve(MeshObject& mesh, const Around* begin, std::size_t n)
     {
-        const Around* begin = around.get() + first[v];
-        const auto n = static_cast<std::size_t>(first[v + 1] - first[v]);
-        if (n == 0)
-            continue; // a vertex of no face has no corner
-        const auto put = [&](const Around& at, const Vector3& normal) {
-            Vector3* corner = mesh.cornerNormals.data() + std::size_t{at.faceAndCorners & kFaceBits} * 3;
-            if (at.faceAndCorners & 1u << 29)
-                corner[0] = normal;
-            if (at.faceAndCorners & 1u << 30)
-                corner[1] = normal;
-            if (at.faceAndCorners & 1u << 31)
-                corner[2] = normal;
-        };
-
-        // Every face there in one surface (the usual case) has the sum that
-        // today's vertex normal is.
-        std::uint32_t shared = ~0u;
-        for (std::size_t i = 0; i < n; ++i)
-            shared &= begin[i].mask;
-        if (shared != 0) // a face without a mask counts as 0 here
-        {
-            for (std::size_t i = 0; i < n; ++i)
-                put(begin[i], mesh.vertexNormals[v]);
-            continue;
-        }
-
-        // First the surfaces, then each one's sum in ascending face order,
-        // as the rounding after every addition asks: summing while the
-        // surfaces still merge would add in another order. A few faces are
-        // joined pair by pair; many through the bits of their masks.
-        const bool bFew = n <= kFew;
-        if (!bFew)
-        {
-            manySurfaces.resize(n);
-            manySums.resize(n);
-            manyCounts.resize(n);
-        }
-        std::uint32_t* const surfaceOf = bFew ? fewSurfaces.data() : manySurfaces.data();
-        Vector3* const sums = bFew ? fewSums.data() : manySums.data();
-        std::uint32_t* const counts = bFew ? fewCounts.data() : manyCounts.data();
-        if (bFew)
+        constexpr std::size_t kFew = 8;
+        m_surfaceOf.resize(n);
+        m_sums.resize(n);
+        m_counts.resize(n);
+        std::uint32_t* const surfaceOf = m_surfaceOf.data();
+        if (n <= kFew)
         {
             const auto root = [&](std::uint32_t i) {
                 while (surfaceOf[i] != i)
@@ -248,10 +193,10 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
         }
         else
         {
-            surfaces.Reset();
+            m_bits.Reset();
             for (std::size_t i = 0; i < n; ++i)
                 if (begin[i].mask != 0)
-                    surfaces.Join(begin[i].mask);
+                    m_bits.Join(begin[i].mask);
             std::array<std::uint32_t, 32> firstOfSurface;
             firstOfSurface.fill(kNone);
             for (std::size_t i = 0; i < n; ++i)
@@ -260,62 +205,228 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
                 if (begin[i].mask == 0)
                     continue;
                 std::uint32_t& firstFace =
-                    firstOfSurface[static_cast<std::size_t>(surfaces.Surface(begin[i].mask))];
+                    firstOfSurface[static_cast<std::size_t>(m_bits.Surface(begin[i].mask))];
                 if (firstFace == kNone)
                     firstFace = static_cast<std::uint32_t>(i);
                 surfaceOf[i] = firstFace;
             }
         }
 
-        // One surface of all faces there, joined through chains: the sum of
-        // today's vertex normal again.
-        if (std::all_of(surfaceOf, surfaceOf + n, [](std::uint32_t s) { return s == 0; }))
-        {
-            for (std::size_t i = 0; i < n; ++i)
-                put(begin[i], mesh.vertexNormals[v]);
-            continue;
-        }
-
         for (std::size_t i = 0; i < n; ++i)
         {
-            if (surfaceOf[i] == i)
-            {
-                sums[i] = Vector3{};
-                counts[i] = 0;
-            }
-            if (surfaceOf[i] != kNone)
-            {
-                AddVector(sums[surfaceOf[i]], areaNormals[begin[i].faceAndCorners & kFaceBits],
-                          sums[surfaceOf[i]]);
-                ++counts[surfaceOf[i]];
-            }
-        }
-        for (std::size_t i = 0; i < n; ++i)
-        {
-            const std::uint32_t f = begin[i].faceAndCorners & kFaceBits;
             const std::uint32_t s = surfaceOf[i];
-            if (f >= covered)
-                put(begin[i], mesh.vertexNormals[v]); // no mask: today's normal
-            else if (s == kNone)
-                put(begin[i], mesh.faceNormals[f]); // mask 0: flat
-            else if (counts[s] == 1)
+            if (s == i)
             {
-                // Alone: the unit vector of its own sum is its face normal,
-                // but for the sign of a zero, which the sum from zero drops.
-                const Vector3& normal = mesh.faceNormals[f];
-                put(begin[i], Vector3{normal.x + 0.0f, normal.y + 0.0f, normal.z + 0.0f});
+                m_sums[s] = Vector3{};
+                m_counts[s] = 0;
             }
+            if (s != kNone)
+            {
+                AddVector(m_sums[s], AreaNormal(mesh, mesh.faces[begin[i].faceAndCorners & kFaceBits]),
+                          m_sums[s]);
+                ++m_counts[s];
+            }
+        }
+        for (std::size_t i = 0; i < n; ++i)
+        {
+            const std::uint32_t s = surfaceOf[i];
+            if (s == kNone)
+                continue;         // mask 0 or none: put by the caller
+            if (m_counts[s] != 0) // not yet made a unit vector
+            {
+                DivideByCount(m_sums[s], m_counts[s]);
+                NormalizeVector(m_sums[s]);
+                m_counts[s] = 0;
+            }
+            PutAt(mesh, begin[i].faceAndCorners, m_sums[s]);
+        }
+    }
+
+private:
+    std::vector<std::uint32_t> m_surfaceOf; // per face there, the first face of its surface
+    std::vector<Vector3> m_sums;            // per surface, by its first face
+    std::vector<std::uint32_t> m_counts;
+    BitSurfaces m_bits;
+};
+
+// The surfaces at one vertex while its faces come in ascending order, as
+// long as there are at most two: a face whose mask shares bits with one
+// surface's joins it, and its normal is added to that surface's sum in the
+// order the rule asks. A face that joins both merges them when the second
+// is a single face that came after all of the first's: the sum of the two
+// is then the merged surface's sum in ascending order. Any other merge, or
+// a third surface, leaves the vertex to VertexSolver.
+struct TwoSurfaces
+{
+    std::uint32_t bits[2];   // the union of the masks of each one's faces; 0: none yet
+    std::uint16_t counts[2]; // its faces (a mesh has at most 65,535: the file counts them in 16 bits)
+    std::uint16_t last[2];   // its latest face
+    Vector3 sums[2];
+
+    // The bits of two surfaces never overlap, but here.
+    bool General() const { return (bits[0] & bits[1]) != 0; }
+
+    void Join(std::uint16_t face, std::uint32_t mask, const Vector3& areaNormal)
+    {
+        const bool in0 = (bits[0] & mask) != 0, in1 = (bits[1] & mask) != 0;
+        std::size_t k = in1 ? 1 : 0;
+        if (in0 == in1)
+        {
+            if (General())
+                return;
+            if (in0)
+            {
+                // The first surface always began first; the second, a
+                // single face after all of the first's, is added last.
+                // The sums hold no negative zero (a sum from +0 drops its
+                // sign), so adding its sum adds its face's normal.
+                if (counts[1] != 1 || last[1] < last[0])
+                {
+                    bits[0] = bits[1] = ~0u;
+                    return;
+                }
+                AddVector(sums[0], sums[1], sums[0]);
+                bits[0] |= bits[1];
+                ++counts[0];
+                bits[1] = counts[1] = 0;
+                sums[1] = Vector3{};
+                k = 0;
+            }
+            else if (bits[0] == 0)
+                k = 0;
+            else if (bits[1] == 0)
+                k = 1;
             else
             {
-                if (counts[s] != 0) // not yet made a unit vector
-                {
-                    DivideByCount(sums[s], counts[s]);
-                    NormalizeVector(sums[s]);
-                    counts[s] = 0;
-                }
-                put(begin[i], sums[s]);
+                bits[0] = bits[1] = ~0u;
+                return;
             }
         }
+        bits[k] |= mask;
+        AddVector(sums[k], areaNormal, sums[k]);
+        ++counts[k];
+        last[k] = face;
+    }
+};
+
+// The corner normals of one mesh; false when its masks do not match its
+// faces (those it has none for keep their vertices' normals).
+//
+// One walk over the faces in ascending order forms the sums of the
+// surfaces at every vertex of at most two surfaces that never merge, the
+// usual case. The vertices where surfaces chain into each other or number
+// more than two are gathered apart and solved whole.
+bool ComputeMeshCornerNormals(MeshObject& mesh)
+{
+    const auto faceCount = static_cast<std::size_t>(mesh.faceCount);
+    const auto vertexCount = static_cast<std::size_t>(mesh.vertexCount);
+    const std::size_t covered = std::min(mesh.smoothGroups.size(), faceCount);
+    mesh.cornerNormals.resize(faceCount * 3);
+    const auto maskOf = [&](std::size_t f) { return f < covered ? mesh.smoothGroups[f] : 0u; };
+
+    assert(faceCount <= 0xFFFF);
+    std::vector<TwoSurfaces> surfaces(vertexCount);
+    std::vector<std::uint32_t> faceCounts(vertexCount, 0); // all faces there, masked or not
+    for (std::size_t f = 0; f < faceCount; ++f)
+    {
+        const std::uint32_t* v = mesh.faces[f].vertexIndex;
+        const std::uint32_t mask = maskOf(f);
+        const bool b = v[1] != v[0], c = v[2] != v[0] && v[2] != v[1];
+        ++faceCounts[v[0]];
+        faceCounts[v[1]] += b;
+        faceCounts[v[2]] += c;
+        if (mask == 0)
+            continue;
+        const Vector3 n = AreaNormal(mesh, mesh.faces[f]);
+        const auto face = static_cast<std::uint16_t>(f);
+        surfaces[v[0]].Join(face, mask, n);
+        if (b)
+            surfaces[v[1]].Join(face, mask, n);
+        if (c)
+            surfaces[v[2]].Join(face, mask, n);
+    }
+
+    // Each surface's sum made a unit vector; a surface of all the faces
+    // there has the sum, and so the normal, of the vertex. A general
+    // vertex gets a range of faceCounts[v] places in the list of faces
+    // around general vertices, and faceCounts[v] becomes 1 + the first.
+    std::vector<std::uint32_t> generalFirst;
+    std::uint32_t aroundCount = 0;
+    for (std::size_t v = 0; v < vertexCount; ++v)
+    {
+        TwoSurfaces& s = surfaces[v];
+        const std::uint32_t count = faceCounts[v];
+        faceCounts[v] = 0;
+        if (s.General())
+        {
+            generalFirst.push_back(aroundCount);
+            faceCounts[v] = 1 + aroundCount;
+            aroundCount += count;
+            continue;
+        }
+        for (std::size_t k = 0; k < 2; ++k)
+        {
+            if (s.counts[k] == count)
+                s.sums[k] = mesh.vertexNormals[v];
+            else if (s.counts[k] == 1)
+            {
+                // The unit vector of a single face's sum is its face normal,
+                // but for the sign of a zero, which the sum from zero drops.
+                const Vector3& normal = mesh.faceNormals[s.last[k]];
+                s.sums[k] = {normal.x + 0.0f, normal.y + 0.0f, normal.z + 0.0f};
+            }
+            else if (s.counts[k] != 0)
+            {
+                DivideByCount(s.sums[k], s.counts[k]);
+                NormalizeVector(s.sums[k]);
+            }
+        }
+    }
+
+    // Every corner; those of a masked face at a general vertex are put
+    // again below.
+    for (std::size_t f = 0; f < faceCount; ++f)
+    {
+        const std::uint32_t* v = mesh.faces[f].vertexIndex;
+        Vector3* corner = mesh.cornerNormals.data() + f * 3;
+        if (f >= covered)
+        {
+            for (std::size_t j = 0; j < 3; ++j)
+                corner[j] = mesh.vertexNormals[v[j]]; // no mask: today's normal
+        }
+        else if (const std::uint32_t mask = mesh.smoothGroups[f]; mask == 0)
+        {
+            for (std::size_t j = 0; j < 3; ++j)
+                corner[j] = mesh.faceNormals[f]; // flat
+        }
+        else
+        {
+            for (std::size_t j = 0; j < 3; ++j)
+            {
+                const TwoSurfaces& s = surfaces[v[j]];
+                corner[j] = s.sums[(s.bits[0] & mask) == 0];
+            }
+        }
+    }
+
+    if (!generalFirst.empty())
+    {
+        // The faces around each general vertex, laid out vertex after
+        // vertex in ascending order.
+        generalFirst.push_back(aroundCount);
+        std::vector<Around> around(aroundCount);
+        for (std::size_t f = 0; f < faceCount; ++f)
+        {
+            const std::uint32_t* v = mesh.faces[f].vertexIndex;
+            const bool distinct[3] = {true, v[1] != v[0], v[2] != v[0] && v[2] != v[1]};
+            for (std::size_t j = 0; j < 3; ++j)
+                if (distinct[j] && faceCounts[v[j]] != 0)
+                    around[faceCounts[v[j]]++ - 1] = {
+                        static_cast<std::uint32_t>(f) | CornersAt(v, v[j]) << 29, maskOf(f)};
+        }
+        VertexSolver solver;
+        for (std::size_t g = 0; g + 1 < generalFirst.size(); ++g)
+            solver.Solve(mesh, around.data() + generalFirst[g], generalFirst[g + 1] - generalFirst[g]);
     }
     return faceCount == 0 || mesh.smoothGroups.size() == faceCount;
 }

@@ -167,21 +167,29 @@ TEST(Normals, SmoothingGroupsMatchTheLiteralRuleBitForBit)
 {
     std::mt19937 random(99);
     std::uniform_real_distribution<float> coordinate(-10.0f, 10.0f);
-    for (int round = 0; round < 30; ++round)
+    for (int round = 0; round < 60; ++round)
     {
-        const std::uint32_t vertexCount = 3 + random() % 40;
+        // Every third mesh a strip of two faces per vertex, whose vertices
+        // have few faces and few surfaces, and masks of four bits that
+        // merge them often.
+        const bool bStrip = round % 3 == 2;
+        std::vector<FaceEntry> faces(1 + random() % 120);
+        const std::uint32_t vertexCount =
+            bStrip ? static_cast<std::uint32_t>(faces.size()) / 2 + 3 : 3 + random() % 40;
         std::vector<Vector3> vertices(vertexCount);
         for (Vector3& v : vertices)
             v = {coordinate(random), coordinate(random), coordinate(random)};
         const auto vertex = [&] { return static_cast<std::uint32_t>(random() % vertexCount); };
-        std::vector<FaceEntry> faces(1 + random() % 120);
-        for (FaceEntry& face : faces)
-            face = {{vertex(), vertex(), vertex()}, 0};
+        for (std::uint32_t f = 0; f < faces.size(); ++f)
+            faces[f] = bStrip ? FaceEntry{{f / 2, f / 2 + 1 + f % 2, f / 2 + 2 - f % 2}, 0}
+                              : FaceEntry{{vertex(), vertex(), vertex()}, 0};
         std::vector<std::uint32_t> masks(round % 5 == 0   ? faces.size() + 3
                                          : round % 7 == 3 ? faces.size() / 2
                                                           : faces.size());
         for (std::uint32_t& m : masks)
-            m = round == 1 ? 1u | (random() & 0x80000006u) : (random() & random() & 0x8000000Fu);
+            m = round == 1 ? 1u | (random() & 0x80000006u)
+                : bStrip   ? random() & 15u
+                           : (random() & random() & 0x8000000Fu);
 
         RecordingNotifier notes;
         C3dsModel model;
