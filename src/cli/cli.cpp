@@ -344,8 +344,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     std::vector<char> succeeded(models.size(), 0);
     const std::size_t threads = std::min<std::size_t>(jobs, tasks.size());
     const bool bSpareProcessor = threads < std::thread::hardware_concurrency();
+    CTextureClaims textureClaims;
     const auto runTask = [&](const std::vector<std::size_t>& task) {
         ConversionJob job;
+        job.SetTextureClaims(&textureClaims);
         std::optional<std::size_t> written;
         std::size_t current = 0;
         job.SetOutputCheck([&](const std::string& outputPath) {

@@ -151,9 +151,11 @@ ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, 
     if (request.copyTextures)
     {
         const std::vector<std::string> keep = {outputPath, *request.lod1Path, request.lod2Path.value_or("")};
-        CopyTextures(lod1Textures, *request.lod1Path, request.outputDir, keep);
+        CTextureClaims ownClaims;
+        CTextureClaims* const pClaims = m_pTextureClaims ? m_pTextureClaims : &ownClaims;
+        CopyTextures(lod1Textures, *request.lod1Path, request.outputDir, keep, pClaims);
         if (m_pLod2)
-            CopyTextures(lod2Textures, *request.lod2Path, request.outputDir, keep);
+            CopyTextures(lod2Textures, *request.lod2Path, request.outputDir, keep, pClaims);
     }
     writtenPath = outputPath;
     if (m_use)

@@ -9,6 +9,7 @@
 
 class C3dsModel;
 class CProjectWriter;
+class CTextureClaims;
 class IProgress;
 
 enum class ScaleMode : std::int32_t
@@ -86,6 +87,11 @@ public:
     using ModelPreparation = std::function<void(const C3dsModel& lod1, const C3dsModel* pLod2)>;
     void SetModelPreparation(ModelPreparation prepare) { m_prepare = std::move(prepare); }
 
+    // The texture copies of the other conversions of the run, which a copy
+    // of this one must not replace (see CopyTextures); without them, those
+    // of this run's two models only.
+    void SetTextureClaims(CTextureClaims* pClaims) { m_pTextureClaims = pClaims; }
+
 private:
     enum class Outcome
     {
@@ -108,6 +114,7 @@ private:
     OutputCheck m_outputCheck;
     ModelUse m_use;
     ModelPreparation m_prepare;
+    CTextureClaims* m_pTextureClaims = nullptr;
     bool m_bWriteProject = true;
     bool m_bRunning = false;
 };

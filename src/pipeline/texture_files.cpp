@@ -391,9 +391,26 @@ std::optional<std::string> CopyTexture(const std::string& from, const std::strin
 
 } // namespace
 
+bool CTextureClaims::Claim(const std::string& target, const std::string& source, const std::string& model)
+{
+    const std::size_t separator = platform::LastSeparator(target);
+    const platform::FileFacts folder = platform::Inspect(target.substr(0, std::max<std::size_t>(separator, 1)));
+    std::string name = folder.exists ? target.substr(separator + 1) : target;
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    const std::lock_guard lock(m_mutex);
+    const auto [holder, bNew] = m_holders.try_emplace({folder.id, std::move(name)}, Holder{source, model});
+    if (bNew || holder->second.model == model || SameBytes(source, holder->second.source))
+        return true;
+    platform::ShowWarning("Not copied: the texture file " + source + " would replace " + target +
+                          ", copied from " + holder->second.source + " for " + holder->second.model +
+                          " in this run");
+    return false;
+}
+
 void CopyTextures(const std::vector<std::pair<std::string, TextureFile>>& textures,
                   const std::string& modelPath, const std::string& outputDir,
-                  const std::vector<std::string>& keep)
+                  const std::vector<std::string>& keep, CTextureClaims* pClaims)
 {
     std::error_code error;
     if (textures.empty() || std::filesystem::equivalent(platform::FileSystemPath(ParentFolder(modelPath)),
@@ -422,7 +439,7 @@ void CopyTextures(const std::vector<std::pair<std::string, TextureFile>>& textur
 #else
         const std::string target = outputDir + "/" + fileName;
 #endif
-        if (isKept(target))
+        if (isKept(target) || (pClaims && !pClaims->Claim(target, file.path, modelPath)))
             continue;
         if (const std::optional<std::string> reason = CopyTexture(file.path, target))
             platform::ShowWarning("Could not copy the texture file " + file.path + " to " + target + ": " +

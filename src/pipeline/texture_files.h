@@ -1,8 +1,13 @@
 #pragma once
 
+#include "platform/file_system.h"
+
 #include <cstddef>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class C3dsModel;
@@ -40,12 +45,35 @@ std::string ParentFolder(const std::string& modelPath);
 std::vector<std::pair<std::string, TextureFile>> CheckTextures(const C3dsModel& model,
                                                                const std::string& modelPath);
 
+// The texture copies of a run of several conversions, which may run at
+// once: a conversion never replaces a texture that another one copied in
+// the same run with other bytes, just as it never replaces another's
+// project file. Names that differ only in letter case are one file to the
+// editor, and one here.
+class CTextureClaims
+{
+public:
+    // True when model may copy source to target; false after a warning,
+    // when another model of the run copied a file of other bytes there.
+    bool Claim(const std::string& target, const std::string& source, const std::string& model);
+
+private:
+    struct Holder
+    {
+        std::string source;
+        std::string model;
+    };
+    std::mutex m_mutex;
+    std::map<std::pair<platform::FileId, std::string>, Holder> m_holders; // by folder and lower-case name
+};
+
 // Copies each texture found for a model into the output folder under the
 // name the project uses, so that the editor finds it there, unless the
 // output folder is the model's own. A file there with the same bytes is
 // left alone; any other is replaced only by a complete copy. A copy that
 // fails is a warning naming the file and the reason. The files in keep
-// (the project file, the models) are never written over.
+// (the project file, the models) are never written over, nor, with
+// claims, the copies of other models of the run.
 void CopyTextures(const std::vector<std::pair<std::string, TextureFile>>& textures,
                   const std::string& modelPath, const std::string& outputDir,
-                  const std::vector<std::string>& keep);
+                  const std::vector<std::string>& keep, CTextureClaims* pClaims = nullptr);

@@ -157,6 +157,33 @@ TEST(CommandLine, ABatchKeepsItsOutputsApartAndOffItsInputs)
     EXPECT_EQ(ReadWholeFile(b), std::string(other.begin(), other.end()));
     EXPECT_TRUE(std::filesystem::exists(onInput / "b.vnp"));
     EXPECT_EQ(together.status + ontoInput.status, 2);
+
+    // Nor does a texture copy replace another model's of other bytes, by
+    // any letter case; one of the same bytes is no collision.
+    std::vector<std::string> models;
+    for (const auto& [folder, texture, bytes] :
+         {std::tuple{"t1", "hull.bmp", "one"}, {"t2", "HULL.BMP", "two"}, {"t3", "hull.bmp", "one"}})
+    {
+        std::filesystem::create_directory(dir / folder);
+        WriteFile(dir / folder / texture, Str(bytes));
+        WriteFile(dir / folder / (std::string(folder) + ".3ds"),
+                  texture == std::string("HULL.BMP") ? File({Material("Hull", texture), Object(Triangle1())})
+                                                     : kShip);
+        models.push_back((dir / folder / (std::string(folder) + ".3ds")).string());
+    }
+    std::filesystem::create_directory(dir / "tex");
+    const Result textures =
+        RunCli({"-j", "1", "--copy-textures", "-o", (dir / "tex").string(), models[0], models[1], models[2]});
+    EXPECT_EQ(textures.status, 0);
+    EXPECT_EQ(ReadWholeFile(dir / "tex" / "hull.bmp"), ReadWholeFile(dir / "t1" / "hull.bmp"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "tex" / "HULL.BMP"));
+    const std::string warning = "Warning: Not copied: the texture file " +
+                                (dir / "t2" / "HULL.BMP").string() + " would replace " +
+                                (dir / "tex" / "HULL.BMP").string() + ", copied from " +
+                                (dir / "t1" / "hull.bmp").string() + " for " + models[0] + " in this run\n";
+    EXPECT_NE(textures.err.find(warning), std::string::npos) << textures.err;
+    EXPECT_EQ(textures.err.find("Not copied", textures.err.find(warning) + warning.size()), std::string::npos)
+        << textures.err;
 }
 
 // --info describes and writes nothing; only regular files are read, so a
