@@ -5,8 +5,9 @@
 # beside it and the "Info" box, and compare the written file with the Linux
 # build's output of the same model. Then: a click on Convert while a run's
 # box is up starts no second run; a missing model named at start is
-# reported; a close during a long run asks, stops the run and leaves the old
-# output and no temporary file.
+# reported; the preview turns, zooms and resets with the mouse and shows a
+# LOD 2 chosen in the file dialog; a close during a long run asks, stops
+# the run and leaves the old output and no temporary file.
 #
 #   scripts/win_gui_smoke.sh WINDOWS_BUILD LINUX_BUILD [SCREENSHOT.png]
 set -euo pipefail
@@ -144,6 +145,45 @@ error="$(wait_window "Error")" || fail "no message for a missing start-up model"
 press "$error" Return
 exit_gui
 
+# In the preview a drag turns the model, the wheel brings it nearer, and a
+# double-click brings back the first view, pixel for pixel; a LOD 2 chosen
+# with the file dialog is drawn beside it.
+cp "$here/../examples/crate_lod2.3ds" "$work/model/Crate_lod2.3ds"
+start_gui "$work/model/Crate.3ds"
+sleep 2
+cx=$(( width * 80 / 100 ))
+cy=$(( height * 385 / 1000 ))
+view() {
+  sleep 1.5
+  import -window "$dialog" -crop "160x120+$(( cx - 80 ))+$(( cy - 60 ))" +repage "$work/$1.png"
+}
+differ() { [ "$(compare -metric AE "$work/$1.png" "$work/$2.png" null: 2>&1 || true)" != 0 ]; }
+view first
+xdotool mousemove --window "$dialog" "$cx" "$cy" mousedown 1 sleep 0.2 \
+  mousemove --window "$dialog" $(( cx + 20 )) $(( cy + 5 )) sleep 0.2 \
+  mousemove --window "$dialog" $(( cx + 40 )) $(( cy + 10 )) sleep 0.2 mouseup 1
+view turned
+differ first turned || fail "a drag in the preview did not turn the model"
+xdotool click --repeat 3 --delay 100 4
+view nearer
+differ turned nearer || fail "the wheel over the preview did not zoom"
+xdotool click --repeat 2 --delay 80 1
+view again
+differ first again && fail "a double-click did not bring back the first view"
+press "$dialog" alt+n
+chooser="$(wait_window "Open")" || fail "no file dialog for the LOD 2 model"
+sleep 1
+xdotool type --delay 20 "Z:${work//\//\\}\\model\\Crate_lod2.3ds"
+press "$chooser" Return
+for _ in $(seq 1 20); do
+  xdotool getwindowname "$chooser" > /dev/null 2>&1 || break
+  sleep 0.5
+done
+xdotool getwindowname "$chooser" > /dev/null 2>&1 && fail "the file dialog took no LOD 2 model"
+view lod2
+differ again lod2 || fail "the preview did not change for the LOD 2 model"
+exit_gui
+
 # A close during a long run (64 meshes, 1.5 GB of output) asks whether to
 # stop it; Yes stops it, and the program ends with the old output intact.
 "$linux_build/tools/make_model" "$work/big/Big.3ds" 65535 64
@@ -169,5 +209,6 @@ done
 wait_end || fail "the program did not end after the run was stopped"
 [ "$(cat "$work/big/big.vnp")" = old ] || fail "the stopped run changed the old output"
 [ "$(ls "$work/big")" = "$(printf 'Big.3ds\nbig.vnp\nskin.bmp')" ] || fail "the stopped run left: $(ls "$work/big")"
-echo "win_gui_smoke: the Win32 dialog showed the model in its preview, converted it; output identical to Linux"
+echo "win_gui_smoke: the Win32 dialog showed the model in its preview, turned, zoomed and reset it, added" \
+  "its LOD 2, converted it; output identical to Linux"
 echo "win_gui_smoke: one run at a time, start-up model checked, a close stops a run cleanly"

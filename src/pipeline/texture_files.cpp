@@ -394,7 +394,8 @@ std::optional<std::string> CopyTexture(const std::string& from, const std::strin
 bool CTextureClaims::Claim(const std::string& target, const std::string& source, const std::string& model)
 {
     const std::size_t separator = platform::LastSeparator(target);
-    const platform::FileFacts folder = platform::Inspect(target.substr(0, std::max<std::size_t>(separator, 1)));
+    const platform::FileFacts folder =
+        platform::Inspect(target.substr(0, std::max<std::size_t>(separator, 1)));
     std::string name = folder.exists ? target.substr(separator + 1) : target;
     std::transform(name.begin(), name.end(), name.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });

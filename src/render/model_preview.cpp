@@ -48,8 +48,11 @@ std::string Number(double value)
 std::string CountLine(const char* lod, const C3dsModel& model)
 {
     const ModelCounts counts = CountModel(model);
-    return std::string(lod) + ": " + std::to_string(counts.meshes) + " meshes, " +
-           std::to_string(counts.faces) + " faces, " + std::to_string(counts.vertices) + " vertices";
+    const auto count = [](std::int32_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    return std::string(lod) + ": " + count(counts.meshes, "mesh", "meshes") + ", " +
+           count(counts.faces, "face", "faces") + ", " + count(counts.vertices, "vertex", "vertices");
 }
 
 } // namespace

@@ -128,6 +128,17 @@ INT_PTR CConverterDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case kMsgPreviewLoaded:
         OnPreviewLoaded();
         return TRUE;
+    case WM_MOUSEWHEEL:
+    {
+        // The wheel's message goes to the control with the focus, which
+        // hands it up here, and the preview never takes the focus: it
+        // zooms when the pointer is over it.
+        const POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        if (!m_hPreview || ::WindowFromPoint(point) != m_hPreview)
+            return FALSE;
+        ::SendMessageW(m_hPreview, message, wParam, lParam);
+        return TRUE;
+    }
     default:
         return FALSE;
     }

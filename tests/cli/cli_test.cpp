@@ -176,7 +176,9 @@ TEST(CommandLine, ABatchKeepsItsOutputsApartAndOffItsInputs)
         RunCli({"-j", "1", "--copy-textures", "-o", (dir / "tex").string(), models[0], models[1], models[2]});
     EXPECT_EQ(textures.status, 0);
     EXPECT_EQ(ReadWholeFile(dir / "tex" / "hull.bmp"), ReadWholeFile(dir / "t1" / "hull.bmp"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "tex" / "HULL.BMP"));
+    // (One file on Windows, whose file names ignore case.)
+    EXPECT_TRUE(!std::filesystem::exists(dir / "tex" / "HULL.BMP") ||
+                ReadWholeFile(dir / "tex" / "HULL.BMP") == ReadWholeFile(dir / "t1" / "hull.bmp"));
     const std::string warning = "Warning: Not copied: the texture file " +
                                 (dir / "t2" / "HULL.BMP").string() + " would replace " +
                                 (dir / "tex" / "HULL.BMP").string() + ", copied from " +

@@ -304,7 +304,7 @@ private slots:
         auto* pPreview = dialog.findChild<QWidget*>(QStringLiteral("preview"));
         QVERIFY(pCaption && pPreview && pPreview->x() >= Item(dialog, kIdAbout)->geometry().right());
         dialog.OpenStartupModel(QString::fromStdString((dir / "ship.3ds").string()));
-        QTRY_VERIFY(pCaption->text().startsWith(QStringLiteral("LOD 1: 1 meshes, 12 faces, 8 vertices\n")));
+        QTRY_VERIFY(pCaption->text().startsWith(QStringLiteral("LOD 1: 1 mesh, 12 faces, 8 vertices\n")));
         Click(dialog, kIdScaleUp);
         Item<QLineEdit>(dialog, kIdScaleFactor)->setText(QStringLiteral("3"));
         QVERIFY(pCaption->text().endsWith(QStringLiteral("Size: 3 x 3 x 3")));
