@@ -81,12 +81,14 @@ double Light(double keyDot, double fillDot, double sign)
     return std::min(1.0, kAmbient + kKey * key + kFill * fill);
 }
 
-// Nearest, halves away from zero: a half added to the magnitude, then
-// truncated (one instruction, where std::llround is a library call).
+// Nearest, halves away from zero: a half of the value's sign added, then
+// truncated, without a branch (negating the sum of the magnitudes
+// instead would give the same bits, IEEE 754 rounding symmetrically).
 std::int64_t Round(double value, double limit = kPositionLimit)
 {
-    const double clamped = std::clamp(value, -limit, limit);
-    return clamped < 0 ? -static_cast<std::int64_t>(0.5 - clamped) : static_cast<std::int64_t>(clamped + 0.5);
+    // std::clamp, as std::min and std::max, compiles to a branch.
+    const double clamped = std::min(std::max(value, -limit), limit);
+    return static_cast<std::int64_t>(clamped + std::copysign(0.5, clamped));
 }
 
 } // namespace
@@ -110,14 +112,16 @@ namespace
 // nearest 1/255; mapping: nearest 2^-16. Halves round away from zero. A
 // vertex behind the near side, or out of the range the rasterizer's
 // integers cover, is marked invalid, and its faces are not drawn.
-CRenderer::ScreenVertex SnapVertex(double x, double y, double depth, double nearDistance, double front,
-                                   double back, double u, double v)
+void SnapVertex(double x, double y, double depth, double nearDistance, double front, double back, double u,
+                double v, CRenderer::ScreenVertex& s)
 {
-    CRenderer::ScreenVertex s{};
     const double fx = x * kSubpixel, fy = y * kSubpixel;
     if (!(depth >= nearDistance * 0.5) || !(std::abs(fx) < kPositionLimit) ||
         !(std::abs(fy) < kPositionLimit))
-        return s;
+    {
+        s = CRenderer::ScreenVertex{};
+        return;
+    }
     s.x = static_cast<std::int32_t>(Round(fx));
     s.y = static_cast<std::int32_t>(Round(fy));
     s.nearness = static_cast<std::int32_t>(Round(nearDistance / depth * kNearnessOne, kNearnessOne));
@@ -125,7 +129,6 @@ CRenderer::ScreenVertex SnapVertex(double x, double y, double depth, double near
     s.back = static_cast<std::int32_t>(Round(back * 255.0, 255.0));
     s.u = Round(u * static_cast<double>(kWeightOne), kMapLimit);
     s.v = Round(v * static_cast<double>(kWeightOne), kMapLimit);
-    return s;
 }
 
 // A colour scaled by a light of 0 to 255.
@@ -249,8 +252,8 @@ void CRenderer::Draw(const C3dsModel& lod1, const C3dsModel* pLod2, const CTextu
     }
 }
 
-CRenderer::ScreenVertex CRenderer::Project(const MeshObject& mesh, std::uint32_t i, bool bMapped,
-                                           const Camera& camera)
+void CRenderer::Project(const MeshObject& mesh, std::uint32_t i, bool bMapped, const Camera& camera,
+                        ScreenVertex& vertex)
 {
     const Vector3& p = mesh.vertices[i];
     const Vec local = {(p.x - camera.centre.x) * camera.inverseRadius,
@@ -270,8 +273,8 @@ CRenderer::ScreenVertex CRenderer::Project(const MeshObject& mesh, std::uint32_t
                         Dot({n.x, n.y, n.z}, camera.forward)};
     const MapCoord uv = bMapped ? mesh.mapCoords[i] : MapCoord{};
     const double keyDot = Dot(normal, kKeyLight), fillDot = Dot(normal, kFillLight);
-    return SnapVertex(x, y, depth, camera.nearDistance, Light(keyDot, fillDot, -1.0),
-                      Light(keyDot, fillDot, 1.0), uv.u, 1.0 - static_cast<double>(uv.v));
+    SnapVertex(x, y, depth, camera.nearDistance, Light(keyDot, fillDot, -1.0), Light(keyDot, fillDot, 1.0),
+               uv.u, 1.0 - static_cast<double>(uv.v), vertex);
 }
 
 void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, const Camera& camera,
@@ -323,7 +326,7 @@ void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, c
                 if (cachedIndices[slot] != index[c] + 1)
                 {
                     cachedIndices[slot] = index[c] + 1;
-                    cache[slot] = Project(mesh, index[c], bMapped, camera);
+                    Project(mesh, index[c], bMapped, camera, cache[slot]);
                 }
                 corners[c] = bClash ? &(copies[c] = cache[slot]) : &cache[slot];
             }

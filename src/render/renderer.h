@@ -71,8 +71,8 @@ private:
 
     void DrawModel(const C3dsModel& model, const CTextureSet& textures, const Camera& camera,
                    const Rect& rect, RgbaImage& image);
-    static ScreenVertex Project(const MeshObject& mesh, std::uint32_t index, bool bMapped,
-                                const Camera& camera);
+    static void Project(const MeshObject& mesh, std::uint32_t index, bool bMapped, const Camera& camera,
+                        ScreenVertex& vertex);
     void DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pTexture, const Rect& rect,
                       RgbaImage& image);
 
