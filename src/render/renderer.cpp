@@ -7,6 +7,11 @@
 #include <cmath>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#endif
+
 // The picture is rasterized as graphics processors are specified to: every
 // vertex is transformed and lit in double precision and rounded once, in
 // SnapVertex, to integers (positions to 1/16 pixel); from there on the
@@ -155,10 +160,48 @@ bool ModelBounds(const C3dsModel& model, Vector3& low, Vector3& high)
         if (!bAny)
             low = high = mesh.vertices.front();
         bAny = true;
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        // Four vertices at a time, twelve numbers in three vector
+        // registers, whose minima and maxima are joined at the end: the
+        // smallest of a set of numbers is the same in any order, and
+        // minps(a, b) chooses as std::min(b, a).
+        static_assert(sizeof(Vector3) == 3 * sizeof(float));
+        const float* numbers = &mesh.vertices.front().x;
+        const __m128 first = _mm_setr_ps(low.x, low.y, low.z, low.x);
+        __m128 lows[3] = {first, _mm_shuffle_ps(first, first, _MM_SHUFFLE(1, 0, 2, 1)),
+                          _mm_shuffle_ps(first, first, _MM_SHUFFLE(2, 1, 0, 2))};
+        __m128 highs[3];
+        const __m128 top = _mm_setr_ps(high.x, high.y, high.z, high.x);
+        highs[0] = top;
+        highs[1] = _mm_shuffle_ps(top, top, _MM_SHUFFLE(1, 0, 2, 1));
+        highs[2] = _mm_shuffle_ps(top, top, _MM_SHUFFLE(2, 1, 0, 2));
+        for (; i + 4 <= mesh.vertices.size(); i += 4)
+            for (int k = 0; k < 3; ++k)
+            {
+                const __m128 four = _mm_loadu_ps(numbers + i * 3 + k * 4);
+                lows[k] = _mm_min_ps(four, lows[k]);
+                highs[k] = _mm_max_ps(four, highs[k]);
+            }
+        float lowNumbers[12], highNumbers[12];
+        for (int k = 0; k < 3; ++k)
+        {
+            _mm_storeu_ps(lowNumbers + k * 4, lows[k]);
+            _mm_storeu_ps(highNumbers + k * 4, highs[k]);
+        }
+        for (int k = 0; k < 12; ++k)
+        {
+            float& lowest = k % 3 == 0 ? low.x : k % 3 == 1 ? low.y : low.z;
+            float& highest = k % 3 == 0 ? high.x : k % 3 == 1 ? high.y : high.z;
+            lowest = std::min(lowest, lowNumbers[k]);
+            highest = std::max(highest, highNumbers[k]);
+        }
+#endif
         // Without a test per vertex of whether it is the first, the loop
         // runs on vector registers.
-        for (const Vector3& p : mesh.vertices)
+        for (; i < mesh.vertices.size(); ++i)
         {
+            const Vector3& p = mesh.vertices[i];
             low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
             high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
         }
@@ -277,6 +320,97 @@ void CRenderer::Project(const MeshObject& mesh, std::uint32_t i, bool bMapped, c
                uv.u, 1.0 - static_cast<double>(uv.v), vertex);
 }
 
+#if defined(__SSE2__)
+// Project for the two vertices first and first + 1 side by side, on SSE2's
+// vector registers: each lane the same IEEE operations in the same order
+// as Project's, and so the same bits (the min and max instructions choose
+// as std::min and std::max do, and truncating to 32 bits is exact for the
+// clamped values). Half the instructions of two calls of Project.
+void CRenderer::ProjectPair(const MeshObject& mesh, std::uint32_t first, bool bMapped, const Camera& camera,
+                            ScreenVertex* out)
+{
+    const Vector3& p0 = mesh.vertices[first];
+    const Vector3& p1 = mesh.vertices[first + 1];
+    const Vector3& n0 = mesh.vertexNormals[first];
+    const Vector3& n1 = mesh.vertexNormals[first + 1];
+    const auto pair = [](float a, float b) { return _mm_set_pd(b, a); };
+    const auto all = [](double value) { return _mm_set1_pd(value); };
+    const auto dot = [](__m128d ax, __m128d ay, __m128d az, __m128d bx, __m128d by, __m128d bz) {
+        return _mm_add_pd(_mm_add_pd(_mm_mul_pd(ax, bx), _mm_mul_pd(ay, by)), _mm_mul_pd(az, bz));
+    };
+    const auto dotWith = [&](__m128d ax, __m128d ay, __m128d az, const Vec& b) {
+        return dot(ax, ay, az, all(b.x), all(b.y), all(b.z));
+    };
+
+    const __m128d inverseRadius = all(camera.inverseRadius);
+    const __m128d dx = _mm_sub_pd(
+        _mm_mul_pd(_mm_sub_pd(pair(p0.x, p1.x), all(camera.centre.x)), inverseRadius), all(camera.eye.x));
+    const __m128d dy = _mm_sub_pd(
+        _mm_mul_pd(_mm_sub_pd(pair(p0.y, p1.y), all(camera.centre.y)), inverseRadius), all(camera.eye.y));
+    const __m128d dz = _mm_sub_pd(
+        _mm_mul_pd(_mm_sub_pd(pair(p0.z, p1.z), all(camera.centre.z)), inverseRadius), all(camera.eye.z));
+    const __m128d depth = dotWith(dx, dy, dz, camera.forward);
+    const __m128d scale = all(camera.scale);
+    const __m128d x = _mm_add_pd(all(camera.centreX),
+                                 _mm_mul_pd(_mm_div_pd(dotWith(dx, dy, dz, camera.right), depth), scale));
+    const __m128d y =
+        _mm_sub_pd(all(camera.centreY), _mm_mul_pd(_mm_div_pd(dotWith(dx, dy, dz, camera.up), depth), scale));
+
+    const __m128d nx = pair(n0.x, n1.x), ny = pair(n0.y, n1.y), nz = pair(n0.z, n1.z);
+    const __m128d normalX = dotWith(nx, ny, nz, camera.right);
+    const __m128d normalY = dotWith(nx, ny, nz, camera.up);
+    const __m128d normalZ = dotWith(nx, ny, nz, camera.forward);
+    const __m128d keyDot = dotWith(normalX, normalY, normalZ, kKeyLight);
+    const __m128d fillDot = dotWith(normalX, normalY, normalZ, kFillLight);
+    const __m128d zero = _mm_setzero_pd();
+    const __m128d signBit = all(-0.0);
+    // Light: std::max(0.0, v) as max(v, 0), std::min(1.0, v) as min(v, 1).
+    const auto light = [&](__m128d key, __m128d fill) {
+        const __m128d sum =
+            _mm_add_pd(_mm_add_pd(all(kAmbient), _mm_mul_pd(all(kKey), _mm_max_pd(key, zero))),
+                       _mm_mul_pd(all(kFill), _mm_max_pd(fill, zero)));
+        return _mm_min_pd(sum, all(1.0));
+    };
+    const __m128d front = light(_mm_mul_pd(all(-1.0), keyDot), _mm_mul_pd(all(-1.0), fillDot));
+    const __m128d back = light(_mm_mul_pd(all(1.0), keyDot), _mm_mul_pd(all(1.0), fillDot));
+
+    // Round: std::min(std::max(v, -limit), limit) as min(limit, max(-limit,
+    // v)), then a half of the value's sign added and truncated.
+    const auto round = [&](__m128d value, double limit) {
+        const __m128d clamped = _mm_min_pd(all(limit), _mm_max_pd(all(-limit), value));
+        return _mm_cvttpd_epi32(_mm_add_pd(clamped, _mm_or_pd(_mm_and_pd(clamped, signBit), all(0.5))));
+    };
+    const __m128d fx = _mm_mul_pd(x, all(kSubpixel)), fy = _mm_mul_pd(y, all(kSubpixel));
+    const __m128d nearDistance = all(camera.nearDistance);
+    const __m128d valid =
+        _mm_and_pd(_mm_cmpge_pd(depth, _mm_mul_pd(nearDistance, all(0.5))),
+                   _mm_and_pd(_mm_cmplt_pd(_mm_andnot_pd(signBit, fx), all(kPositionLimit)),
+                              _mm_cmplt_pd(_mm_andnot_pd(signBit, fy), all(kPositionLimit))));
+    const int validLanes = _mm_movemask_pd(valid);
+
+    const MapCoord uv0 = bMapped ? mesh.mapCoords[first] : MapCoord{};
+    const MapCoord uv1 = bMapped ? mesh.mapCoords[first + 1] : MapCoord{};
+    const __m128d u = pair(uv0.u, uv1.u);
+    const __m128d v = _mm_sub_pd(all(1.0), pair(uv0.v, uv1.v));
+    const __m128d weightOne = all(static_cast<double>(kWeightOne));
+    const __m128i rounded[7] = {
+        round(fx, kPositionLimit),
+        round(fy, kPositionLimit),
+        round(_mm_mul_pd(_mm_div_pd(nearDistance, depth), all(kNearnessOne)), kNearnessOne),
+        round(_mm_mul_pd(front, all(255.0)), 255.0),
+        round(_mm_mul_pd(back, all(255.0)), 255.0),
+        round(_mm_mul_pd(u, weightOne), kMapLimit),
+        round(_mm_mul_pd(v, weightOne), kMapLimit)};
+    std::int32_t lanes[7][4];
+    for (int k = 0; k < 7; ++k)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes[k]), rounded[k]);
+    for (int j = 0; j < 2; ++j)
+        out[j] = (validLanes >> j & 1) ? ScreenVertex{lanes[0][j], lanes[1][j], lanes[2][j], lanes[3][j],
+                                                      lanes[4][j], lanes[5][j], lanes[6][j]}
+                                       : ScreenVertex{};
+}
+#endif
+
 void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, const Camera& camera,
                           const Rect& rect, RgbaImage& image)
 {
@@ -301,6 +435,15 @@ void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, c
         }
         std::fill(m_cachedIndices.begin(), m_cachedIndices.end(), 0);
         const auto mask = static_cast<std::uint32_t>(cacheSize - 1);
+        // Where the vector registers have room for two, a vertex missing
+        // from the cache is projected with the other of its pair (most
+        // faces use their neighbours' vertices), whose places in the cache
+        // are next to each other.
+#if defined(__SSE2__)
+        const std::uint32_t block = cacheSize >= 2 ? 2 : 1;
+#else
+        const std::uint32_t block = 1;
+#endif
         std::uint32_t* const cachedIndices = m_cachedIndices.data();
         ScreenVertex* const cache = m_cache.data();
         for (const FaceEntry& face : mesh.faces)
@@ -308,15 +451,16 @@ void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, c
             const std::uint32_t* index = face.vertexIndex;
             if (index[0] >= count || index[1] >= count || index[2] >= count)
                 continue;
-            // The corners in the cache, unless two of them share a place
-            // there: then the later would replace the earlier, so they are
-            // copied out.
+            // The corners in the cache, unless two of them share a block
+            // of places there: then the later would replace the earlier,
+            // so they are copied out.
             const auto clash = [&](int a, int b) {
-                return index[a] != index[b] && (index[a] & mask) == (index[b] & mask);
+                return ((index[a] & ~(block - 1)) != (index[b] & ~(block - 1))) &
+                       ((index[a] & mask & ~(block - 1)) == (index[b] & mask & ~(block - 1)));
             };
             ScreenVertex copies[3];
             const ScreenVertex* corners[3];
-            const bool bClash = clash(0, 1) || clash(0, 2) || clash(1, 2);
+            const bool bClash = clash(0, 1) | clash(0, 2) | clash(1, 2); // without a branch
             for (int c = 0; c < 3; ++c)
             {
                 // The cache's arrays through locals: the compiler cannot
@@ -325,6 +469,17 @@ void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, c
                 const std::uint32_t slot = index[c] & mask;
                 if (cachedIndices[slot] != index[c] + 1)
                 {
+#if defined(__SSE2__)
+                    const std::uint32_t first = index[c] & ~(block - 1);
+                    if (block == 2 && first + 2 <= count)
+                    {
+                        ProjectPair(mesh, first, bMapped, camera, &cache[first & mask]);
+                        cachedIndices[first & mask] = first + 1;
+                        cachedIndices[(first & mask) + 1] = first + 2;
+                        corners[c] = bClash ? &(copies[c] = cache[slot]) : &cache[slot];
+                        continue;
+                    }
+#endif
                     cachedIndices[slot] = index[c] + 1;
                     Project(mesh, index[c], bMapped, camera, cache[slot]);
                 }
@@ -357,8 +512,8 @@ std::int64_t Edge(const CRenderer::ScreenVertex& a, const CRenderer::ScreenVerte
 // top edge is level and goes right.
 std::int64_t TopLeftBias(const CRenderer::ScreenVertex& a, const CRenderer::ScreenVertex& b)
 {
-    const bool bTopLeft = b.y < a.y || (b.y == a.y && b.x > a.x);
-    return bTopLeft ? 0 : -1;
+    const bool bTopLeft = (b.y < a.y) | ((b.y == a.y) & (b.x > a.x)); // without a branch
+    return static_cast<std::int64_t>(bTopLeft) - 1;
 }
 
 } // namespace
@@ -370,14 +525,22 @@ void CRenderer::DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pT
     // The pixels whose centres (at 8/16) lie within the corners' box; a
     // face smaller than a pixel often has none and ends here.
     constexpr std::int64_t kHalf = kSubpixel / 2;
+    // The smallest and largest of three without std::min({...}), which
+    // compiles to branches.
+    const auto least = [](std::int32_t a, std::int32_t b, std::int32_t c) {
+        return std::min(std::min(a, b), c);
+    };
+    const auto most = [](std::int32_t a, std::int32_t b, std::int32_t c) {
+        return std::max(std::max(a, b), c);
+    };
     const std::int64_t left = std::max<std::int64_t>(
-        rect.left, (std::min({v[0]->x, v[1]->x, v[2]->x}) - kHalf + kSubpixel - 1) >> kSubpixelBits);
-    const std::int64_t right = std::min<std::int64_t>(
-        rect.right - 1, (std::max({v[0]->x, v[1]->x, v[2]->x}) - kHalf) >> kSubpixelBits);
+        rect.left, (least(v[0]->x, v[1]->x, v[2]->x) - kHalf + kSubpixel - 1) >> kSubpixelBits);
+    const std::int64_t right =
+        std::min<std::int64_t>(rect.right - 1, (most(v[0]->x, v[1]->x, v[2]->x) - kHalf) >> kSubpixelBits);
     const std::int64_t top = std::max<std::int64_t>(
-        rect.top, (std::min({v[0]->y, v[1]->y, v[2]->y}) - kHalf + kSubpixel - 1) >> kSubpixelBits);
-    const std::int64_t bottom = std::min<std::int64_t>(
-        rect.bottom - 1, (std::max({v[0]->y, v[1]->y, v[2]->y}) - kHalf) >> kSubpixelBits);
+        rect.top, (least(v[0]->y, v[1]->y, v[2]->y) - kHalf + kSubpixel - 1) >> kSubpixelBits);
+    const std::int64_t bottom =
+        std::min<std::int64_t>(rect.bottom - 1, (most(v[0]->y, v[1]->y, v[2]->y) - kHalf) >> kSubpixelBits);
     if (left > right || top > bottom)
         return;
 
@@ -414,7 +577,9 @@ void CRenderer::DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pT
         std::int64_t w[3] = {rowStart[0], rowStart[1], rowStart[2]};
         for (std::int64_t x = left; x <= right; ++x)
         {
-            if (w[0] + bias[0] >= 0 && w[1] + bias[1] >= 0 && w[2] + bias[2] >= 0)
+            // Inside when no biased weight is negative: one test of the
+            // sign bits, where three would each be mispredicted often.
+            if (((w[0] + bias[0]) | (w[1] + bias[1]) | (w[2] + bias[2])) >= 0)
             {
                 const std::int64_t weighted[3] = {w[0] * v[0]->nearness, w[1] * v[1]->nearness,
                                                   w[2] * v[2]->nearness};

@@ -73,6 +73,8 @@ private:
                    const Rect& rect, RgbaImage& image);
     static void Project(const MeshObject& mesh, std::uint32_t index, bool bMapped, const Camera& camera,
                         ScreenVertex& vertex);
+    static void ProjectPair(const MeshObject& mesh, std::uint32_t first, bool bMapped, const Camera& camera,
+                            ScreenVertex* out);
     void DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pTexture, const Rect& rect,
                       RgbaImage& image);
 
