@@ -572,54 +572,68 @@ void CRenderer::DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pT
                                    (std::int64_t{to[1]->x} - from[1]->x) * kSubpixel,
                                    (std::int64_t{to[2]->x} - from[2]->x) * kSubpixel};
 
+    // The pixel at x, y with the edge functions w there: drawn if inside
+    // the face and nearer than what is drawn there.
+    const auto shade = [&](std::int64_t x, std::int64_t y, const std::int64_t(&w)[3]) {
+        if (((w[0] + bias[0]) | (w[1] + bias[1]) | (w[2] + bias[2])) >= 0)
+        {
+            const std::int64_t weighted[3] = {w[0] * v[0]->nearness, w[1] * v[1]->nearness,
+                                              w[2] * v[2]->nearness};
+            const std::int64_t sum = weighted[0] + weighted[1] + weighted[2];
+            const std::size_t pixel = static_cast<std::size_t>(y) * image.width + static_cast<std::size_t>(x);
+            // sum / area > depth, without the division for a pixel that
+            // stays hidden: the weights and the depth are never
+            // negative, and (depth + 1) * area stays below 2^63.
+            if (sum >= (std::int64_t{m_depth[pixel]} + 1) * area)
+            {
+                m_depth[pixel] = static_cast<std::int32_t>(sum / area);
+                // Perspective-correct weights, summing to about 2^16:
+                // each corner's screen weight over its depth.
+                std::int64_t t[3];
+                const std::int64_t divisor = sum >> 16;
+                for (int c = 0; c < 3; ++c)
+                    t[c] = divisor > 0 ? weighted[c] / divisor : (weighted[c] << 16) / sum;
+                const auto mix = [&](auto member) {
+                    return (t[0] * (v[0]->*member) + t[1] * (v[1]->*member) + t[2] * (v[2]->*member)) >> 16;
+                };
+                const std::int64_t light = std::clamp<std::int64_t>(
+                    bBack ? mix(&ScreenVertex::back) : mix(&ScreenVertex::front), 0, 255);
+                const std::uint8_t* colour = bBack ? kWarning : kGrey;
+                if (pTexture && !bBack)
+                {
+                    const std::int64_t tx =
+                        Wrap((mix(&ScreenVertex::u) * pTexture->width) >> 16, pTexture->width);
+                    const std::int64_t ty =
+                        Wrap((mix(&ScreenVertex::v) * pTexture->height) >> 16, pTexture->height);
+                    colour = &pTexture->pixels[static_cast<std::size_t>((ty * pTexture->width + tx) * 4)];
+                }
+                std::uint8_t* out = &image.pixels[pixel * 4];
+                out[0] = Lit(colour[0], light);
+                out[1] = Lit(colour[1], light);
+                out[2] = Lit(colour[2], light);
+                out[3] = 255;
+            }
+        }
+    };
+    if (left == right)
+    {
+        // A face one column wide, as most of a dense mesh's faces are in a
+        // small picture: down the column only.
+        for (std::int64_t y = top; y <= bottom; ++y)
+        {
+            shade(left, y, rowStart);
+            rowStart[0] += stepY[0];
+            rowStart[1] += stepY[1];
+            rowStart[2] += stepY[2];
+        }
+        return;
+    }
     for (std::int64_t y = top; y <= bottom; ++y)
     {
         std::int64_t w[3] = {rowStart[0], rowStart[1], rowStart[2]};
         for (std::int64_t x = left; x <= right; ++x)
         {
-            // Inside when no biased weight is negative: one test of the
-            // sign bits, where three would each be mispredicted often.
-            if (((w[0] + bias[0]) | (w[1] + bias[1]) | (w[2] + bias[2])) >= 0)
-            {
-                const std::int64_t weighted[3] = {w[0] * v[0]->nearness, w[1] * v[1]->nearness,
-                                                  w[2] * v[2]->nearness};
-                const std::int64_t sum = weighted[0] + weighted[1] + weighted[2];
-                const std::size_t pixel =
-                    static_cast<std::size_t>(y) * image.width + static_cast<std::size_t>(x);
-                // sum / area > depth, without the division for a pixel that
-                // stays hidden: the weights and the depth are never
-                // negative, and (depth + 1) * area stays below 2^63.
-                if (sum >= (std::int64_t{m_depth[pixel]} + 1) * area)
-                {
-                    m_depth[pixel] = static_cast<std::int32_t>(sum / area);
-                    // Perspective-correct weights, summing to about 2^16:
-                    // each corner's screen weight over its depth.
-                    std::int64_t t[3];
-                    const std::int64_t divisor = sum >> 16;
-                    for (int c = 0; c < 3; ++c)
-                        t[c] = divisor > 0 ? weighted[c] / divisor : (weighted[c] << 16) / sum;
-                    const auto mix = [&](auto member) {
-                        return (t[0] * (v[0]->*member) + t[1] * (v[1]->*member) + t[2] * (v[2]->*member)) >>
-                               16;
-                    };
-                    const std::int64_t light = std::clamp<std::int64_t>(
-                        bBack ? mix(&ScreenVertex::back) : mix(&ScreenVertex::front), 0, 255);
-                    const std::uint8_t* colour = bBack ? kWarning : kGrey;
-                    if (pTexture && !bBack)
-                    {
-                        const std::int64_t tx =
-                            Wrap((mix(&ScreenVertex::u) * pTexture->width) >> 16, pTexture->width);
-                        const std::int64_t ty =
-                            Wrap((mix(&ScreenVertex::v) * pTexture->height) >> 16, pTexture->height);
-                        colour = &pTexture->pixels[static_cast<std::size_t>((ty * pTexture->width + tx) * 4)];
-                    }
-                    std::uint8_t* out = &image.pixels[pixel * 4];
-                    out[0] = Lit(colour[0], light);
-                    out[1] = Lit(colour[1], light);
-                    out[2] = Lit(colour[2], light);
-                    out[3] = 255;
-                }
-            }
+            shade(x, y, w);
             w[0] += stepX[0];
             w[1] += stepX[1];
             w[2] += stepX[2];
