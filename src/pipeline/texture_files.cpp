@@ -396,9 +396,7 @@ bool CTextureClaims::Claim(const std::string& target, const std::string& source,
     const std::size_t separator = platform::LastSeparator(target);
     const platform::FileFacts folder =
         platform::Inspect(target.substr(0, std::max<std::size_t>(separator, 1)));
-    std::string name = folder.exists ? target.substr(separator + 1) : target;
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    std::string name = Lower(folder.exists ? std::string_view(target).substr(separator + 1) : target);
     const std::lock_guard lock(m_mutex);
     const auto [holder, bNew] = m_holders.try_emplace({folder.id, std::move(name)}, Holder{source, model});
     if (bNew || holder->second.model == model || SameBytes(source, holder->second.source))
