@@ -145,28 +145,32 @@ bool OpenToRead(const std::string& path, CFile& file)
     return Open(path, O_RDONLY, file);
 }
 
-long WriteSome(CFile& file, const void* data, std::size_t size)
+namespace
+{
+
+// A read or write, made again when a signal broke it off before any byte.
+template <typename Call> long Retrying(Call call)
 {
     for (;;)
     {
-        const ssize_t written = ::write(Fd(file), data, size);
-        if (written >= 0)
-            return static_cast<long>(written);
+        const ssize_t done = call();
+        if (done >= 0)
+            return static_cast<long>(done);
         if (errno != EINTR)
             return Failed(), -1;
     }
 }
 
+} // namespace
+
+long WriteSome(CFile& file, const void* data, std::size_t size)
+{
+    return Retrying([&] { return ::write(Fd(file), data, size); });
+}
+
 long ReadSome(CFile& file, void* data, std::size_t size)
 {
-    for (;;)
-    {
-        const ssize_t got = ::read(Fd(file), data, size);
-        if (got >= 0)
-            return static_cast<long>(got);
-        if (errno != EINTR)
-            return Failed(), -1;
-    }
+    return Retrying([&] { return ::read(Fd(file), data, size); });
 }
 
 bool SeekTo(CFile& file, std::uint64_t offset)
