@@ -144,5 +144,7 @@ void SetLastFileError(std::string text);
 // Whether the last failure was a refused permission (a folder that takes
 // no new files, say).
 bool LastFileErrorIsNoAccess();
+// Whether the last failure was a path that leads to nothing.
+bool LastFileErrorIsNotFound();
 
 } // namespace platform

@@ -106,18 +106,6 @@ FileFacts Inspect(const std::string& path)
     return facts;
 }
 
-std::string WhyUnreadable(const std::string& path, bool& bNotFound)
-{
-    const FileFacts facts = Inspect(path);
-    bNotFound = !facts.exists && t_nLastErrno == ENOENT;
-    if (!facts.exists)
-        return facts.reason;
-    if (!facts.regular)
-        return "it is not a file (a folder, a pipe or a device cannot be converted)";
-    CFile file;
-    return OpenToRead(path, file) ? std::string() : t_strLastError;
-}
-
 namespace
 {
 
@@ -377,6 +365,11 @@ void SetLastFileError(std::string text)
 bool LastFileErrorIsNoAccess()
 {
     return t_nLastErrno == EACCES || t_nLastErrno == EPERM;
+}
+
+bool LastFileErrorIsNotFound()
+{
+    return t_nLastErrno == ENOENT;
 }
 
 } // namespace platform

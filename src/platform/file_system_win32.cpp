@@ -123,18 +123,6 @@ FileFacts Inspect(const std::string& path)
     return facts;
 }
 
-std::string WhyUnreadable(const std::string& path, bool& bNotFound)
-{
-    const FileFacts facts = Inspect(path);
-    bNotFound = !facts.exists && (t_nLastCode == ERROR_FILE_NOT_FOUND || t_nLastCode == ERROR_PATH_NOT_FOUND);
-    if (!facts.exists)
-        return facts.reason;
-    if (!facts.regular)
-        return "it is not a file (a folder, a pipe or a device cannot be converted)";
-    CFile file;
-    return OpenToRead(path, file) ? std::string() : t_strLastError;
-}
-
 namespace
 {
 
@@ -346,6 +334,11 @@ void SetLastFileError(std::string text)
 bool LastFileErrorIsNoAccess()
 {
     return t_nLastCode == ERROR_ACCESS_DENIED;
+}
+
+bool LastFileErrorIsNotFound()
+{
+    return t_nLastCode == ERROR_FILE_NOT_FOUND || t_nLastCode == ERROR_PATH_NOT_FOUND;
 }
 
 } // namespace platform
