@@ -1,7 +1,7 @@
 #pragma once
 
 #include "pipeline/conversion_job.h"
-#include "writer/project_writer.h"
+#include "platform/progress.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/progress.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -8,17 +10,6 @@ class C3dsModel;
 class IByteSink;
 struct MaterialEntry;
 struct MeshObject;
-
-// Watches a write that runs on another thread than its user's window: told
-// how far the write is, and asked whether to go on.
-class IProgress
-{
-public:
-    virtual ~IProgress() = default;
-    // done of total faces are written. False stops the write: it then fails
-    // as a failed write does (nothing at the path changes), without a word.
-    [[nodiscard]] virtual bool Continue(std::uint64_t done, std::uint64_t total) = 0;
-};
 
 // One name of the texture table.
 struct TextureEntry
