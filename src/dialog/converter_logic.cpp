@@ -21,27 +21,21 @@ constexpr std::chrono::milliseconds kQuietTime(500);
 // thread, to the notifier the window's thread had when the run began, and
 // waits there until the user has answered. What the call raises there is
 // raised again on the worker, where the job expects it.
-class CWindowNotifier final : public platform::INotifier
+class CWindowHost final : public IRunHost
 {
 public:
-    CWindowNotifier(IWindowThread& window, platform::INotifier& target) : m_window(window), m_target(target)
-    {
-    }
+    CWindowHost(IWindowThread& window, platform::INotifier& target) : m_window(window), m_target(target) {}
 
-    void ShowMessage(const std::string& text, platform::MessageKind kind,
-                     platform::MessageOwner owner) override
+    void OnMessage(const platform::Message& message) override
     {
-        Call([&] { m_target.ShowMessage(text, kind, owner); });
+        Call([&] { m_target.ShowMessage(message.text, message.kind, message.owner); });
     }
-    platform::CursorHandle SetWaitCursor() override
+    void OnBusy(bool bBusy) override
     {
-        platform::CursorHandle previous = 0;
-        Call([&] { previous = m_target.SetWaitCursor(); });
-        return previous;
-    }
-    void RestoreCursor(platform::CursorHandle cursor) override
-    {
-        Call([&] { m_target.RestoreCursor(cursor); });
+        if (bBusy)
+            Call([&] { m_previous = m_target.SetWaitCursor(); });
+        else
+            Call([&] { m_target.RestoreCursor(m_previous); });
     }
 
 private:
@@ -64,6 +58,7 @@ private:
 
     IWindowThread& m_window;
     platform::INotifier& m_target;
+    platform::CursorHandle m_previous = 0;
 };
 
 } // namespace
@@ -94,8 +89,8 @@ void CConverterLogic::OnLod1Chosen(const std::optional<std::string>& path)
     const std::size_t separator = platform::LastSeparator(m_strLod1Path);
     const std::string folder =
         separator == std::string::npos ? std::string() : m_strLod1Path.substr(0, separator);
-    m_strLod1Title =
-        FileTitle(separator == std::string::npos ? m_strLod1Path : m_strLod1Path.substr(separator + 1));
+    m_strLod1Title = platform::FileTitle(
+        separator == std::string::npos ? m_strLod1Path : m_strLod1Path.substr(separator + 1));
     m_bLod1Selected = true;
     if (m_strOutputDir.empty() || !m_bKeepOutputDir)
         m_strOutputDir = folder;
@@ -216,11 +211,13 @@ void CConverterLogic::Convert(IWindowThread& window)
     try
     {
         m_worker = std::thread([this, &window, &target, request = BuildRequest()] {
-            CWindowNotifier notifier(window, target);
+            CWindowHost host(window, target);
             try
             {
-                const platform::ScopedThreadNotifier useIt(notifier);
-                m_job.Run(request, &m_progress);
+                RunContext context;
+                context.pHost = &host;
+                context.pProgress = &m_progress;
+                m_job.Run(request, context);
             }
             catch (...)
             {
