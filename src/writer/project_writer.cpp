@@ -137,13 +137,6 @@ public:
         m_pos = EndLine(m_pos);
     }
 
-    void FaceNumberLine(std::int32_t number)
-    {
-        Reserve(20);
-        std::memcpy(m_pos, "FACE ", 5);
-        m_pos = EndLine(FormatInt(m_pos + 5, number));
-    }
-
     // Room for size bytes, to be written directly; Commit takes the end of
     // what was written.
     char* Claim(std::size_t size)
