@@ -1,0 +1,126 @@
+// The one way the handlers read a model: through the stream Explorer
+// hands them, bounded before anything is allocated, and silently.
+
+#include "shell/module.h"
+
+#include "model/c3ds_model.h"
+#include "platform/notifier.h"
+#include "render/renderer.h"
+
+#include <new>
+
+namespace
+{
+
+// Keeps the first error of a load instead of showing it: a message box in
+// Explorer's surrogate process would wait for a click nobody sees.
+class CReasonNotifier final : public platform::INotifier
+{
+public:
+    void ShowMessage(const std::string& text, platform::MessageKind kind, platform::MessageOwner) override
+    {
+        if (kind == platform::MessageKind::Error && m_strReason.empty())
+            m_strReason = text;
+    }
+    platform::CursorHandle SetWaitCursor() override { return 0; }
+    void RestoreCursor(platform::CursorHandle) override {}
+
+    std::string m_strReason;
+};
+
+// The stream's name in messages: the handlers never learn the path.
+constexpr const char* kStreamName = "(the selected file)";
+
+std::string Plural(std::int32_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+} // namespace
+
+namespace shell
+{
+
+HRESULT ReadStreamModel(IStream* pStream, std::unique_ptr<C3dsModel>& pModel, std::string& reason)
+{
+    pModel.reset();
+    if (!pStream)
+    {
+        reason = "There is no file to show.";
+        return E_UNEXPECTED;
+    }
+    STATSTG stat = {};
+    if (FAILED(pStream->Stat(&stat, STATFLAG_NONAME)))
+    {
+        reason = "The file cannot be read.";
+        return E_FAIL;
+    }
+    if (stat.cbSize.QuadPart > kMaxStreamBytes)
+    {
+        reason = "The file is larger than 100 MB.";
+        return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+    }
+    if (stat.cbSize.QuadPart == 0)
+    {
+        reason = "The file is empty.";
+        return E_FAIL;
+    }
+    // From the start, wherever an earlier reader left the stream.
+    LARGE_INTEGER start = {};
+    if (FAILED(pStream->Seek(start, STREAM_SEEK_SET, nullptr)))
+    {
+        reason = "The file cannot be read.";
+        return E_FAIL;
+    }
+    try
+    {
+        const auto size = static_cast<ULONG>(stat.cbSize.QuadPart);
+        const auto data = std::make_unique_for_overwrite<unsigned char[]>(size); // the reads fill it
+        ULONG total = 0;
+        while (total < size)
+        {
+            ULONG got = 0;
+            const HRESULT result = pStream->Read(data.get() + total, size - total, &got);
+            if (FAILED(result))
+            {
+                reason = "The file cannot be read.";
+                return result;
+            }
+            if (got == 0)
+                break; // shorter than Stat said: it changed meanwhile; the walk finds the end
+            total += got;
+        }
+        CReasonNotifier notifier;
+        const platform::ScopedThreadNotifier useIt(notifier);
+        auto pLoaded = std::make_unique<C3dsModel>();
+        if (!pLoaded->LoadBytes(data.get(), total, kStreamName))
+        {
+            reason = notifier.m_strReason.empty() ? "The model could not be read." : notifier.m_strReason;
+            return E_FAIL;
+        }
+        std::int64_t faces = 0;
+        for (const MeshObject& mesh : pLoaded->m_meshes)
+            faces += mesh.faceCount;
+        if (faces > kMaxFaces)
+        {
+            reason = "The model has more than " + std::to_string(kMaxFaces) + " faces.";
+            return E_FAIL;
+        }
+        pModel = std::move(pLoaded);
+        return S_OK;
+    }
+    catch (const std::bad_alloc&)
+    {
+        reason = "There is not enough memory to show the model.";
+        return E_OUTOFMEMORY;
+    }
+}
+
+std::string CountsText(const C3dsModel& model)
+{
+    const ModelCounts counts = CountModel(model);
+    return Plural(counts.meshes, "mesh", "meshes") + ", " + Plural(counts.faces, "face", "faces") + ", " +
+           Plural(counts.vertices, "vertex", "vertices");
+}
+
+} // namespace shell
