@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <objbase.h>
+#include <propkey.h>
+#include <propvarutil.h>
 #include <shlwapi.h>
 #include <shobjidl.h>
 #include <thumbcache.h>
@@ -26,6 +28,9 @@ namespace
 
 constexpr IID kThumbnailProviderInterface = {
     0xE357FCCD, 0xA995, 0x4576, {0xB0, 0x1F, 0x23, 0x46, 0x30, 0x15, 0x4E, 0x96}};
+constexpr PROPERTYKEY kCommentKey = {
+    {0xF29F85E0, 0x4FF9, 0x1068, {0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9}}, 6};
+
 // Releases a COM pointer at the end of its scope.
 template <class T> struct ComPtr
 {
@@ -329,4 +334,51 @@ TEST_F(ShellTest, NoThumbnailForWhatCannotBeDrawn)
     EXPECT_EQ(Thumbnail(pStream, 0, image), E_INVALIDARG) << "no picture of 0 pixels";
     EXPECT_EQ(Thumbnail(pStream, 100000, image), E_INVALIDARG) << "nor of 100,000 pixels a side";
     pStream->Release();
+}
+
+TEST_F(ShellTest, PropertyStoreGivesTheCountsAsTheComment)
+{
+    const auto details = [](const Bytes& bytes, ComPtr<IPropertyStore>& pStore) {
+        ComPtr<IInitializeWithStream> pInit;
+        HRESULT result = Create(shell::kPropertyHandlerId, IID_IInitializeWithStream, pInit.Out());
+        if (FAILED(result))
+            return result;
+        IStream* pStream = MemoryStream(bytes);
+        result = pInit->Initialize(pStream, STGM_READ);
+        pStream->Release();
+        return SUCCEEDED(result) ? pInit->QueryInterface(IID_IPropertyStore, pStore.Out()) : result;
+    };
+
+    ComPtr<IPropertyStore> pStore;
+    ASSERT_EQ(details(File({Material("Grey"), Object(Cube("A")), Object(Triangle1("B"))}), pStore), S_OK);
+    DWORD count = 0;
+    EXPECT_EQ(pStore->GetCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+    PROPERTYKEY key = {};
+    EXPECT_EQ(pStore->GetAt(0, &key), S_OK);
+    EXPECT_TRUE(key == kCommentKey);
+    PROPVARIANT value;
+    ASSERT_EQ(pStore->GetValue(kCommentKey, &value), S_OK);
+    ASSERT_EQ(value.vt, VT_LPWSTR);
+    EXPECT_EQ(std::wstring(value.pwszVal), L"2 meshes, 13 faces, 11 vertices");
+    PropVariantClear(&value);
+
+    // Read-only: nothing can be written back into a model.
+    PROPVARIANT text;
+    InitPropVariantFromString(L"changed", &text);
+    EXPECT_EQ(pStore->SetValue(kCommentKey, text), STG_E_ACCESSDENIED);
+    PropVariantClear(&text);
+    EXPECT_EQ(pStore->Commit(), STG_E_ACCESSDENIED);
+    ComPtr<IPropertyStoreCapabilities> pCapabilities;
+    ASSERT_EQ(pStore->QueryInterface(IID_IPropertyStoreCapabilities, pCapabilities.Out()), S_OK);
+    EXPECT_EQ(pCapabilities->IsPropertyWritable(kCommentKey), S_FALSE);
+
+    ComPtr<IPropertyStore> pSingle;
+    ASSERT_EQ(details(File({Material("Grey"), Object(Triangle1("One"))}), pSingle), S_OK);
+    ASSERT_EQ(pSingle->GetValue(kCommentKey, &value), S_OK);
+    EXPECT_EQ(std::wstring(value.pwszVal), L"1 mesh, 1 face, 3 vertices");
+    PropVariantClear(&value);
+
+    ComPtr<IPropertyStore> pNone;
+    EXPECT_TRUE(FAILED(details(Bytes{0x4D, 0x4D, 0x06}, pNone))) << "no details of a damaged file";
 }
