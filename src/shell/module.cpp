@@ -205,6 +205,11 @@ void ReleaseModuleReference()
     --s_nModuleReferences;
 }
 
+HINSTANCE ModuleInstance()
+{
+    return s_hModule;
+}
+
 } // namespace shell
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID)

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class C3dsModel;
 
@@ -31,6 +32,8 @@ inline constexpr CLSID kPreviewHandlerId = {
 // DllCanUnloadNow allows the unload only at zero.
 void AddModuleReference();
 void ReleaseModuleReference();
+// The DLL's own handle, for its window class.
+HINSTANCE ModuleInstance();
 
 // IUnknown's counting for a handler: the module stays loaded while one
 // lives, and the last Release deletes it.
@@ -64,12 +67,19 @@ inline constexpr std::uint64_t kMaxStreamBytes = 100'000'000;
 // the 5 s Explorer is promised at 1024 pixels.
 inline constexpr std::int64_t kMaxFaces = 4'000'000;
 
-// Reads the model a handler was given, only through its stream: its size
-// from Stat first, then at most kMaxStreamBytes bytes from its start, read
-// without a message to anyone. A failure HRESULT when the stream is larger
-// than that, empty, fails to read, or the bytes are no readable model or
-// have more than kMaxFaces faces; reason then says why in the words of the
-// dialog's preview.
+// Reads the bytes of the model a handler was given, only through its
+// stream: its size from Stat first, then at most kMaxStreamBytes bytes from
+// its start. A failure HRESULT, and reason saying why, when the stream is
+// larger than that, empty, or fails to read. name is the file's name as the
+// stream gives it, for messages; empty when it gives none.
+HRESULT ReadStreamBytes(IStream* pStream, std::vector<unsigned char>& bytes, std::string& name,
+                        std::string& reason);
+// Reads the bytes as a model without a message to anyone. A failure
+// HRESULT when they are no readable model or have more than kMaxFaces
+// faces; reason then says why in the words of the dialog's preview.
+HRESULT ModelFromBytes(const std::vector<unsigned char>& bytes, const std::string& name,
+                       std::unique_ptr<C3dsModel>& pModel, std::string& reason);
+// Both in turn.
 HRESULT ReadStreamModel(IStream* pStream, std::unique_ptr<C3dsModel>& pModel, std::string& reason);
 
 // "1 mesh, 12 faces, 8 vertices": the counts as the details show them.

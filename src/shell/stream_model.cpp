@@ -5,6 +5,7 @@
 
 #include "model/c3ds_model.h"
 #include "platform/notifier.h"
+#include "platform/text_path.h"
 #include "render/renderer.h"
 
 #include <new>
@@ -28,7 +29,8 @@ public:
     std::string m_strReason;
 };
 
-// The stream's name in messages: the handlers never learn the path.
+// The file's name in messages when the stream has none: the handlers
+// never learn the path.
 constexpr const char* kStreamName = "(the selected file)";
 
 std::string Plural(std::int32_t n, const char* one, const char* many)
@@ -41,19 +43,26 @@ std::string Plural(std::int32_t n, const char* one, const char* many)
 namespace shell
 {
 
-HRESULT ReadStreamModel(IStream* pStream, std::unique_ptr<C3dsModel>& pModel, std::string& reason)
+HRESULT ReadStreamBytes(IStream* pStream, std::vector<unsigned char>& bytes, std::string& name,
+                        std::string& reason)
 {
-    pModel.reset();
+    bytes.clear();
+    name.clear();
     if (!pStream)
     {
         reason = "There is no file to show.";
         return E_UNEXPECTED;
     }
     STATSTG stat = {};
-    if (FAILED(pStream->Stat(&stat, STATFLAG_NONAME)))
+    if (FAILED(pStream->Stat(&stat, STATFLAG_DEFAULT)))
     {
         reason = "The file cannot be read.";
         return E_FAIL;
+    }
+    if (stat.pwcsName)
+    {
+        name = platform::Narrow(stat.pwcsName);
+        CoTaskMemFree(stat.pwcsName);
     }
     if (stat.cbSize.QuadPart > kMaxStreamBytes)
     {
@@ -75,14 +84,15 @@ HRESULT ReadStreamModel(IStream* pStream, std::unique_ptr<C3dsModel>& pModel, st
     try
     {
         const auto size = static_cast<ULONG>(stat.cbSize.QuadPart);
-        const auto data = std::make_unique_for_overwrite<unsigned char[]>(size); // the reads fill it
+        bytes.resize(size);
         ULONG total = 0;
         while (total < size)
         {
             ULONG got = 0;
-            const HRESULT result = pStream->Read(data.get() + total, size - total, &got);
+            const HRESULT result = pStream->Read(bytes.data() + total, size - total, &got);
             if (FAILED(result))
             {
+                bytes.clear();
                 reason = "The file cannot be read.";
                 return result;
             }
@@ -90,10 +100,27 @@ HRESULT ReadStreamModel(IStream* pStream, std::unique_ptr<C3dsModel>& pModel, st
                 break; // shorter than Stat said: it changed meanwhile; the walk finds the end
             total += got;
         }
+        bytes.resize(total);
+        return S_OK;
+    }
+    catch (const std::bad_alloc&)
+    {
+        bytes.clear();
+        reason = "There is not enough memory to show the model.";
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT ModelFromBytes(const std::vector<unsigned char>& bytes, const std::string& name,
+                       std::unique_ptr<C3dsModel>& pModel, std::string& reason)
+{
+    pModel.reset();
+    try
+    {
         CReasonNotifier notifier;
         const platform::ScopedThreadNotifier useIt(notifier);
         auto pLoaded = std::make_unique<C3dsModel>();
-        if (!pLoaded->LoadBytes(data.get(), total, kStreamName))
+        if (!pLoaded->LoadBytes(bytes.data(), bytes.size(), name.empty() ? kStreamName : name))
         {
             reason = notifier.m_strReason.empty() ? "The model could not be read." : notifier.m_strReason;
             return E_FAIL;
@@ -114,6 +141,15 @@ HRESULT ReadStreamModel(IStream* pStream, std::unique_ptr<C3dsModel>& pModel, st
         reason = "There is not enough memory to show the model.";
         return E_OUTOFMEMORY;
     }
+}
+
+HRESULT ReadStreamModel(IStream* pStream, std::unique_ptr<C3dsModel>& pModel, std::string& reason)
+{
+    pModel.reset();
+    std::vector<unsigned char> bytes;
+    std::string name;
+    const HRESULT result = ReadStreamBytes(pStream, bytes, name, reason);
+    return FAILED(result) ? result : ModelFromBytes(bytes, name, pModel, reason);
 }
 
 std::string CountsText(const C3dsModel& model)
