@@ -16,7 +16,6 @@
 
 #include <mutex>
 #include <new>
-#include <thread>
 
 namespace
 {
@@ -123,10 +122,17 @@ public:
             return E_UNEXPECTED;
         if (m_hWnd)
             return S_OK;
-        if (!CreatePane())
-            return HRESULT_FROM_WIN32(GetLastError());
-        StartLoad();
-        return S_OK;
+        try
+        {
+            if (!CreatePane())
+                return HRESULT_FROM_WIN32(GetLastError());
+            StartLoad();
+            return S_OK;
+        }
+        catch (const std::exception&)
+        {
+            return E_OUTOFMEMORY; // no C++ exception crosses into the caller
+        }
     }
     IFACEMETHODIMP Unload() override
     {
@@ -263,47 +269,73 @@ private:
     // lives; the parsing and the normals, which take longer, on a worker.
     void StartLoad()
     {
-        std::vector<unsigned char> bytes;
-        std::string name, reason;
-        if (FAILED(shell::ReadStreamBytes(m_pStream, bytes, name, reason)))
+        auto pJob = std::make_unique<LoadJob>();
+        std::string reason;
+        if (FAILED(shell::ReadStreamBytes(m_pStream, pJob->bytes, pJob->name, reason)))
         {
             ShowModels(Failed(reason));
             return;
         }
-        try
+        m_pLoad = pJob->pLoad = std::make_shared<LoadState>();
+        m_pLoad->hWnd = m_hWnd;
+        // The worker holds the DLL loaded until its last instruction, which
+        // FreeLibraryAndExitThread runs from outside it: COM may unload an
+        // idle DLL while a worker of an unloaded pane still finishes.
+        HMODULE hSelf = nullptr;
+        HANDLE hThread = nullptr;
+        if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                 reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&LoadThread)), &hSelf))
         {
-            m_pLoad = std::make_shared<LoadState>();
-            m_pLoad->hWnd = m_hWnd;
-            shell::AddModuleReference(); // the DLL stays while the worker runs
-            std::thread([pLoad = m_pLoad, bytes = std::move(bytes), name] {
-                std::shared_ptr<const PreviewModels> pModels;
-                try
-                {
-                    auto pRead = std::make_shared<PreviewModels>();
-                    std::string why;
-                    if (FAILED(shell::ModelFromBytes(bytes, name, pRead->pLod1, why)))
-                        pRead->reason = why;
-                    pModels = std::move(pRead);
-                }
-                catch (const std::bad_alloc&)
-                {
-                }
-                {
-                    const std::lock_guard lock(pLoad->mutex);
-                    pLoad->pModels =
-                        pModels ? pModels : Failed("There is not enough memory to show the model.");
-                    if (pLoad->hWnd)
-                        ::PostMessageW(pLoad->hWnd, kMsgLoaded, 0, 0);
-                }
-                shell::ReleaseModuleReference();
-            }).detach();
+            pJob->hSelf = hSelf;
+            hThread = ::CreateThread(nullptr, 0, &LoadThread, pJob.get(), 0, nullptr);
+            if (!hThread)
+                ::FreeLibrary(hSelf);
         }
-        catch (const std::exception&)
+        if (!hThread)
         {
-            shell::ReleaseModuleReference();
             m_pLoad.reset();
             ShowModels(Failed("The model could not be read."));
+            return;
         }
+        pJob.release(); // the thread owns it now
+        ::CloseHandle(hThread);
+    }
+
+    // What the worker thread reads and where it hands its result.
+    struct LoadJob
+    {
+        std::shared_ptr<LoadState> pLoad;
+        std::vector<unsigned char> bytes;
+        std::string name;
+        HMODULE hSelf = nullptr;
+    };
+
+    static DWORD WINAPI LoadThread(void* pParameter)
+    {
+        HMODULE hSelf = nullptr;
+        {
+            const std::unique_ptr<LoadJob> pJob(static_cast<LoadJob*>(pParameter));
+            hSelf = pJob->hSelf;
+            std::shared_ptr<const PreviewModels> pModels;
+            try
+            {
+                auto pRead = std::make_shared<PreviewModels>();
+                std::string reason;
+                if (FAILED(shell::ModelFromBytes(pJob->bytes, pJob->name, pRead->pLod1, reason)))
+                    pRead->reason = reason;
+                pModels = std::move(pRead);
+            }
+            catch (const std::bad_alloc&)
+            {
+                // Without even that much memory the pane stays empty.
+            }
+            pJob->bytes = {}; // freed before the pane draws
+            const std::lock_guard lock(pJob->pLoad->mutex);
+            pJob->pLoad->pModels = std::move(pModels);
+            if (pJob->pLoad->hWnd)
+                ::PostMessageW(pJob->pLoad->hWnd, kMsgLoaded, 0, 0);
+        }
+        ::FreeLibraryAndExitThread(hSelf, 0);
     }
 
     static std::shared_ptr<const PreviewModels> Failed(const std::string& reason)
@@ -329,7 +361,12 @@ private:
     void ShowModels(std::shared_ptr<const PreviewModels> pModels)
     {
         m_preview.SetModels(std::move(pModels));
-        SetCaption(m_preview.Caption(1.0f));
+        // The dialog's lines but the textures': a stream brings none to
+        // find or miss.
+        std::string caption = m_preview.Caption(1.0f);
+        if (const std::size_t textures = caption.find("\nTextures: "); textures != std::string::npos)
+            caption.erase(textures, caption.find('\n', textures + 1) - textures);
+        SetCaption(caption);
     }
 
     void SetCaption(const std::string& caption)
@@ -438,6 +475,18 @@ private:
                 ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
             return ::DefWindowProcW(hWnd, message, wParam, lParam);
         }
+        try
+        {
+            return pThis->OnMessage(hWnd, message, wParam, lParam);
+        }
+        catch (const std::exception&)
+        {
+            return 0; // out of memory for a caption: the pane stays as it was
+        }
+    }
+
+    LRESULT OnMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
         const POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         switch (message)
         {
@@ -447,27 +496,27 @@ private:
         {
             PAINTSTRUCT paint;
             const HDC hdc = ::BeginPaint(hWnd, &paint);
-            pThis->Paint(hdc);
+            Paint(hdc);
             ::EndPaint(hWnd, &paint);
             return 0;
         }
         case WM_PRINTCLIENT:
-            pThis->Paint(reinterpret_cast<HDC>(wParam));
+            Paint(reinterpret_cast<HDC>(wParam));
             return 0;
         case WM_SIZE:
-            pThis->Layout();
+            Layout();
             break;
         case WM_CTLCOLORSTATIC:
-            ::SetTextColor(reinterpret_cast<HDC>(wParam), pThis->m_text);
-            ::SetBkColor(reinterpret_cast<HDC>(wParam), pThis->m_background);
-            return reinterpret_cast<LRESULT>(pThis->BackgroundBrush());
+            ::SetTextColor(reinterpret_cast<HDC>(wParam), m_text);
+            ::SetBkColor(reinterpret_cast<HDC>(wParam), m_background);
+            return reinterpret_cast<LRESULT>(BackgroundBrush());
         case kMsgLoaded:
-            pThis->OnLoaded();
+            OnLoaded();
             return 0;
         case WM_LBUTTONDOWN:
             ::SetFocus(hWnd); // the wheel goes to the window with the focus
             ::SetCapture(hWnd);
-            pThis->m_lastDragPoint = point;
+            m_lastDragPoint = point;
             return 0;
         case WM_LBUTTONUP:
             ::ReleaseCapture();
@@ -475,14 +524,14 @@ private:
         case WM_MOUSEMOVE:
             if (!(wParam & MK_LBUTTON) || ::GetCapture() != hWnd)
                 return 0;
-            pThis->m_preview.Orbit(point.x - pThis->m_lastDragPoint.x, point.y - pThis->m_lastDragPoint.y);
-            pThis->m_lastDragPoint = point;
+            m_preview.Orbit(point.x - m_lastDragPoint.x, point.y - m_lastDragPoint.y);
+            m_lastDragPoint = point;
             break;
         case WM_LBUTTONDBLCLK:
-            pThis->m_preview.Reset();
+            m_preview.Reset();
             break;
         case WM_MOUSEWHEEL:
-            pThis->m_preview.Zoom(GET_WHEEL_DELTA_WPARAM(wParam));
+            m_preview.Zoom(GET_WHEEL_DELTA_WPARAM(wParam));
             break;
         default:
             return ::DefWindowProcW(hWnd, message, wParam, lParam);

@@ -520,6 +520,7 @@ TEST_F(ShellTest, PreviewPaneTurnsZoomsResizesAndUnloads)
     EXPECT_NE(caption.find(L"LOD 1: 2 meshes, 13 faces, 11 vertices"), std::wstring::npos)
         << platform::Narrow(caption);
     EXPECT_NE(caption.find(L"Size: 2 x 2 x 2"), std::wstring::npos) << platform::Narrow(caption);
+    EXPECT_EQ(caption.find(L"Textures"), std::wstring::npos) << "a stream brings no textures to count";
 
     // The dialog's preview of the same model, turned as the pane is.
     auto pModels = std::make_shared<PreviewModels>();
