@@ -270,6 +270,43 @@ int wmain(int argc, wchar_t** argv)
     std::printf("  of which reading and normals: median %.1f ms; drawing: median %.1f ms\n", Median(loads),
                 Median(draws));
 
+    // The bounds that stand in for a watchdog (neither the reader nor the
+    // renderer can be stopped): the largest file taken, 100 MB, drawn at
+    // 1024 pixels, and the densest one, whose faces exceed the bound and
+    // are refused after reading. Both must end well within 5 s.
+    {
+        std::vector<Bytes> ribbons(54, Object(Ribbon("Ribbon", 65535)));
+        ribbons.insert(ribbons.begin(), Material("Skin", "skin.bmp"));
+        const Bytes largest = File(ribbons);
+        IStream* pLargest = SHCreateMemStream(largest.data(), static_cast<UINT>(largest.size()));
+        Clock::time_point start = Clock::now();
+        const bool bLargest = Thumbnail(pLargest, 1024);
+        std::printf("largest model taken, %.1f MB, 3.5 million faces: %s at 1024 px in %.0f ms (limit 5 s)\n",
+                    largest.size() / 1e6, bLargest ? "drawn" : "NOT DRAWN",
+                    Milliseconds(Clock::now() - start));
+        pLargest->Release();
+
+        Mesh dense;
+        dense.name = "Dense";
+        for (int i = 0; i < 256; ++i)
+            dense.vertices.push_back(
+                {static_cast<float>(i % 16), static_cast<float>(i / 16), static_cast<float>(i % 3)});
+        for (int i = 0; i < 65535; ++i)
+        {
+            const auto a = static_cast<std::uint16_t>(i % 254);
+            dense.faces.push_back({a, static_cast<std::uint16_t>(a + 1), static_cast<std::uint16_t>(a + 2)});
+        }
+        std::vector<Bytes> meshes(190, Object(dense));
+        meshes.insert(meshes.begin(), Material("Grey"));
+        const Bytes densest = File(meshes);
+        IStream* pDensest = SHCreateMemStream(densest.data(), static_cast<UINT>(densest.size()));
+        start = Clock::now();
+        const bool bDensest = Thumbnail(pDensest, 1024);
+        std::printf("densest model, %.1f MB, 12.5 million faces: %s in %.0f ms (limit 5 s)\n",
+                    densest.size() / 1e6, bDensest ? "DRAWN" : "refused", Milliseconds(Clock::now() - start));
+        pDensest->Release();
+    }
+
     WNDCLASSW paneClass = {};
     paneClass.lpfnWndProc = DefWindowProcW;
     paneClass.hInstance = GetModuleHandleW(nullptr);
