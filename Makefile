@@ -11,7 +11,7 @@ JOBS           ?= $(shell nproc)
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=Release
 
 .PHONY: all deps build test run bench fuzz fuzz-build fuzz-smoke test-sanitize examples corpus clean \
-        windows test-windows package cross-check
+        windows test-windows bench-windows package cross-check
 
 all: build
 
@@ -86,10 +86,17 @@ windows: deps
 	@VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) scripts/wine-run.sh cmd /c exit 0
 
 # Every non-desktop test under Wine, then the desktop smoke test (Wine and
-# Xvfb): the Win32 dialog converts the example model.
+# Xvfb): the Win32 dialog converts the example model; and the Explorer
+# preview pane, which also needs a display.
 test-windows: windows build
 	cd $(WINDOWS_BUILD) && VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) ctest --output-on-failure -j $(JOBS)
 	VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) bash scripts/win_gui_smoke.sh $(WINDOWS_BUILD) $(BUILD)
+	bash tests/shell/preview_under_xvfb.sh $(WINDOWS_BUILD)
+
+# The Explorer extension's speed and memory on a 65,535-face model, under
+# Wine and Xvfb.
+bench-windows: windows
+	bash scripts/bench_shell.sh $(WINDOWS_BUILD)
 
 # The same bytes from every compiler we ship: the GCC, Clang (sanitizer)
 # and Windows builds convert the generated fidelity corpus, compared file

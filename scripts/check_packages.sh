@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks what make package made: lintian finds nothing in the .deb, whose
 # changelog is of this version and whose command line runs from a scratch
-# root; the zip holds both programs, the README and the licence; the .msi
+# root; the zip holds both programs, the Explorer extension, the README and the licence; the .msi
 # installs, upgrades and uninstalls under Wine (check_msi.sh).
 #
 #   scripts/check_packages.sh DIST WINDOWS_BUILD
@@ -39,10 +39,10 @@ bash "$(dirname "$0")/check_thumbnailer.sh" "$root/usr/share/thumbnailers/3ds2vn
 python3 - "$zip" <<'PY'
 import sys, zipfile
 names = {name.split("/", 1)[-1] for name in zipfile.ZipFile(sys.argv[1]).namelist()}
-missing = {"3ds2vnp.exe", "3ds2vnp-gui.exe", "README.md", "LICENSE"} - names
+missing = {"3ds2vnp.exe", "3ds2vnp-gui.exe", "3ds2vnp-shell.dll", "README.md", "LICENSE"} - names
 if missing:
     sys.exit(f"check_packages: {sys.argv[1]} lacks {', '.join(sorted(missing))}")
-print(f"check_packages: {sys.argv[1]} holds both programs, README.md and LICENSE")
+print(f"check_packages: {sys.argv[1]} holds both programs, the Explorer extension, README.md and LICENSE")
 PY
 
 bash "$here/check_msi.sh" "$dist" "$2"

@@ -16,6 +16,14 @@ const char* Caption(MessageKind kind)
     }
 }
 
+std::string CMessageLog::FirstError() const
+{
+    for (const Message& message : m_messages)
+        if (message.kind == MessageKind::Error)
+            return message.text;
+    return std::string();
+}
+
 void CMessageLog::Add(MessageKind kind, std::string text, MessageOwner owner)
 {
     m_messages.push_back(Message{kind, std::move(text), owner});

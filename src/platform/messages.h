@@ -57,6 +57,9 @@ public:
     void Info(std::string text) { Add(MessageKind::Info, std::move(text)); }
 
     const std::vector<Message>& Messages() const { return m_messages; }
+    // The text of the first error, empty when there was none: the reason
+    // to give where a failure is shown in one line rather than in boxes.
+    std::string FirstError() const;
     std::vector<Message> Take() { return std::exchange(m_messages, {}); }
 
 private:

@@ -21,13 +21,7 @@ std::unique_ptr<C3dsModel> LoadQuietly(const std::string& path, std::string& rea
         pModel->ComputeNormals();
         return pModel;
     }
-    reason = "The model could not be read: " + path;
-    for (const platform::Message& message : log.Messages())
-        if (message.kind == platform::MessageKind::Error)
-        {
-            reason = message.text;
-            break;
-        }
+    reason = log.FirstError().empty() ? "The model could not be read: " + path : log.FirstError();
     return nullptr;
 }
 
