@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class IProgress;
+
 struct MapCoord
 {
     float u = 0, v = 0;
@@ -72,10 +74,21 @@ public:
     // Reads the file at path and computes its normals. On failure the user
     // has been told why (missing file, not a .3ds file, damaged file), the
     // model is empty, and the result is false. Called once per model.
-    [[nodiscard]] bool Load(const char* path);
-    // The same over an open binary stream, read to its end; path names it
-    // in messages.
-    [[nodiscard]] bool Load(std::istream& file, const std::string& path);
+    //
+    // The header is read first: a file that is no .3ds, or whose main
+    // chunk claims more bytes than the file has, is refused before the
+    // rest is read, and no more than the main chunk's bytes are held.
+    // pProgress, when given, is asked every few megabytes while the bytes
+    // arrive (done: bytes read) and then between objects while they are
+    // read (done: the bytes read into objects; it starts over), total
+    // being the file's size. When it says to stop, the result is false
+    // without a word and IsStopped() is true.
+    [[nodiscard]] bool Load(const char* path, IProgress* pProgress = nullptr);
+    // The same over an open binary stream, from its position to its end;
+    // path names it in messages.
+    [[nodiscard]] bool Load(std::istream& file, const std::string& path, IProgress* pProgress = nullptr);
+    // Whether the last Load was stopped by its progress rather than failed.
+    [[nodiscard]] bool IsStopped() const { return m_bStopped; }
 
     // Fills faceNormals and vertexNormals of every mesh from the positions.
     void ComputeNormals();
@@ -94,12 +107,23 @@ public:
     std::vector<MeshObject> m_meshes;
 
     // The same over a file's bytes in memory.
-    [[nodiscard]] bool LoadBytes(const unsigned char* data, std::size_t size, const std::string& path);
+    [[nodiscard]] bool LoadBytes(const unsigned char* data, std::size_t size, const std::string& path,
+                                 IProgress* pProgress = nullptr);
 
 private:
+    // Reads the main chunk through read(buffer, count), which returns the
+    // bytes it got (0 at the end); size is the bytes there are, or
+    // kUnknownSize.
+    template <typename Read>
+    bool LoadFrom(Read read, std::uint64_t size, const std::string& path, IProgress* pProgress);
+    // LoadBytes, telling the progress total bytes in all.
+    bool ReadBytes(const unsigned char* data, std::size_t size, const std::string& path, IProgress* pProgress,
+                   std::uint64_t total);
     void Clear();
     // One warning naming the meshes that the modelling program mirrored.
     void WarnOfMirroredMeshes() const;
+
+    bool m_bStopped = false;
 };
 
 // Multiplies every vertex position of the model by multiplier. False, with
