@@ -57,6 +57,10 @@ struct MeshObject
     // The object's local axes have a negative determinant: the modelling
     // program mirrored it, and its faces may be turned inside out.
     bool mirrored = false;
+    // The power of two the positions were multiplied by for the normals:
+    // 0 but where single precision made a normal vanish (see
+    // ComputeNormals).
+    std::int16_t normalExponent = 0;
 };
 
 // One loaded .3ds file: its named objects as meshes and its materials, in
@@ -91,6 +95,12 @@ public:
     [[nodiscard]] bool IsStopped() const { return m_bStopped; }
 
     // Fills faceNormals and vertexNormals of every mesh from the positions.
+    // Where single precision gives a face of non-zero area no direction
+    // (its cross product overflows, as on a cube of 1e19, or underflows, as
+    // on one of 1e-23), the mesh's normals are computed on its positions
+    // scaled by a power of two that brings them near 1, and a face still
+    // left without one takes the direction of its exact cross product.
+    // Other meshes keep the bits of the plain computation.
     void ComputeNormals();
     // Fills cornerNormals of every mesh as the smoothing groups shade it,
     // from the positions and the normals of ComputeNormals: a corner of a
