@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <future>
 #include <limits>
@@ -398,9 +399,12 @@ TEST(Reader, EveryPrefixEndsCleanly)
 // names them all.
 TEST(Reader, SmoothingGroupsAndMirroredObjects)
 {
-    const auto object = [](const std::string& name, float xAxis, Bytes groups, bool bInside) {
-        const Bytes axes = Cat({F32(xAxis), Zeros(4), Zeros(4), Zeros(4), F32(1), Zeros(4), Zeros(4),
-                                Zeros(4), F32(0.5f), Zeros(12)});
+    using Axes = std::array<float, 9>;
+    const auto object = [](const std::string& name, Axes rows, Bytes groups, bool bInside) {
+        Bytes axes;
+        for (const float value : rows)
+            axes = Cat({axes, F32(value)});
+        axes = Cat({axes, Zeros(12)});
         const Bytes smooth = Chunk(kChunkSmoothGroup, {groups});
         return Object(name, {Chunk(kChunkTriMesh, {VertexList({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}),
                                                    bInside ? FaceList({{0, 1, 2}, {1, 3, 2}}, {smooth})
@@ -408,13 +412,20 @@ TEST(Reader, SmoothingGroupsAndMirroredObjects)
                                                    Chunk(kChunkLocalAxes, {axes})})});
     };
     RecordingNotifier notes;
-    const C3dsModel model =
-        LoadOk(File({Material("A"), object("In", -1, Cat({U32(5), U32(0x80000000)}), true),
-                     object("Beside", 1, Cat({U32(1), U32(2), U32(3)}), false), object("Back", -2, {}, true),
-                     object("Flat", 0, {}, true)}));
+    const C3dsModel model = LoadOk(File(
+        {Material("A"), object("In", {-1, 0, 0, 0, 1, 0, 0, 0, 0.5f}, Cat({U32(5), U32(0x80000000)}), true),
+         object("Beside", {1, 0, 0, 0, 1, 0, 0, 0, 0.5f}, Cat({U32(1), U32(2), U32(3)}), false),
+         object("Back", {-2, 0, 0, 0, 1, 0, 0, 0, 0.5f}, {}, true),
+         object("Flat", {0, 0, 0, 0, 1, 0, 0, 0, 0.5f}, {}, true),
+         // Turned a quarter about z, about x: the diagonal is
+         // zero, the axes' handedness is what counts.
+         object("Turned", {0, 1, 0, -1, 0, 0, 0, 0, 1}, {}, true),
+         object("TurnedOverX", {1, 0, 0, 0, 0, 1, 0, -1, 0}, {}, true),
+         object("TurnedMirrored", {0, 1, 0, 1, 0, 0, 0, 0, 1}, {}, true),
+         object("TurnedOverXMirrored", {-1, 0, 0, 0, 0, 1, 0, -1, 0}, {}, true)}));
     EXPECT_EQ(model.m_meshes[0].smoothGroups, (std::vector<std::uint32_t>{5, 0x80000000}));
     EXPECT_EQ(model.m_meshes[1].smoothGroups, (std::vector<std::uint32_t>{1, 2, 3}));
-    EXPECT_EQ(notes.m_events,
-              (std::vector<std::string>{"Warning: Meshes \"In\", \"Back\" were mirrored; their "
-                                        "faces may show their back"}));
+    EXPECT_EQ(notes.m_events, (std::vector<std::string>{
+                                  "Warning: Meshes \"In\", \"Back\", \"TurnedMirrored\", "
+                                  "\"TurnedOverXMirrored\" were mirrored; their faces may show their back"}));
 }
