@@ -8,9 +8,9 @@
 //       MODEL.3ds with COUNT unknown chunks of 7 bytes added to its main
 //       chunk: a valid file that is nearly all chunk headers.
 //   make_model --empty-objects COUNT OUTPUT.3ds
-//       COUNT objects named E0000000, E0000001... each with an empty
-//       triangle mesh (21 bytes an object): what the model's records cost
-//       beyond the file's bytes.
+//       One material and COUNT objects named E0000000, E0000001... each
+//       with an empty triangle mesh (21 bytes an object): what the
+//       model's records cost beyond the file's bytes.
 
 #include "shapes.h"
 
@@ -47,7 +47,9 @@ int AddChunks(long long count, const char* modelPath, const char* outputPath)
 
 int EmptyObjects(long long count, const char* outputPath)
 {
-    build3ds::Bytes file = {0x4D, 0x4D, 0, 0, 0, 0, 0x3D, 0x3D, 0, 0, 0, 0};
+    // One material first, so that the file converts.
+    build3ds::Bytes file = build3ds::Cat(
+        {{0x4D, 0x4D, 0, 0, 0, 0, 0x3D, 0x3D, 0, 0, 0, 0}, build3ds::Material("Skin", "skin.bmp")});
     file.reserve(static_cast<std::size_t>(count) * 21 + file.size());
     for (long long i = 0; i < count; ++i)
     {
