@@ -79,6 +79,51 @@ void BM_LoadAndNormals(benchmark::State& state)
 }
 BENCHMARK(BM_LoadAndNormals)->Arg(1000)->Arg(16000)->Arg(65535)->Unit(benchmark::kMillisecond);
 
+// A file that is no model is refused from its first bytes, however large:
+// a sparse file of zeros of 2 GB (goal: at most 10 ms).
+void BM_RefuseLargeNonModel(benchmark::State& state)
+{
+    const auto path = std::filesystem::temp_directory_path() / "vnp-bench-zeros.3ds";
+    {
+        std::ofstream(path, std::ios::binary).put('\0');
+    }
+    std::filesystem::resize_file(path, std::uintmax_t{2} << 30);
+    for (auto _ : state)
+    {
+        C3dsModel model;
+        benchmark::DoNotOptimize(model.Load(path.string().c_str(), Quiet()));
+    }
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_RefuseLargeNonModel)->Unit(benchmark::kMicrosecond);
+
+// Objects without vertices: the cost of an object's record alone (goal:
+// at most 0.5 us an object). The file is read from memory.
+void BM_LoadEmptyObjects(benchmark::State& state)
+{
+    const auto count = static_cast<std::size_t>(state.range(0));
+    Bytes editor;
+    editor.reserve(count * 21);
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        const Bytes object =
+            Chunk(kChunkObject, {Str("E" + std::to_string(1000000 + i)), Chunk(kChunkTriMesh)});
+        editor.insert(editor.end(), object.begin(), object.end());
+    }
+    const Bytes file = Chunk(kChunkPrimary, {Chunk(kChunkEditor, {editor})});
+    for (auto _ : state)
+    {
+        C3dsModel model;
+        auto stream = AsStream(file);
+        benchmark::DoNotOptimize(model.Load(stream, "empty.3ds", Quiet()));
+    }
+    state.counters["ns_per_object"] =
+        benchmark::Counter(static_cast<double>(count) * 1e-9,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.size()));
+}
+BENCHMARK(BM_LoadEmptyObjects)->Arg(2000000)->Unit(benchmark::kMillisecond);
+
 // Many materials, many material groups and a LOD 2 texture table: the
 // name lookups must stay linear in the file size.
 void BM_ManyMaterials(benchmark::State& state)

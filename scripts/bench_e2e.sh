@@ -8,7 +8,9 @@
 #    --info` against `assimp info`;
 #  - a batch of 64 models with -j 1 and with -j 2, and with thumbnails;
 #  - whole conversions at four sizes and of a 16-mesh model, per face;
-#  - the peak memory of a conversion beside the model's size in memory.
+#  - the peak memory of a conversion beside the model's size in memory;
+#  - bounded reading: a 2 GB file of zeros refused, 2,000,000 empty
+#    objects converted (time, time an object and peak memory).
 #
 #   scripts/bench_e2e.sh BUILD_DIR [RUNS]
 set -euo pipefail
@@ -131,3 +133,19 @@ if [ -x /usr/bin/time ]; then
          "$(awk -v p="$peak" -v b="$base" -v m="$model_kib" 'BEGIN { printf "%.2f", (p - b) / m }') x the model beyond the program"
   done
 fi
+
+echo "== bounded reading (goals: a non-model refused within 10 ms; empty objects at most 0.5 us each and 3 x the file + 32 MB)"
+truncate -s 2G "$work/zeros.3ds"
+read -r ms < <(best_ms "" "'$build/3ds2vnp' --info '$work/zeros.3ds'")
+echo "2 GB of zeros: refused in ${ms} ms (the whole process)"
+rm -f "$work/zeros.3ds"
+"$build/tools/make_model" --empty-objects 2000000 "$work/empty.3ds"
+size_kib=$(( $(stat -c %s "$work/empty.3ds") / 1024 ))
+read -r ms < <(best_ms "rm -f '$work/empty.vnp'" "'$build/3ds2vnp' -q -o '$work' '$work/empty.3ds'")
+echo "2,000,000 empty objects (${size_kib} KiB): converted in ${ms} ms," \
+     "$(awk -v ms="$ms" 'BEGIN { printf "%.2f", ms * 1000 / 2000000 }') us an object"
+if [ -x /usr/bin/time ]; then
+  peak=$(/usr/bin/time -f %M "$build/3ds2vnp" -q -o "$work" "$work/empty.3ds" 2>&1 >/dev/null | tail -1)
+  echo "2,000,000 empty objects: peak ${peak} KiB, bound $(( 3 * size_kib + 32768 )) KiB"
+fi
+rm -f "$work/empty.3ds" "$work/empty.vnp"

@@ -7,9 +7,14 @@
 //   make_model --chunks COUNT MODEL.3ds OUTPUT.3ds
 //       MODEL.3ds with COUNT unknown chunks of 7 bytes added to its main
 //       chunk: a valid file that is nearly all chunk headers.
+//   make_model --empty-objects COUNT OUTPUT.3ds
+//       One material and COUNT objects named E0000000, E0000001... each
+//       with an empty triangle mesh (21 bytes an object): what the
+//       model's records cost beyond the file's bytes.
 
 #include "shapes.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -40,6 +45,32 @@ int AddChunks(long long count, const char* modelPath, const char* outputPath)
     return 0;
 }
 
+int EmptyObjects(long long count, const char* outputPath)
+{
+    // One material first, so that the file converts.
+    build3ds::Bytes file = build3ds::Cat(
+        {{0x4D, 0x4D, 0, 0, 0, 0, 0x3D, 0x3D, 0, 0, 0, 0}, build3ds::Material("Skin", "skin.bmp")});
+    file.reserve(static_cast<std::size_t>(count) * 21 + file.size());
+    for (long long i = 0; i < count; ++i)
+    {
+        char name[16];
+        std::snprintf(name, sizeof name, "E%07lld", i % 10000000);
+        const unsigned char header[6] = {0x00, 0x40, 21, 0, 0, 0};
+        file.insert(file.end(), header, header + 6);
+        file.insert(file.end(), name, name + 9); // with its terminating zero
+        const unsigned char mesh[6] = {0x00, 0x41, 6, 0, 0, 0};
+        file.insert(file.end(), mesh, mesh + 6);
+    }
+    const auto put = [&file](std::size_t at, std::size_t value) {
+        for (int i = 0; i < 4; ++i)
+            file[at + i] = static_cast<unsigned char>(value >> (8 * i));
+    };
+    put(2, file.size());
+    put(8, file.size() - 6);
+    build3ds::WriteFile(outputPath, file);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -47,10 +78,13 @@ int main(int argc, char** argv)
     using namespace build3ds;
     if (argc == 5 && std::string(argv[1]) == "--chunks")
         return AddChunks(std::stoll(argv[2]), argv[3], argv[4]);
+    if (argc == 4 && std::string(argv[1]) == "--empty-objects")
+        return EmptyObjects(std::stoll(argv[2]), argv[3]);
     if (argc < 2 || argc > 4)
     {
         std::cerr << "usage: make_model OUTPUT.3ds [VERTICES [MESHES]]\n"
-                     "       make_model --chunks COUNT MODEL.3ds OUTPUT.3ds\n";
+                     "       make_model --chunks COUNT MODEL.3ds OUTPUT.3ds\n"
+                     "       make_model --empty-objects COUNT OUTPUT.3ds\n";
         return 2;
     }
     const int count = argc >= 3 ? std::stoi(argv[2]) : 65535;

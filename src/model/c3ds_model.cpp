@@ -2,6 +2,7 @@
 
 #include "model/chunk_ids.h"
 #include "platform/file_system.h"
+#include "platform/progress.h"
 #include "platform/text_path.h"
 
 #include <algorithm>
@@ -9,7 +10,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <istream>
 #include <memory>
 #include <unordered_map>
@@ -32,6 +32,35 @@ struct DamagedFile
 {
     throw DamagedFile{std::move(reason)};
 }
+
+// Thrown inside the walk when the progress says to stop.
+struct StoppedLoad
+{
+};
+
+// The reasons the header alone can show; the walk words them the same.
+const char* const kShortMainChunk = "the main chunk is shorter than its header";
+const char* const kFileEndsEarly = "the file ends before the end of its main chunk";
+
+void ReportNotA3dsFile(const std::string& path, platform::CMessageLog& log)
+{
+    log.Error("Unable to load PRIMARY chunk from file: " + path + "    \n\nNot a valid 3ds file",
+              platform::MessageOwner::None);
+}
+
+void ReportDamage(const std::string& path, const std::string& reason, platform::CMessageLog& log)
+{
+    log.Error("The file " + path + " is damaged and cannot be converted:\n\n" + reason + ".",
+              platform::MessageOwner::None);
+}
+
+// The bytes read between two questions to the progress: often enough to
+// stop a slow disk within a fraction of a second, rarely enough to cost
+// nothing.
+constexpr std::size_t kProgressStep = 4 << 20;
+
+// A size that is not known before the end: a stream that cannot seek.
+constexpr std::uint64_t kUnknownSize = ~std::uint64_t{0};
 
 std::uint16_t LoadU16(const unsigned char* p)
 {
@@ -83,8 +112,9 @@ struct Chunk
 class ChunkReader
 {
 public:
-    ChunkReader(const unsigned char* data, std::size_t size, C3dsModel& model, platform::CMessageLog& log)
-        : m_pData(data), m_nSize(size), m_model(model), m_log(log)
+    ChunkReader(const unsigned char* data, std::size_t size, C3dsModel& model, platform::CMessageLog& log,
+                IProgress* pProgress, std::uint64_t total)
+        : m_pData(data), m_nSize(size), m_model(model), m_log(log), m_pProgress(pProgress), m_nTotal(total)
     {
     }
 
@@ -97,10 +127,15 @@ public:
     void ReadFile(Chunk& primary)
     {
         if (primary.length < kChunkHeaderSize)
-            Damaged("the main chunk is shorter than its header");
+            Damaged(kShortMainChunk);
         // Bytes after the primary chunk are never looked at.
         if (m_nSize < primary.length)
-            Damaged("the file ends before the end of its main chunk");
+            Damaged(kFileEndsEarly);
+        // One array of the right size at once: growing it by doubling
+        // would hold up to three times the objects' records while it
+        // moves them, and millions of empty objects make that the cost.
+        Chunk counted = primary;
+        m_model.m_meshes.reserve(CountObjects(counted, 0));
         ReadMainChunks(primary);
     }
 
@@ -128,6 +163,25 @@ private:
     }
 
     std::uint16_t ReadWord(Chunk& chunk) { return LoadU16(Take(chunk, 2)); }
+
+    // The objects the walk of ReadMainChunks will meet, from the chunk
+    // headers alone. Where the structure breaks the count stops: the walk
+    // then reports the damage in its place.
+    std::size_t CountObjects(Chunk& parent, int depth) const
+    {
+        std::size_t count = 0;
+        Chunk child;
+        while (depth < kMaxDepth && parent.pos < parent.end && ReadHeader(parent.pos, child) &&
+               child.length >= kChunkHeaderSize && child.length <= parent.Left())
+        {
+            if (child.id == kChunkObject)
+                ++count;
+            else if (child.id == kChunkEditor)
+                count += CountObjects(child, depth + 1);
+            parent.pos = child.end;
+        }
+        return count;
+    }
 
     // A zero-terminated string: the first kMaxNameLength bytes are kept and
     // the rest consumed, so that the walk stays in step with the file.
@@ -186,6 +240,8 @@ private:
                 break;
             case kChunkObject:
             {
+                if (m_pProgress && !m_pProgress->Continue(chunk.pos, m_nTotal))
+                    throw StoppedLoad{};
                 ++m_model.m_nMeshCount;
                 MeshObject& mesh = m_model.m_meshes.emplace_back();
                 ReadString(chunk, mesh.name);
@@ -374,6 +430,8 @@ private:
     std::size_t m_nSize;
     C3dsModel& m_model;
     platform::CMessageLog& m_log;
+    IProgress* m_pProgress;
+    std::uint64_t m_nTotal;
     int m_nDepth = 0;
     std::unordered_map<std::string, std::int32_t> m_materialsByName;
     std::int32_t m_nIndexedMaterials = 0;
@@ -413,62 +471,133 @@ void CheckMeshes(const std::vector<MeshObject>& meshes)
 
 } // namespace
 
-bool C3dsModel::Load(const char* path, platform::CMessageLog& log)
+bool C3dsModel::Load(const char* path, platform::CMessageLog& log, IProgress* pProgress)
 {
     // Only a regular file is read: opening a pipe would wait for a writer
     // for ever, and a folder or a device (Windows' CON or AUX) is no model.
     // Whatever else stops the reading, the user learns the system's reason.
+    Clear();
+    m_bStopped = false;
+    platform::CFile file;
+    platform::FileFacts facts;
+    std::string reason;
     bool bNotFound = false;
-    const std::string reason = platform::WhyUnreadable(path, bNotFound);
-    if (bNotFound)
+    if (!platform::OpenForReading(path, file, facts, reason, bNotFound))
     {
-        log.Error(std::string("Unable to find the file: ") + path);
+        if (bNotFound)
+            log.Error(std::string("Unable to find the file: ") + path);
+        else
+            log.Error(std::string("Unable to read ") + path + ": " + reason);
         return false;
     }
-    std::ifstream file;
-    if (reason.empty())
-        file.open(platform::FileSystemPath(path), std::ios::binary);
-    if (!file.is_open())
-    {
-        log.Error(std::string("Unable to read ") + path + ": " +
-                  (reason.empty() ? "it cannot be opened" : reason));
-        return false;
-    }
-    return Load(file, path, log);
+    const auto read = [&file](unsigned char* buffer, std::size_t count) -> std::size_t {
+        const long got = platform::ReadSome(file, buffer, count);
+        return got > 0 ? static_cast<std::size_t>(got) : 0;
+    };
+    return LoadFrom(read, facts.size, path, log, pProgress);
 }
 
-bool C3dsModel::Load(std::istream& file, const std::string& path, platform::CMessageLog& log)
+bool C3dsModel::Load(std::istream& file, const std::string& path, platform::CMessageLog& log,
+                     IProgress* pProgress)
 {
-    // The whole file in memory, read at once where its size is known: the
-    // walk then costs the same however many chunks the file has.
+    Clear();
+    m_bStopped = false;
+    std::uint64_t size = kUnknownSize;
     const std::streamoff start = file.tellg();
     if (start >= 0 && file.seekg(0, std::ios::end))
     {
         const std::streamoff end = file.tellg();
         file.seekg(start);
-        const auto size = static_cast<std::size_t>(std::max<std::streamoff>(end - start, 0));
-        const auto data = std::make_unique_for_overwrite<unsigned char[]>(size); // the read fills it
-        file.read(reinterpret_cast<char*>(data.get()), static_cast<std::streamsize>(size));
-        return LoadBytes(data.get(), static_cast<std::size_t>(file.gcount()), path, log);
+        size = static_cast<std::uint64_t>(std::max<std::streamoff>(end - start, 0));
     }
     file.clear();
-    std::vector<unsigned char> data;
-    char block[1 << 16];
-    while (file.read(block, sizeof block) || file.gcount() > 0)
-        data.insert(data.end(), block, block + file.gcount());
-    return LoadBytes(data.data(), data.size(), path, log);
+    const auto read = [&file](unsigned char* buffer, std::size_t count) -> std::size_t {
+        file.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(count));
+        return static_cast<std::size_t>(file.gcount());
+    };
+    return LoadFrom(read, size, path, log, pProgress);
+}
+
+template <typename Read>
+bool C3dsModel::LoadFrom(Read read, std::uint64_t size, const std::string& path, platform::CMessageLog& log,
+                         IProgress* pProgress)
+{
+    // count bytes, or fewer at the end of the file.
+    const auto readFully = [&read](unsigned char* buffer, std::size_t count) {
+        std::size_t done = 0;
+        for (std::size_t got = 1; done < count && got > 0; done += got)
+            got = read(buffer + done, count - done);
+        return done;
+    };
+
+    // The header decides what the rest may cost: a file that is no model
+    // is refused after six bytes however large it is, and a main chunk is
+    // never given more memory than the file has bytes.
+    unsigned char header[kChunkHeaderSize];
+    if (readFully(header, sizeof header) < sizeof header || LoadU16(header) != kChunkPrimary)
+    {
+        ReportNotA3dsFile(path, log);
+        return false;
+    }
+    const std::uint32_t length = LoadU32(header + 2);
+    if (length < kChunkHeaderSize || (size != kUnknownSize && length > size))
+    {
+        ReportDamage(path, length < kChunkHeaderSize ? kShortMainChunk : kFileEndsEarly, log);
+        return false;
+    }
+
+    // The main chunk whole in memory, read in steps that the progress can
+    // stop; bytes after it are never looked at. A stream of unknown size
+    // grows its buffer as the bytes come, so its claim costs nothing
+    // before they do.
+    const std::uint64_t total = size != kUnknownSize ? size : length;
+    std::unique_ptr<unsigned char[]> known;
+    std::vector<unsigned char> grown;
+    if (size != kUnknownSize)
+        known = std::make_unique_for_overwrite<unsigned char[]>(length); // the reads fill it
+    unsigned char* data = known.get();
+    std::size_t have = sizeof header;
+    if (known)
+        std::memcpy(data, header, sizeof header);
+    else
+        grown.assign(header, header + sizeof header);
+    while (have < length)
+    {
+        if (pProgress && !pProgress->Continue(have, total))
+        {
+            m_bStopped = true;
+            return false;
+        }
+        const std::size_t step = std::min<std::size_t>(length - have, kProgressStep);
+        if (!known)
+        {
+            grown.resize(have + step);
+            data = grown.data();
+        }
+        const std::size_t got = readFully(data + have, step);
+        have += got;
+        if (got < step)
+            break;
+    }
+    return ReadBytes(known ? data : grown.data(), have, path, log, pProgress, total);
 }
 
 bool C3dsModel::LoadBytes(const unsigned char* data, std::size_t size, const std::string& path,
-                          platform::CMessageLog& log)
+                          platform::CMessageLog& log, IProgress* pProgress)
+{
+    return ReadBytes(data, size, path, log, pProgress, size);
+}
+
+bool C3dsModel::ReadBytes(const unsigned char* data, std::size_t size, const std::string& path,
+                          platform::CMessageLog& log, IProgress* pProgress, std::uint64_t total)
 {
     Clear();
-    ChunkReader reader(data, size, *this, log);
+    m_bStopped = false;
+    ChunkReader reader(data, size, *this, log, pProgress, total);
     Chunk primary;
     if (!reader.ReadPrimaryHeader(primary))
     {
-        log.Error("Unable to load PRIMARY chunk from file: " + path + "    \n\nNot a valid 3ds file",
-                  platform::MessageOwner::None);
+        ReportNotA3dsFile(path, log);
         return false;
     }
     try
@@ -478,9 +607,14 @@ bool C3dsModel::LoadBytes(const unsigned char* data, std::size_t size, const std
     }
     catch (const DamagedFile& damage)
     {
-        log.Error("The file " + path + " is damaged and cannot be converted:\n\n" + damage.reason + ".",
-                  platform::MessageOwner::None);
+        ReportDamage(path, damage.reason, log);
         Clear();
+        return false;
+    }
+    catch (const StoppedLoad&)
+    {
+        Clear();
+        m_bStopped = true;
         return false;
     }
     WarnOfMirroredMeshes(log);

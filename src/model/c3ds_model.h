@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class IProgress;
+
 struct MapCoord
 {
     float u = 0, v = 0;
@@ -56,6 +58,10 @@ struct MeshObject
     // The object's local axes have a negative determinant: the modelling
     // program mirrored it, and its faces may be turned inside out.
     bool mirrored = false;
+    // The power of two the positions were multiplied by for the normals:
+    // 0 but where single precision made a normal vanish (see
+    // ComputeNormals).
+    std::int16_t normalExponent = 0;
 };
 
 // One loaded .3ds file: its named objects as meshes and its materials, in
@@ -71,16 +77,34 @@ public:
     C3dsModel& operator=(C3dsModel&&) = default;
 
     // Reads the file at path; the normals are left to ComputeNormals, the
-    // next step of a conversion. On failure log has
-    // the reason (missing file, not a .3ds file, damaged file), the model is
-    // empty, and the result is false. Warnings (a later version, mirrored
-    // meshes) go to log too. Called once per model.
-    [[nodiscard]] bool Load(const char* path, platform::CMessageLog& log);
-    // The same over an open binary stream, read to its end; path names it
-    // in messages.
-    [[nodiscard]] bool Load(std::istream& file, const std::string& path, platform::CMessageLog& log);
+    // next step of a conversion. On failure log has the reason (missing
+    // file, not a .3ds file, damaged file), the model is empty, and the
+    // result is false. Warnings (a later version, mirrored meshes) go to
+    // log too. Called once per model.
+    //
+    // The header is read first: a file that is no .3ds, or whose main
+    // chunk claims more bytes than the file has, is refused before the
+    // rest is read, and no more than the main chunk's bytes are held.
+    // pProgress, when given, is asked every few megabytes while the bytes
+    // arrive (done: bytes read) and then between objects while they are
+    // read (done: the bytes read into objects; it starts over), total
+    // being the file's size. When it says to stop, the result is false
+    // without a word and IsStopped() is true.
+    [[nodiscard]] bool Load(const char* path, platform::CMessageLog& log, IProgress* pProgress = nullptr);
+    // The same over an open binary stream, from its position to its end;
+    // path names it in messages.
+    [[nodiscard]] bool Load(std::istream& file, const std::string& path, platform::CMessageLog& log,
+                            IProgress* pProgress = nullptr);
+    // Whether the last Load was stopped by its progress rather than failed.
+    [[nodiscard]] bool IsStopped() const { return m_bStopped; }
 
     // Fills faceNormals and vertexNormals of every mesh from the positions.
+    // Where single precision gives a face of non-zero area no direction
+    // (its cross product overflows, as on a cube of 1e19, or underflows, as
+    // on one of 1e-23), the mesh's normals are computed on its positions
+    // scaled by a power of two that brings them near 1, and a face still
+    // left without one takes the direction of its exact cross product.
+    // Other meshes keep the bits of the plain computation.
     void ComputeNormals();
     // Fills cornerNormals of every mesh as the smoothing groups shade it,
     // from the positions and the normals of ComputeNormals: a corner of a
@@ -98,12 +122,23 @@ public:
 
     // The same over a file's bytes in memory.
     [[nodiscard]] bool LoadBytes(const unsigned char* data, std::size_t size, const std::string& path,
-                                 platform::CMessageLog& log);
+                                 platform::CMessageLog& log, IProgress* pProgress = nullptr);
 
 private:
+    // Reads the main chunk through read(buffer, count), which returns the
+    // bytes it got (0 at the end); size is the bytes there are, or
+    // kUnknownSize.
+    template <typename Read>
+    bool LoadFrom(Read read, std::uint64_t size, const std::string& path, platform::CMessageLog& log,
+                  IProgress* pProgress);
+    // LoadBytes, telling the progress total bytes in all.
+    bool ReadBytes(const unsigned char* data, std::size_t size, const std::string& path,
+                   platform::CMessageLog& log, IProgress* pProgress, std::uint64_t total);
     void Clear();
     // One warning naming the meshes that the modelling program mirrored.
     void WarnOfMirroredMeshes(platform::CMessageLog& log) const;
+
+    bool m_bStopped = false;
 };
 
 // Multiplies every vertex position of the model by multiplier. False, with

@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cassert>
+#include <cmath>
 #include <string>
 
 namespace
@@ -84,6 +85,108 @@ void ComputeMeshNormals(MeshObject& mesh)
             continue;
         DivideByCount(mesh.vertexNormals[v], count);
         NormalizeVector(mesh.vertexNormals[v]);
+    }
+}
+
+// The face's cross product in double precision, which neither overflows
+// nor underflows for any float positions (differences below 2^129, above
+// 2^-150): zero only for a face without area.
+void ExactAreaNormal(const MeshObject& mesh, const FaceEntry& face, double (&n)[3])
+{
+    const Vector3& a = mesh.vertices[face.vertexIndex[0]];
+    const Vector3& b = mesh.vertices[face.vertexIndex[1]];
+    const Vector3& c = mesh.vertices[face.vertexIndex[2]];
+    const double d1[3] = {double{a.x} - c.x, double{a.y} - c.y, double{a.z} - c.z};
+    const double d2[3] = {double{c.x} - b.x, double{c.y} - b.y, double{c.z} - b.z};
+    n[0] = d1[1] * d2[2] - d1[2] * d2[1];
+    n[1] = d1[2] * d2[0] - d1[0] * d2[2];
+    n[2] = d1[0] * d2[1] - d1[1] * d2[0];
+}
+
+bool IsFinite(const Vector3& v)
+{
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+bool IsZero(const Vector3& v)
+{
+    return v.x == 0 && v.y == 0 && v.z == 0;
+}
+
+// Whether a face of non-zero area was left without a direction.
+bool FaceVanished(const MeshObject& mesh, std::size_t f)
+{
+    const Vector3& normal = mesh.faceNormals[f];
+    if (!IsFinite(normal))
+        return true;
+    if (!IsZero(normal))
+        return false;
+    double exact[3];
+    ExactAreaNormal(mesh, mesh.faces[f], exact);
+    return exact[0] != 0 || exact[1] != 0 || exact[2] != 0;
+}
+
+bool NormalsVanished(const MeshObject& mesh)
+{
+    for (std::size_t f = 0; f < mesh.faceNormals.size(); ++f)
+        if (FaceVanished(mesh, f))
+            return true;
+    for (const Vector3& normal : mesh.vertexNormals)
+        if (!IsFinite(normal))
+            return true;
+    return false;
+}
+
+// The power of two that brings the largest position of the mesh into
+// [0.5, 1): multiplying by it is exact, so the normals keep the design's
+// rounding, only without leaving the range of a float.
+std::int16_t NormalExponent(const MeshObject& mesh)
+{
+    float largest = 0;
+    for (const Vector3& p : mesh.vertices)
+        largest = std::max({largest, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+    int exponent = 0;
+    std::frexp(largest, &exponent);
+    return static_cast<std::int16_t>(exponent);
+}
+
+std::vector<Vector3> ScaledPositions(const MeshObject& mesh)
+{
+    std::vector<Vector3> scaled(mesh.vertices.size());
+    const int e = -mesh.normalExponent;
+    for (std::size_t v = 0; v < scaled.size(); ++v)
+        scaled[v] = {std::ldexp(mesh.vertices[v].x, e), std::ldexp(mesh.vertices[v].y, e),
+                     std::ldexp(mesh.vertices[v].z, e)};
+    return scaled;
+}
+
+// Runs compute on the mesh with its positions scaled by its normal
+// exponent, and gives the positions back.
+template <typename Compute> void OnScaledPositions(MeshObject& mesh, Compute compute)
+{
+    std::vector<Vector3> positions = ScaledPositions(mesh);
+    mesh.vertices.swap(positions);
+    compute();
+    mesh.vertices.swap(positions);
+}
+
+// The normals of a mesh whose plain computation lost a face's direction.
+void RescueNormals(MeshObject& mesh)
+{
+    mesh.normalExponent = NormalExponent(mesh);
+    if (mesh.normalExponent != 0)
+        OnScaledPositions(mesh, [&] { ComputeMeshNormals(mesh); });
+    // A face far smaller than the mesh's largest positions may still
+    // underflow: its own exact cross product gives its direction.
+    for (std::size_t f = 0; f < mesh.faceNormals.size(); ++f)
+    {
+        if (!FaceVanished(mesh, f))
+            continue;
+        double n[3];
+        ExactAreaNormal(mesh, mesh.faces[f], n);
+        const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        mesh.faceNormals[f] = {RoundToSingle(n[0] / length), RoundToSingle(n[1] / length),
+                               RoundToSingle(n[2] / length)};
     }
 }
 
@@ -438,7 +541,12 @@ void C3dsModel::ComputeCornerNormals(platform::CMessageLog& log)
     for (std::int32_t i = 0; i < m_nMeshCount; ++i)
     {
         MeshObject& mesh = m_meshes.at(static_cast<std::size_t>(i));
-        if (!ComputeMeshCornerNormals(mesh))
+        bool bMatched = true;
+        if (mesh.normalExponent == 0)
+            bMatched = ComputeMeshCornerNormals(mesh);
+        else
+            OnScaledPositions(mesh, [&] { bMatched = ComputeMeshCornerNormals(mesh); });
+        if (!bMatched)
             names += (names.empty() ? "\"" : ", \"") + mesh.name + "\"";
     }
     if (!names.empty())
@@ -449,5 +557,11 @@ void C3dsModel::ComputeCornerNormals(platform::CMessageLog& log)
 void C3dsModel::ComputeNormals()
 {
     for (std::int32_t i = 0; i < m_nMeshCount; ++i)
-        ComputeMeshNormals(m_meshes.at(static_cast<std::size_t>(i)));
+    {
+        MeshObject& mesh = m_meshes.at(static_cast<std::size_t>(i));
+        mesh.normalExponent = 0;
+        ComputeMeshNormals(mesh);
+        if (NormalsVanished(mesh))
+            RescueNormals(mesh);
+    }
 }

@@ -98,12 +98,12 @@ void ConversionJob::Convert(const ConversionRequest& request, const RunContext& 
     // Both models are loaded and checked before any output path or writer
     // exists: a model that fails never leads to a file.
     Step step = LoadModel(m_pLod1, *request.lod1Path, "No materials found for the LOD 1 model",
-                          request.smoothingGroups, log, report);
+                          request.smoothingGroups, context.pProgress, log, report);
     if (step == Step::Loaded && stopped())
         return;
     if (step == Step::Loaded && request.lod2Path)
         step = LoadModel(m_pLod2, *request.lod2Path, "No materials found for the LOD 2 model",
-                         request.smoothingGroups, log, report);
+                         request.smoothingGroups, context.pProgress, log, report);
     if (step != Step::Loaded || stopped())
         return;
 
@@ -267,12 +267,14 @@ std::optional<float> ConversionJob::Multiplier(ScaleMode mode, std::int32_t fact
 
 ConversionJob::Step ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path,
                                              const char* noMaterials, bool bSmoothingGroups,
-                                             platform::CMessageLog& log, RunReport& report)
+                                             IProgress* pProgress, platform::CMessageLog& log,
+                                             RunReport& report)
 {
     pModel = std::make_unique<C3dsModel>();
-    if (!pModel->Load(path.c_str(), log))
+    if (!pModel->Load(path.c_str(), log, pProgress))
     {
-        report.outcome = RunOutcome::Failed;
+        // A read the user stopped has nothing more to say.
+        report.outcome = pModel->IsStopped() ? RunOutcome::Stopped : RunOutcome::Failed;
         return Step::Ended;
     }
     if (pModel->m_nMaterialCount < 1)

@@ -86,7 +86,8 @@ private:
     void Convert(const ConversionRequest& request, const RunContext& context, CRunGuard& guard,
                  platform::CMessageLog& log, RunReport& report);
     Step LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path, const char* noMaterials,
-                   bool bSmoothingGroups, platform::CMessageLog& log, RunReport& report);
+                   bool bSmoothingGroups, IProgress* pProgress, platform::CMessageLog& log,
+                   RunReport& report);
     void WritePicture(const std::string& path, const std::vector<unsigned char>& png,
                       const std::string& model, CRunGuard& guard, platform::CMessageLog& log,
                       RunReport& report);

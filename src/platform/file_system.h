@@ -39,6 +39,7 @@ struct FileFacts
     std::uint32_t mode = 0; // permission bits, owner and group (POSIX)
     std::uint32_t owner = 0;
     std::uint32_t group = 0;
+    std::uint64_t size = 0; // bytes, for a regular file
 };
 
 FileFacts Inspect(const std::string& path);
@@ -102,6 +103,22 @@ public:
 // (a pipe) and never creates.
 bool OpenToWrite(const std::string& path, CFile& file);
 bool OpenToRead(const std::string& path, CFile& file);
+// Opens an input (a model, a LOD 2, a texture) to read it. What the path
+// leads to is looked at first, so that a folder or a device is never
+// opened; then the file is opened without waiting and checked again on the
+// open handle, which is what the reading sees: a pipe swapped in between
+// the look and the open would otherwise wait for a writer for ever. facts
+// (identity, size) describe the open file. False, with nothing open, the
+// reason to give as WhyUnreadable words it and bNotFound when nothing is
+// at the path.
+bool OpenForReading(const std::string& path, CFile& file, FileFacts& facts, std::string& reason,
+                    bool& bNotFound);
+namespace detail
+{
+// OpenForReading's system half: opens path without waiting and fills
+// facts from the open file; bRegular false when that is no regular file.
+bool OpenAndCheck(const std::string& path, CFile& file, FileFacts& facts, bool& bRegular);
+} // namespace detail
 // Writes up to size bytes at the file's position: the count written, or -1.
 long WriteSome(CFile& file, const void* data, std::size_t size);
 long ReadSome(CFile& file, void* data, std::size_t size);

@@ -104,6 +104,7 @@ FileFacts Inspect(const std::string& path)
     facts.mode = info.st_mode & 07777;
     facts.owner = info.st_uid;
     facts.group = info.st_gid;
+    facts.size = static_cast<std::uint64_t>(info.st_size);
     return facts;
 }
 
@@ -133,6 +134,36 @@ bool OpenToRead(const std::string& path, CFile& file)
 {
     return Open(path, O_RDONLY, file);
 }
+
+namespace detail
+{
+
+bool OpenAndCheck(const std::string& path, CFile& file, FileFacts& facts, bool& bRegular)
+{
+    bRegular = true;
+    if (!OpenToRead(path, file))
+        return false;
+    struct stat info;
+    if (::fstat(Fd(file), &info) != 0)
+        return Failed(), file.Close(), false;
+    bRegular = S_ISREG(info.st_mode);
+    if (!bRegular)
+        return file.Close(), false;
+    // Reads wait for the disk as usual: O_NONBLOCK only kept the open
+    // from waiting on a pipe.
+    const int flags = ::fcntl(Fd(file), F_GETFL);
+    if (flags < 0 || ::fcntl(Fd(file), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return Failed(), file.Close(), false;
+    facts.id = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    facts.linkCount = info.st_nlink;
+    facts.mode = info.st_mode & 07777;
+    facts.owner = info.st_uid;
+    facts.group = info.st_gid;
+    facts.size = static_cast<std::uint64_t>(info.st_size);
+    return true;
+}
+
+} // namespace detail
 
 namespace
 {

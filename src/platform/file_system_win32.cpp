@@ -119,6 +119,7 @@ FileFacts Inspect(const std::string& path)
     facts.readOnly = info.dwFileAttributes & FILE_ATTRIBUTE_READONLY;
     facts.linkCount = info.nNumberOfLinks;
     facts.id = {info.dwVolumeSerialNumber, (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    facts.size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     ::CloseHandle(hFile);
     return facts;
 }
@@ -148,6 +149,34 @@ bool OpenToRead(const std::string& path, CFile& file)
 {
     return Open(path, GENERIC_READ, file);
 }
+
+namespace detail
+{
+
+bool OpenAndCheck(const std::string& path, CFile& file, FileFacts& facts, bool& bRegular)
+{
+    bRegular = true;
+    if (IsDeviceName(path))
+    {
+        bRegular = false;
+        return false;
+    }
+    if (!OpenToRead(path, file))
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(Handle(file), &info))
+        return Failed(), file.Close(), false;
+    bRegular =
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && ::GetFileType(Handle(file)) == FILE_TYPE_DISK;
+    if (!bRegular)
+        return file.Close(), false;
+    facts.id = {info.dwVolumeSerialNumber, (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    facts.linkCount = info.nNumberOfLinks;
+    facts.size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    return true;
+}
+
+} // namespace detail
 
 long WriteSome(CFile& file, const void* data, std::size_t size)
 {

@@ -262,3 +262,47 @@ TEST(Normals, SmoothingGroupsKeepHardEdgesHard)
         EXPECT_TRUE(SameBits(chain.cornerNormals[c], chain.cornerNormals[0]) &&
                     SameBits(chain.cornerNormals[0], chain.vertexNormals[0]));
 }
+
+// A cube scaled so far that single precision overflows (2e19) or
+// underflows (1e-23, 1e-40) in its cross products still gets the unit
+// cube's normals, face, vertex and corner; so does a tiny face beside huge
+// ones in one mesh. A cube where nothing vanishes (1e18) is not rescaled.
+TEST(Normals, FacesOfHugeOrTinyModelsKeepTheirDirection)
+{
+    const MeshObject plain = LoadOk(File({Material("A"), Object(build3ds::Cube("Box", 1.0f))})).m_meshes[0];
+    const std::vector<std::uint32_t> masks = {1, 1, 2, 2, 4, 4, 8, 8, 16, 16, 32, 32}; // one group a side
+    C3dsModel unit;
+    const MeshObject expected = CornerNormals(unit, plain, masks);
+    const auto near = [](const Vector3& a, const Vector3& b) {
+        return std::fabs(a.x - b.x) < 1e-6f && std::fabs(a.y - b.y) < 1e-6f && std::fabs(a.z - b.z) < 1e-6f;
+    };
+    for (const float scale : {2e19f, -2e19f, 1e-23f, 1e-40f, 1e18f})
+    {
+        MeshObject scaled = plain;
+        for (Vector3& v : scaled.vertices)
+            v = {v.x * scale, v.y * scale, v.z * scale};
+        C3dsModel model;
+        const MeshObject& mesh = CornerNormals(model, scaled, masks);
+        EXPECT_EQ(mesh.normalExponent == 0, scale == 1e18f) << scale;
+        for (std::size_t f = 0; f < mesh.faces.size(); ++f)
+            EXPECT_TRUE(near(mesh.faceNormals[f], expected.faceNormals[f])) << scale << " face " << f;
+        for (std::size_t v = 0; v < mesh.vertices.size(); ++v)
+            EXPECT_TRUE(near(mesh.vertexNormals[v], expected.vertexNormals[v])) << scale << " vertex " << v;
+        for (std::size_t c = 0; c < mesh.cornerNormals.size(); ++c)
+            EXPECT_TRUE(near(mesh.cornerNormals[c], expected.cornerNormals[c])) << scale << " corner " << c;
+    }
+
+    C3dsModel model;
+    const MeshObject& mixed = Normals(model,
+                                      {{-3e38f, -3e38f, 0},
+                                       {3e38f, -3e38f, 0},
+                                       {-3e38f, 3e38f, 0},
+                                       {0, 0, 0},
+                                       {0, 1e-30f, 0},
+                                       {1e-30f, 0, 0}},
+                                      {{{0, 1, 2}, 0}, {{3, 4, 5}, 0}, {{0, 0, 1}, 0}});
+    EXPECT_EQ(Text(mixed.faceNormals[0]), Text({0, 0, -1}));
+    EXPECT_EQ(Text(mixed.faceNormals[1]), Text({0, 0, 1}));
+    EXPECT_EQ(Text(mixed.faceNormals[2]), Text({0, 0, 0})); // no area: no direction
+    EXPECT_EQ(Text(mixed.vertexNormals[0]), Text({0, 0, -1}));
+}

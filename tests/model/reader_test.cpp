@@ -1,8 +1,21 @@
 #include "test_support.h"
 
+#include "platform/file_system.h"
+#include "platform/progress.h"
+
 #include <gtest/gtest.h>
 
+#include <array>
+#include <chrono>
+#include <future>
 #include <limits>
+#include <streambuf>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace build3ds;
 using platform::MessageKind;
@@ -40,6 +53,60 @@ Mesh TwoFaces(std::vector<std::pair<std::string, std::vector<std::uint16_t>>> gr
     return mesh;
 }
 
+// A stream of size bytes that start with head and go on with zeros,
+// counting the bytes the reader takes: a file of gigabytes that costs
+// nothing until it is read.
+class LargeStream : public std::streambuf
+{
+public:
+    LargeStream(Bytes head, std::uint64_t size) : m_head(std::move(head)), m_nSize(size) {}
+    std::uint64_t m_nServed = 0;
+
+protected:
+    pos_type seekoff(off_type offset, std::ios::seekdir way, std::ios::openmode) override
+    {
+        const std::uint64_t base = way == std::ios::beg ? 0 : way == std::ios::end ? m_nSize : m_nPos;
+        m_nPos = base + static_cast<std::uint64_t>(offset);
+        return static_cast<off_type>(m_nPos);
+    }
+    pos_type seekpos(pos_type position, std::ios::openmode mode) override
+    {
+        return seekoff(off_type(position), std::ios::beg, mode);
+    }
+    std::streamsize xsgetn(char* buffer, std::streamsize count) override
+    {
+        const auto n = static_cast<std::size_t>(
+            std::min<std::uint64_t>(static_cast<std::uint64_t>(count), m_nSize - m_nPos));
+        for (std::size_t i = 0; i < n; ++i)
+            buffer[i] = m_nPos + i < m_head.size() ? static_cast<char>(m_head[m_nPos + i]) : 0;
+        m_nPos += n;
+        m_nServed += n;
+        return static_cast<std::streamsize>(n);
+    }
+    int_type underflow() override { return traits_type::eof(); }
+
+private:
+    Bytes m_head;
+    std::uint64_t m_nSize;
+    std::uint64_t m_nPos = 0;
+};
+
+// Records what it is told and says to stop at its stopAt-th question.
+class RecordingProgress final : public IProgress
+{
+public:
+    explicit RecordingProgress(std::size_t stopAt = 0) : m_nStopAt(stopAt) {}
+    bool Continue(std::uint64_t done, std::uint64_t total) override
+    {
+        m_calls.emplace_back(done, total);
+        return m_calls.size() != m_nStopAt;
+    }
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_calls;
+
+private:
+    std::size_t m_nStopAt;
+};
+
 } // namespace
 
 TEST(Reader, MissingAndForeignFilesGetTheirOwnMessages)
@@ -56,6 +123,132 @@ TEST(Reader, MissingAndForeignFilesGetTheirOwnMessages)
               "Unable to load PRIMARY chunk from file: x.3ds    \n\nNot a valid 3ds file");
     EXPECT_EQ(notes.m_messages[4].owner, MessageOwner::None);
 }
+
+// The header is read first: a file of gigabytes that is no model, or that
+// claims more than it has, costs its first bytes and no more, with the
+// messages a whole read gave.
+TEST(Reader, RefusesByTheHeaderBeforeReadingTheRest)
+{
+    const std::uint64_t twoGigabytes = std::uint64_t{2} << 30;
+    const Bytes claimsTooMuch = Cat({U16(kChunkPrimary), U32(0xFFFFFFF0u)});
+    const Bytes tooShort = Cat({U16(kChunkPrimary), U32(5)});
+    for (const Bytes& head : {Bytes{}, claimsTooMuch, tooShort})
+    {
+        RecordingNotifier notes;
+        LargeStream buffer(head, head.empty() ? twoGigabytes : 1 << 20);
+        std::istream stream(&buffer);
+        C3dsModel model;
+        EXPECT_FALSE(model.Load(stream, "big.3ds", TestLog()));
+        EXPECT_LE(buffer.m_nServed, 64u);
+        EXPECT_FALSE(model.IsStopped());
+        ASSERT_EQ(notes.m_messages.size(), 1u);
+        const std::string& text = notes.m_messages[0].text;
+        if (head.empty())
+            EXPECT_EQ(text, "Unable to load PRIMARY chunk from file: big.3ds    \n\nNot a valid 3ds file");
+        else
+            EXPECT_NE(text.find(head == tooShort ? "the main chunk is shorter than its header"
+                                                 : "the file ends before the end of its main chunk"),
+                      std::string::npos)
+                << text;
+    }
+
+    // Bytes after the main chunk are neither read nor looked at.
+    const Bytes file = File({Material("A"), Object(Cube())});
+    LargeStream buffer(file, twoGigabytes);
+    std::istream stream(&buffer);
+    C3dsModel model;
+    EXPECT_TRUE(model.Load(stream, "trailing.3ds", TestLog()));
+    EXPECT_EQ(buffer.m_nServed, file.size());
+}
+
+// The progress hears of the bytes as they arrive and of every object; a
+// stop ends the load without a word, told apart from a failure.
+TEST(Reader, ProgressIsAskedWhileReadingAndCanStopQuietly)
+{
+    const Bytes large = File({Material("A"), Object(Cube("One")), Chunk(0x1234, {Zeros(5 << 20)}),
+                              Object(Cube("Two")), Object(Cube("Three"))});
+    {
+        RecordingProgress progress;
+        C3dsModel model;
+        auto stream = AsStream(large);
+        ASSERT_TRUE(model.Load(stream, "large.3ds", TestLog(), &progress));
+        // Two steps of the read, then one question before each object.
+        ASSERT_EQ(progress.m_calls.size(), 5u);
+        for (const auto& [done, total] : progress.m_calls)
+            EXPECT_TRUE(done < total && total == large.size()) << done;
+        EXPECT_LT(progress.m_calls[0].first, progress.m_calls[1].first);
+        EXPECT_LT(progress.m_calls[2].first, progress.m_calls[4].first);
+        EXPECT_FALSE(model.IsStopped());
+    }
+    for (const std::size_t stopAt : {std::size_t{2}, std::size_t{4}})
+    {
+        RecordingNotifier notes;
+        RecordingProgress progress(stopAt);
+        C3dsModel model;
+        auto stream = AsStream(large);
+        EXPECT_FALSE(model.Load(stream, "large.3ds", TestLog(), &progress));
+        EXPECT_TRUE(model.IsStopped());
+        EXPECT_EQ(progress.m_calls.size(), stopAt);
+        EXPECT_TRUE(notes.m_messages.empty());
+        EXPECT_TRUE(model.m_meshes.empty() && model.m_nMeshCount == 0);
+    }
+    // A damaged file is a failure, not a stop, also after a stopped load.
+    RecordingNotifier notes;
+    C3dsModel model;
+    RecordingProgress stop(1);
+    auto first = AsStream(large);
+    EXPECT_FALSE(model.Load(first, "large.3ds", TestLog(), &stop));
+    EXPECT_FALSE(LoadBytes(model, Cat({U16(kChunkPrimary), U32(5)})));
+    EXPECT_FALSE(model.IsStopped());
+    EXPECT_EQ(notes.m_messages.size(), 1u);
+}
+
+#ifndef _WIN32
+// A pipe put where the model was is opened without waiting for a writer,
+// and refused as no file; the facts of what was opened come from it.
+TEST(Reader, OpensWithoutWaitingAndChecksWhatItOpened)
+{
+    TempDir dir;
+    const std::string fifo = (dir / "swapped.3ds").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto opened = std::async(std::launch::async, [&] {
+        platform::CFile file;
+        platform::FileFacts facts;
+        bool bRegular = true;
+        const bool bOpen = platform::detail::OpenAndCheck(fifo, file, facts, bRegular);
+        return !bOpen && !bRegular && !file.IsOpen();
+    });
+    if (opened.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
+    {
+        ADD_FAILURE() << "opening a pipe waited for a writer";
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); // lets the open return
+        opened.wait();
+        ::close(writer);
+    }
+    else
+        EXPECT_TRUE(opened.get());
+
+    RecordingNotifier notes;
+    C3dsModel model;
+    EXPECT_FALSE(model.Load(fifo.c_str(), TestLog()));
+    ASSERT_EQ(notes.m_messages.size(), 1u);
+    EXPECT_EQ(notes.m_messages[0].text,
+              "Unable to read " + fifo +
+                  ": it is not a file (a folder, a pipe or a device cannot be converted)");
+
+    // A model is read through the same call, and its size is the open file's.
+    const Bytes file = File({Material("A"), Object(Cube())});
+    WriteFile(dir / "ok.3ds", Cat({file, Zeros(100)}));
+    platform::CFile opened2;
+    platform::FileFacts facts;
+    std::string reason;
+    bool bNotFound = true;
+    ASSERT_TRUE(platform::OpenForReading((dir / "ok.3ds").string(), opened2, facts, reason, bNotFound));
+    EXPECT_EQ(facts.size, file.size() + 100);
+    EXPECT_TRUE(reason.empty() && !bNotFound);
+    EXPECT_TRUE(model.Load((dir / "ok.3ds").string().c_str(), TestLog()));
+}
+#endif
 
 TEST(Reader, VersionAboveThreeWarnsAndLoads)
 {
@@ -206,9 +399,12 @@ TEST(Reader, EveryPrefixEndsCleanly)
 // names them all.
 TEST(Reader, SmoothingGroupsAndMirroredObjects)
 {
-    const auto object = [](const std::string& name, float xAxis, Bytes groups, bool bInside) {
-        const Bytes axes = Cat({F32(xAxis), Zeros(4), Zeros(4), Zeros(4), F32(1), Zeros(4), Zeros(4),
-                                Zeros(4), F32(0.5f), Zeros(12)});
+    using Axes = std::array<float, 9>;
+    const auto object = [](const std::string& name, Axes rows, Bytes groups, bool bInside) {
+        Bytes axes;
+        for (const float value : rows)
+            axes = Cat({axes, F32(value)});
+        axes = Cat({axes, Zeros(12)});
         const Bytes smooth = Chunk(kChunkSmoothGroup, {groups});
         return Object(name, {Chunk(kChunkTriMesh, {VertexList({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}),
                                                    bInside ? FaceList({{0, 1, 2}, {1, 3, 2}}, {smooth})
@@ -216,13 +412,20 @@ TEST(Reader, SmoothingGroupsAndMirroredObjects)
                                                    Chunk(kChunkLocalAxes, {axes})})});
     };
     RecordingNotifier notes;
-    const C3dsModel model =
-        LoadOk(File({Material("A"), object("In", -1, Cat({U32(5), U32(0x80000000)}), true),
-                     object("Beside", 1, Cat({U32(1), U32(2), U32(3)}), false), object("Back", -2, {}, true),
-                     object("Flat", 0, {}, true)}));
+    const C3dsModel model = LoadOk(File(
+        {Material("A"), object("In", {-1, 0, 0, 0, 1, 0, 0, 0, 0.5f}, Cat({U32(5), U32(0x80000000)}), true),
+         object("Beside", {1, 0, 0, 0, 1, 0, 0, 0, 0.5f}, Cat({U32(1), U32(2), U32(3)}), false),
+         object("Back", {-2, 0, 0, 0, 1, 0, 0, 0, 0.5f}, {}, true),
+         object("Flat", {0, 0, 0, 0, 1, 0, 0, 0, 0.5f}, {}, true),
+         // Turned a quarter about z, about x: the diagonal is
+         // zero, the axes' handedness is what counts.
+         object("Turned", {0, 1, 0, -1, 0, 0, 0, 0, 1}, {}, true),
+         object("TurnedOverX", {1, 0, 0, 0, 0, 1, 0, -1, 0}, {}, true),
+         object("TurnedMirrored", {0, 1, 0, 1, 0, 0, 0, 0, 1}, {}, true),
+         object("TurnedOverXMirrored", {-1, 0, 0, 0, 0, 1, 0, -1, 0}, {}, true)}));
     EXPECT_EQ(model.m_meshes[0].smoothGroups, (std::vector<std::uint32_t>{5, 0x80000000}));
     EXPECT_EQ(model.m_meshes[1].smoothGroups, (std::vector<std::uint32_t>{1, 2, 3}));
-    EXPECT_EQ(notes.m_events,
-              (std::vector<std::string>{"Warning: Meshes \"In\", \"Back\" were mirrored; their "
-                                        "faces may show their back"}));
+    EXPECT_EQ(notes.m_events, (std::vector<std::string>{
+                                  "Warning: Meshes \"In\", \"Back\", \"TurnedMirrored\", "
+                                  "\"TurnedOverXMirrored\" were mirrored; their faces may show their back"}));
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -64,6 +66,30 @@ TEST(OutputFile, InPlaceWritesKeepTheOldFileUntilTheyCannot)
         ASSERT_NE(at, std::string::npos) << file.Error();
         EXPECT_EQ(file.Error().rfind("Input/output error. The old content of the file is lost", 0), 0u);
         EXPECT_EQ(ReadWholeFile(file.Error().substr(at + kept.size())), text);
+    }
+
+    // A disk that fills up after part of the appended text went out: the
+    // bytes that did are cut off again.
+    build3ds::WriteFile(target, build3ds::Str("old"));
+    const std::size_t entries = EntryCount(dir.Path());
+    s_nCalls = 0;
+    OutputFile::s_pfnWrite = [](platform::CFile& file, const void* data, std::size_t size) -> long {
+        ++s_nCalls;
+        if (s_nCalls == 2) // the first bytes beyond the old end
+            return platform::WriteSome(file, data, size / 2);
+        if (s_nCalls == 3)
+        {
+            platform::SetLastFileError("No space left on device");
+            return -1;
+        }
+        return platform::WriteSome(file, data, size);
+    };
+    {
+        OutputFile file;
+        EXPECT_FALSE(file.Create(target.string()) && file.Put(text.data(), text.size()) && file.Commit());
+        EXPECT_EQ(file.Error(), "No space left on device");
+        EXPECT_EQ(ReadWholeFile(second), std::string("old") + '\0');
+        EXPECT_EQ(EntryCount(dir.Path()), entries);
     }
     OutputFile::s_pfnWrite = &platform::WriteSome;
 
@@ -252,6 +278,59 @@ TEST(OutputFileDeathTest, InterruptsAndSizeLimitsLeaveNoTemporaryFile)
         },
         ::testing::KilledBySignal(SIGTERM), "");
     EXPECT_EQ(ReadWholeFile(second), text);
+
+    // The same when the interrupt reaches another thread than the one
+    // that copies, which is what happens with -j or the desktop's worker:
+    // the handler there waits until the copy is done.
+    build3ds::WriteFile(target, build3ds::Str("old"));
+    EXPECT_EXIT(
+        {
+            OutputFile::RemoveTemporariesOnInterrupt();
+            static std::atomic<bool> s_bCopying{false};
+            OutputFile::s_pfnWrite = [](platform::CFile& file, const void* data, std::size_t size) -> long {
+                if (++s_nCalls >= 2) // the copy: slow, a few bytes at a time
+                {
+                    s_bCopying = true;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    return platform::WriteSome(file, data, std::min<std::size_t>(size, 300));
+                }
+                return platform::WriteSome(file, data, size);
+            };
+            s_nCalls = 0;
+            std::thread writer([&] { (void)WriteText(target, text); });
+            while (!s_bCopying)
+                std::this_thread::yield();
+            ::kill(::getpid(), SIGTERM); // only this thread takes it now
+            writer.join();
+            std::this_thread::sleep_for(std::chrono::seconds(10));
+            std::_Exit(3);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+    EXPECT_EQ(ReadWholeFile(second), text);
+
+    // Started under nohup (the hang-up ignored), a run keeps ignoring it
+    // and goes on writing; the other interrupts still stop it.
+    EXPECT_EXIT(
+        {
+            std::signal(SIGHUP, SIG_IGN);
+            OutputFile::RemoveTemporariesOnInterrupt();
+            OutputFile file;
+            const bool bCreated = file.Create((dir / "nohup.vnp").string());
+            ::kill(::getpid(), SIGHUP);
+            std::_Exit(bCreated && file.Put("x", 1) && file.Commit() ? 0 : 4);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(ReadWholeFile(dir / "nohup.vnp"), "x");
+    std::filesystem::remove(dir / "nohup.vnp");
+    EXPECT_EXIT(
+        {
+            std::signal(SIGHUP, SIG_IGN);
+            OutputFile::RemoveTemporariesOnInterrupt();
+            ::kill(::getpid(), SIGTERM);
+            std::_Exit(3);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+
     std::filesystem::remove(second);
     std::filesystem::remove(target);
     EXPECT_EXIT(WriteOverSizeLimit(target), ::testing::ExitedWithCode(0), "");

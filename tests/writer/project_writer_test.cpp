@@ -133,8 +133,8 @@ TEST(ProjectWriter, ReferenceFilesHoldTheReferenceNormals)
     };
     ExpectFaceRecords(read("tilted_bipyramid.vnp"), {&tilted.m_meshes[0]});
     ExpectFaceRecords(read("hull_triangle.vnp"), {&hull.m_meshes[0]});
-    // The records come Crate, its LOD 2 partner, Tag; Huge's overflowing
-    // normals were checked by hand.
+    // The records come Crate, its LOD 2 partner, Tag; Huge's normals,
+    // which overflow single precision, were checked by hand.
     ExpectFaceRecords(read("crate_with_lod2.vnp"), {&lod1.m_meshes[0], &lod2.m_meshes[0], &lod1.m_meshes[1]});
 }
 
