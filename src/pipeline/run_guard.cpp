@@ -2,7 +2,7 @@
 
 #include "platform/text_path.h"
 
-#include <fstream>
+#include <algorithm>
 
 namespace
 {
@@ -133,26 +133,33 @@ void CRunGuard::Release(const std::string& path)
         m_outputIds.erase(target.id);
 }
 
+std::size_t ReadBlock(platform::CFile& file, char* data, std::size_t size)
+{
+    std::size_t done = 0;
+    for (long got = 1; done < size && got > 0; done += static_cast<std::size_t>(got))
+        got = std::max(platform::ReadSome(file, data + done, size - done), 0L);
+    return done;
+}
+
 bool SameBytes(const std::string& first, const std::string& second)
 {
-    // Read in blocks: a large file named like a texture must not take its
-    // size in memory.
-    constexpr std::size_t kBlock = 1 << 20;
-    std::error_code error, otherError;
-    if (std::filesystem::file_size(platform::FileSystemPath(first), error) !=
-            std::filesystem::file_size(platform::FileSystemPath(second), otherError) ||
-        error || otherError)
+    // Opened as every input is, then read in blocks: a large file named
+    // like a texture must not take its size in memory.
+    platform::CFile a, b;
+    platform::FileFacts factsA, factsB;
+    std::string reason;
+    bool bNotFound = false;
+    if (!platform::OpenForReading(first, a, factsA, reason, bNotFound) ||
+        !platform::OpenForReading(second, b, factsB, reason, bNotFound) || factsA.size != factsB.size)
         return false;
-    std::ifstream a(platform::FileSystemPath(first), std::ios::binary),
-        b(platform::FileSystemPath(second), std::ios::binary);
-    std::string blockA(kBlock, '\0'), blockB(kBlock, '\0');
-    while (a && b)
+    std::string blockA(kReadBlock, '\0'), blockB(kReadBlock, '\0');
+    for (std::uint64_t left = factsA.size; left > 0;)
     {
-        a.read(blockA.data(), kBlock);
-        b.read(blockB.data(), kBlock);
-        if (a.gcount() != b.gcount() || blockA.compare(0, static_cast<std::size_t>(a.gcount()), blockB, 0,
-                                                       static_cast<std::size_t>(b.gcount())) != 0)
+        const std::size_t gotA = ReadBlock(a, blockA.data(), kReadBlock);
+        if (gotA == 0 || ReadBlock(b, blockB.data(), kReadBlock) != gotA ||
+            blockA.compare(0, gotA, blockB, 0, gotA) != 0)
             return false;
+        left -= std::min<std::uint64_t>(left, gotA);
     }
-    return a.eof() && b.eof();
+    return true;
 }

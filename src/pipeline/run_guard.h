@@ -54,3 +54,9 @@ private:
 
 // Whether two files hold the same bytes (false when either cannot be read).
 bool SameBytes(const std::string& first, const std::string& second);
+
+// Files are read in blocks of this size, never whole.
+inline constexpr std::size_t kReadBlock = 1 << 20;
+
+// Reads up to size bytes of an open file, fewer only at its end.
+std::size_t ReadBlock(platform::CFile& file, char* data, std::size_t size);

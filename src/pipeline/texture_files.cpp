@@ -6,10 +6,8 @@
 #include "writer/output_file.h"
 
 #include <algorithm>
-#include <cstring>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -284,25 +282,25 @@ namespace
 // Copies one texture; the reason when it could not.
 std::optional<std::string> CopyTexture(const std::string& from, const std::string& to)
 {
-    // Read in blocks: a large file named like a texture must not take its
-    // size in memory.
-    constexpr std::size_t kBlock = 1 << 20;
-    std::ifstream source(platform::FileSystemPath(from), std::ios::binary);
-    if (!source)
-        return std::string(std::strerror(errno));
+    // Opened as every input is, and checked on the open file: a pipe
+    // swapped in for the texture cannot hold the run.
+    platform::CFile source;
+    platform::FileFacts facts;
+    std::string reason;
+    bool bNotFound = false;
+    if (!platform::OpenForReading(from, source, facts, reason, bNotFound))
+        return reason;
     OutputFile file;
     if (!file.Create(to))
         return file.Error();
     // No wider access than the source gives: a private texture stays private.
-    file.KeepModeOf(platform::Inspect(from));
-    std::string block(kBlock, '\0');
-    while (source)
-    {
-        source.read(block.data(), kBlock);
-        if (!file.Put(block.data(), static_cast<std::size_t>(source.gcount())))
+    file.KeepModeOf(facts);
+    std::string block(kReadBlock, '\0');
+    std::uint64_t copied = 0;
+    for (std::size_t got; (got = ReadBlock(source, block.data(), kReadBlock)) > 0; copied += got)
+        if (!file.Put(block.data(), got))
             return file.Error();
-    }
-    if (!source.eof())
+    if (copied != facts.size)
         return std::string("the file could not be read to its end");
     if (!file.Commit())
         return file.Error();
