@@ -207,11 +207,11 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     app.add_flag("-q,--quiet", bQuiet, "print errors only");
     std::string thumbnailText;
     bool bThumbnailOnly = false;
-    valueOptions.push_back(
-        app.add_option("--thumbnail", thumbnailText,
-                       "also write NAME.png beside each .vnp, a picture of SIZE x SIZE pixels (default 256)")
-            ->option_text("[SIZE]")
-            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast));
+    valueOptions.push_back(app.add_option("--thumbnail", thumbnailText,
+                                          "also write NAME.png beside each .vnp, a picture of SIZE x SIZE "
+                                          "pixels (16 to 1024, default 256)")
+                               ->option_text("[SIZE]")
+                               ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast));
     app.add_flag("--thumbnail-only", bThumbnailOnly, "write the pictures and no project files");
     app.set_version_flag("-V,--version", "3ds2vnp " VNP_VERSION);
     app.footer("Exit status: 0 when every model was converted, 1 when any failed, 2 for a usage error.");
@@ -224,6 +224,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     try
     {
         const std::vector<const char*> args = WithThumbnailSize(argc, argv);
+        // CLI11 would take the next argument (the model) for an empty size.
+        for (std::size_t i = 1; i < args.size() && std::string(args[i]) != "--"; ++i)
+            if (std::string(args[i]) == "--thumbnail=")
+                return usageError("--thumbnail=: the size is empty; give SIZE (16 to 1024) or no '='");
         app.parse(static_cast<int>(args.size()), args.data());
     }
     catch (const CLI::CallForHelp&)
@@ -272,7 +276,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                                  ? static_cast<std::size_t>(readNumber("--jobs", jobsText, 1, 1024))
                                  : std::max(1u, std::thread::hardware_concurrency());
     auto thumbnailSize = static_cast<std::int32_t>(
-        app.count("--thumbnail") ? readNumber("--thumbnail", thumbnailText, 16, 4096) : 0);
+        app.count("--thumbnail") ? readNumber("--thumbnail", thumbnailText, 16, 1024) : 0);
     for (const auto& [text, mode, name] : {std::tuple{scaleUp, ScaleMode::ScaleUp, "--scale-up"},
                                            std::tuple{scaleDown, ScaleMode::ScaleDown, "--scale-down"}})
     {
@@ -384,16 +388,17 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                 // after it, so that its warning keeps its place.
                 bool bPictureWritten = false;
                 std::vector<unsigned char> png;
+                std::vector<std::string> notes;
                 bool bDrawn = false;
                 const bool bBeside = bSpareProcessor && !bThumbnailOnly;
                 if (thumbnailSize > 0)
                 {
                     job.SetModelUse(
                         [&](const C3dsModel& lod1, const C3dsModel* pLod2, const std::string& outputPath) {
-                            bPictureWritten =
-                                bBeside ? SaveThumbnail(PicturePath(outputPath), bDrawn ? &png : nullptr)
-                                        : WriteThumbnail(PicturePath(outputPath), thumbnailSize, lod1,
-                                                         models[i], pLod2, lod2Path);
+                            bPictureWritten = bBeside ? SaveThumbnail(PicturePath(outputPath),
+                                                                      bDrawn ? &png : nullptr, notes)
+                                                      : WriteThumbnail(PicturePath(outputPath), thumbnailSize,
+                                                                       lod1, models[i], pLod2, lod2Path);
                             return bPictureWritten;
                         },
                         !bThumbnailOnly);
@@ -401,7 +406,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                         // A picture that fails is a warning, never a failed conversion.
                         try
                         {
-                            bDrawn = DrawThumbnail(thumbnailSize, lod1, models[i], pLod2, lod2Path, png);
+                            bDrawn =
+                                DrawThumbnail(thumbnailSize, lod1, models[i], pLod2, lod2Path, png, &notes);
                         }
                         catch (const std::exception&)
                         {

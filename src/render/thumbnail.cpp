@@ -5,27 +5,51 @@
 #include "render/renderer.h"
 #include "writer/output_file.h"
 
+#include <new>
+
 bool DrawThumbnail(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path,
-                   const C3dsModel* pLod2, const std::string& lod2Path, std::vector<unsigned char>& png)
+                   const C3dsModel* pLod2, const std::string& lod2Path, std::vector<unsigned char>& png,
+                   std::vector<std::string>* pNotes)
 {
-    CTextureSet textures;
-    textures.Load(lod1, ParentFolder(lod1Path));
-    if (pLod2)
-        textures.Load(*pLod2, ParentFolder(lod2Path));
     // Kept by each thread between the pictures of a batch, which mostly
     // share one size: the picture and its depth are not allocated and
     // faulted in afresh for every model.
     thread_local CRenderer t_renderer;
     thread_local RgbaImage t_image;
-    t_image.width = t_image.height = size;
-    t_renderer.Draw(lod1, pLod2, textures, ViewAngles{}, t_image);
-    return EncodePng(t_image, png);
+    std::vector<std::string> notes;
+    bool bDrawn = false;
+    try
+    {
+        CTextureSet textures(CTextureSet::kThumbnailBudget);
+        textures.Load(lod1, ParentFolder(lod1Path));
+        if (pLod2)
+            textures.Load(*pLod2, ParentFolder(lod2Path));
+        notes = std::move(textures.m_notes);
+        t_image.width = t_image.height = size;
+        t_renderer.Draw(lod1, pLod2, textures, ViewAngles{}, t_image);
+        bDrawn = EncodePng(t_image, png);
+    }
+    catch (const std::bad_alloc&)
+    {
+        // The picture is an extra: the memory it could not have must not
+        // fail the conversion it goes with, nor stay taken for the next.
+        t_renderer = CRenderer{};
+        t_image = RgbaImage{};
+        png = {};
+        notes.push_back("There is not enough memory to draw the picture of " + lod1Path);
+    }
+    if (pNotes)
+        pNotes->insert(pNotes->end(), notes.begin(), notes.end());
+    return bDrawn;
 }
 
-bool SaveThumbnail(const std::string& pngPath, const std::vector<unsigned char>* pPng)
+bool SaveThumbnail(const std::string& pngPath, const std::vector<unsigned char>* pPng,
+                   const std::vector<std::string>& notes)
 {
+    for (const std::string& note : notes)
+        platform::ShowWarning(note);
     OutputFile file;
-    std::string reason = "the picture could not be encoded";
+    std::string reason = "the picture could not be drawn";
     if (pPng)
     {
         if (file.Create(pngPath) && file.Put(reinterpret_cast<const char*>(pPng->data()), pPng->size()) &&
@@ -41,6 +65,7 @@ bool WriteThumbnail(const std::string& pngPath, std::int32_t size, const C3dsMod
                     const std::string& lod1Path, const C3dsModel* pLod2, const std::string& lod2Path)
 {
     thread_local std::vector<unsigned char> t_png;
-    return SaveThumbnail(pngPath,
-                         DrawThumbnail(size, lod1, lod1Path, pLod2, lod2Path, t_png) ? &t_png : nullptr);
+    std::vector<std::string> notes;
+    const bool bDrawn = DrawThumbnail(size, lod1, lod1Path, pLod2, lod2Path, t_png, &notes);
+    return SaveThumbnail(pngPath, bDrawn ? &t_png : nullptr, notes);
 }
