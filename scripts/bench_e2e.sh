@@ -149,3 +149,65 @@ if [ -x /usr/bin/time ]; then
   echo "2,000,000 empty objects: peak ${peak} KiB, bound $(( 3 * size_kib + 32768 )) KiB"
 fi
 rm -f "$work/empty.3ds" "$work/empty.vnp"
+
+echo "== pictures of 65,535 random faces (goal: 256 px at most 0.5 s, 1024 px at most 5 s)"
+# Large faces between random vertices cover each pixel hundreds of times:
+# the most overdraw a model of one mesh can make. Whole runs, the reading
+# included, by --thumbnail-only and by the thumbnailer.
+mkdir -p "$work/random"
+"$build/tools/make_model" --random 65535 "$work/random/random.3ds"
+for size in 256 1024; do
+  read -r cli thumbnailer < <(best_ms \
+    "rm -f '$work/random/random.png'" "'$build/3ds2vnp' -q --thumbnail-only --thumbnail $size '$work/random/random.3ds'" \
+    "rm -f '$work/random/t.png'" "'$build/3ds2vnp-thumbnailer' $size '$work/random/random.3ds' '$work/random/t.png'")
+  [ -s "$work/random/t.png" ] || echo "the thumbnailer wrote no picture at $size"
+  echo "$size px: 3ds2vnp --thumbnail-only ${cli} ms, 3ds2vnp-thumbnailer ${thumbnailer} ms"
+done
+
+echo "== 12 textures of 8192 x 8192 and of 4096 x 4096 (goal: bounded time and memory, the rest grey)"
+# Headers alone (BMP, TGA and PNG, under 60 bytes each), which decoded as
+# they claim would take 256 MB each: refused as too short for their
+# pixels. Then real PNGs of zeros (8192: 261 KB each, 4096: 65 KB each),
+# which hold their pixels: a picture's textures may have 16 Mi pixels, so
+# the first 4096 x 4096 is decoded and the rest drawn grey, each with a note.
+mkdir -p "$work/claims" "$work/real8k" "$work/real4k"
+"$build/tools/make_model" --textures 12 "$work/claims/claims.3ds"
+cp "$work/claims/claims.3ds" "$work/real8k/claims.3ds"
+cp "$work/claims/claims.3ds" "$work/real4k/claims.3ds"
+for i in $(seq 0 11); do
+  case $(( i % 3 )) in
+    0) printf 'BM\x36\x00\x00\x00\x00\x00\x00\x00\x36\x00\x00\x00\x28\x00\x00\x00\x00\x20\x00\x00\x00\x20\x00\x00'`
+             `'\x01\x00\x18\x00\x00\x00\x00\x00\x00\x00\x00\x00\x13\x0b\x00\x00\x13\x0b\x00\x00'`
+             `'\x00\x00\x00\x00\x00\x00\x00\x00' > "$work/claims/t$i.bmp" ;;
+    1) printf '\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x20\x00\x20\x18\x20' > "$work/claims/t$i.tga" ;;
+    2) printf '\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR\x00\x00\x20\x00\x00\x00\x20\x00\x08\x06\x00\x00\x00'`
+             `'\x00\x00\x00\x00' > "$work/claims/t$i.png" ;;
+  esac
+done
+python3 - "$work" <<'PY'
+import struct, sys, zlib
+def png(side):
+    rows = b''.join(b'\0' + bytes(side * 4) for _ in range(side))
+    chunk = lambda kind, data: (struct.pack('>I', len(data)) + kind + data +
+                                struct.pack('>I', zlib.crc32(kind + data) & 0xFFFFFFFF))
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', side, side, 8, 6, 0, 0, 0)) +
+            chunk(b'IDAT', zlib.compress(rows, 9)) + chunk(b'IEND', b''))
+for folder, side in (('real8k', 8192), ('real4k', 4096)):
+    data = png(side)
+    for i in range(12):
+        open('%s/%s/t%d%s' % (sys.argv[1], folder, i, ('.bmp', '.tga', '.png')[i % 3]), 'wb').write(data)
+PY
+for folder in claims real8k real4k; do
+  read -r cli thumbnailer < <(best_ms \
+    "rm -f '$work/$folder/claims.png'" "'$build/3ds2vnp' -q --thumbnail-only '$work/$folder/claims.3ds'" \
+    "rm -f '$work/$folder/t.png'" "'$build/3ds2vnp-thumbnailer' 256 '$work/$folder/claims.3ds' '$work/$folder/t.png'")
+  line="$folder: 3ds2vnp --thumbnail-only ${cli} ms, 3ds2vnp-thumbnailer ${thumbnailer} ms"
+  if [ -x /usr/bin/time ]; then
+    peak=$(/usr/bin/time -f %M "$build/3ds2vnp" -q --thumbnail-only "$work/$folder/claims.3ds" 2>&1 >/dev/null | tail -1)
+    thumbnailer=$(/usr/bin/time -f %M "$build/3ds2vnp-thumbnailer" 256 "$work/$folder/claims.3ds" "$work/$folder/t.png" \
+                  2>&1 >/dev/null | tail -1)
+    line="$line; peak ${peak} KiB and ${thumbnailer} KiB"
+  fi
+  echo "$line"
+done
+rm -rf "$work/claims" "$work/real8k" "$work/real4k"

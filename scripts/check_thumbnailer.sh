@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs the thumbnailer as a file manager does: the Exec line of the
 # .thumbnailer file with %s, %i and %o filled in, found on PATH, with no
-# display and nothing else in the environment.
-#   check_thumbnailer.sh THUMBNAILER_FILE BIN_DIR MODEL.3ds
+# display and nothing else in the environment. With make_model, also a
+# run that is slow for a shortened time limit.
+#   check_thumbnailer.sh THUMBNAILER_FILE BIN_DIR MODEL.3ds [MAKE_MODEL]
 set -euo pipefail
-entry=$1 bindir=$2 model=$3
+entry=$1 bindir=$2 model=$3 make_model=${4:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 exec_line=$(sed -n 's/^Exec=//p' "$entry")
@@ -37,4 +38,36 @@ truncate -s 101M "$work/huge.3ds"
 if run 256 "$work/huge.3ds" "$work/huge.png" 2>/dev/null || [ -e "$work/huge.png" ]; then
   echo "a file over 100 MB was read"; exit 1
 fi
-echo "thumbnailer: pictures of 128, 256, 1024 (asked 2000) pixels; a file over 100 MB refused"
+
+# The picture never replaces the model, by the same name or a hard link;
+# the model stays as it was and the reason is on standard error.
+cp "$model" "$work/self.3ds"
+ln "$work/self.3ds" "$work/linked.png"
+for out in self.3ds linked.png; do
+  if run 256 "$work/self.3ds" "$work/$out" 2> "$work/err"; then echo "$out: the model was replaced"; exit 1; fi
+  cmp -s "$model" "$work/self.3ds" || { echo "$out: the model changed"; exit 1; }
+  grep -q "is the model itself" "$work/err" || { echo "$out: no reason given:"; cat "$work/err"; exit 1; }
+done
+# A picture that cannot be written says why.
+if run 256 "$model" /nonexistent/o.png 2> "$work/err"; then echo "wrote into a missing folder"; exit 1; fi
+grep -q "Could not write the picture /nonexistent/o.png" "$work/err" || { echo "no reason:"; cat "$work/err"; exit 1; }
+
+# The time limit ends a slow run (65,535 large faces at 1024 pixels, about
+# ten times the shortened limit), with SIGTERM and SIGALRM ignored as a
+# parent may leave them: no picture, no temporary file, the reason said.
+if [ -n "$make_model" ]; then
+  mkdir "$work/slow"
+  "$make_model" --random 65535 "$work/slow/slow.3ds"
+  start=$(date +%s%N)
+  rc=0
+  # timeout outside: it would give the program its own SIGTERM handling.
+  timeout -s KILL 10 bash -c 'trap "" TERM ALRM; exec env -i VNP_THUMBNAILER_LIMIT_MS=50 "$@"' limit \
+    "$bindir/3ds2vnp-thumbnailer" 1024 "$work/slow/slow.3ds" "$work/slow/slow.png" 2> "$work/err" || rc=$?
+  elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
+  [ "$rc" = 1 ] || { echo "slow run: status $rc after $elapsed ms"; exit 1; }
+  [ "$elapsed" -lt 1000 ] || { echo "slow run: ended after $elapsed ms"; exit 1; }
+  [ "$(ls -A "$work/slow")" = "slow.3ds" ] || { echo "slow run left:"; ls -A "$work/slow"; exit 1; }
+  grep -q "took more than 50 ms" "$work/err" || { echo "slow run: no reason:"; cat "$work/err"; exit 1; }
+fi
+echo "thumbnailer: pictures of 128, 256, 1024 (asked 2000) pixels; a file over 100 MB refused;" \
+     "the model never replaced; reasons on standard error${make_model:+; a slow run ended at its limit}"

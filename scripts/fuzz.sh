@@ -12,7 +12,7 @@ seconds=$2
 smoke=${3:-}
 status=0
 
-for target in load convert; do
+for target in load convert draw; do
   work=fuzz/work/$target
   findings=fuzz/findings/$target
   [ "$smoke" = "--smoke" ] && work=$(mktemp -d)

@@ -68,6 +68,41 @@ Bytes Editor(std::initializer_list<Bytes> children)
     return Chunk(kChunkPrimary, {Chunk(kChunkEditor, children)});
 }
 
+Bytes Be32(std::uint32_t value)
+{
+    return {static_cast<unsigned char>(value >> 24), static_cast<unsigned char>(value >> 16),
+            static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
+}
+
+// Picture files as texture maps come: a BMP of 24-bit rows (bottom up,
+// each padded to four bytes), an uncompressed TGA, and a PNG whose header
+// claims a size (the checksum is not checked by the decoder); pixels
+// beyond the bytes given are left out, as in a header-only file.
+Bytes Bmp(std::uint32_t width, std::uint32_t height, const Bytes& pixels = {})
+{
+    return Cat({Bytes{'B', 'M'}, U32(54 + static_cast<std::uint32_t>(pixels.size())), U32(0), U32(54),
+                U32(40), U32(width), U32(height), U16(1), U16(24), U32(0), U32(0), U32(2835), U32(2835),
+                U32(0), U32(0), pixels});
+}
+Bytes Tga(std::uint16_t width, std::uint16_t height, const Bytes& pixels = {})
+{
+    return Cat({Bytes{0, 0, 2}, Zeros(9), U16(width), U16(height), Bytes{24, 0x20}, pixels});
+}
+Bytes PngHeader(std::uint32_t width, std::uint32_t height)
+{
+    return Cat({Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, Be32(13), Bytes{'I', 'H', 'D', 'R'},
+                Be32(width), Be32(height), Bytes{8, 6, 0, 0, 0}, Be32(0)});
+}
+
+// A seed of the drawing target: picture size and view, the model's
+// length, the model, and the texture every material is given.
+Bytes DrawSeed(unsigned char side, unsigned char view, const Bytes& model, const Bytes& texture)
+{
+    return Cat({Bytes{side, view, static_cast<unsigned char>(model.size()),
+                      static_cast<unsigned char>(model.size() >> 8)},
+                model, texture});
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -167,6 +202,31 @@ int main(int argc, char** argv)
                   Cat({Bytes{static_cast<unsigned char>((name.size() % 3) << 1), 3, 0, 0}, bytes}));
         }
     }
+    // The drawing target: readable models, each with a sound texture and
+    // with textures whose headers lie.
+    const Bytes checker = {0, 0, 255, 255, 0, 0, 255, 0, 0, 0, 0, 255}; // 2 x 2, BGR
+    const std::vector<std::pair<std::string, Bytes>> textures = {
+        {"tga-2x2", Tga(2, 2, checker)},
+        {"bmp-2x2", Bmp(2, 2,
+                        Cat({Bytes(checker.begin(), checker.begin() + 6), Zeros(2),
+                             Bytes(checker.begin() + 6, checker.end()), Zeros(2)}))},
+        {"bmp-claims-8192", Bmp(8192, 8192)},
+        {"bmp-claims-100000", Bmp(100000, 3)},
+        {"tga-claims-65535", Tga(65535, 65535)},
+        {"png-claims-8192", PngHeader(8192, 8192)},
+        {"png-claims-2^31", PngHeader(0x7FFFFFFF, 0x7FFFFFFF)},
+        {"none", {}},
+    };
+    unsigned char side = 16;
+    for (const auto& set : {valid, odd})
+        for (const auto& [name, bytes] : set)
+            for (const auto& [textureName, texture] : textures)
+            {
+                side = static_cast<unsigned char>(side * 7 + 3);
+                Write(seeds / "draw", name.substr(0, name.size() - 4) + "-" + textureName,
+                      DrawSeed(side, static_cast<unsigned char>(side >> 1), bytes, texture));
+            }
+
     // A LOD 1 and LOD 2 pair for the conversion target.
     const Bytes lod1 = File({Material("A", "a.bmp"), Object(Cube()), Object(Triangle1())});
     const Bytes lod2 = File({Material("B"), Object(Triangle1())});

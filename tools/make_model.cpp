@@ -4,6 +4,12 @@
 //       MESHES ribbon meshes (default 1) of VERTICES vertices (default
 //       65535) and as many triangles, with mapping coordinates and one
 //       textured material.
+//   make_model --random FACES OUTPUT.3ds
+//       one mesh of FACES random faces between as many random vertices,
+//       with one textured material: the most overdraw a picture meets.
+//   make_model --textures COUNT OUTPUT.3ds
+//       a cube of COUNT materials, each naming its own texture file
+//       (t0.bmp, t1.tga, t2.png, t3.bmp, ...), its faces spread over them.
 //   make_model --chunks COUNT MODEL.3ds OUTPUT.3ds
 //       MODEL.3ds with COUNT unknown chunks of 7 bytes added to its main
 //       chunk: a valid file that is nearly all chunk headers.
@@ -80,11 +86,39 @@ int main(int argc, char** argv)
         return AddChunks(std::stoll(argv[2]), argv[3], argv[4]);
     if (argc == 4 && std::string(argv[1]) == "--empty-objects")
         return EmptyObjects(std::stoll(argv[2]), argv[3]);
+    if (argc == 4 && std::string(argv[1]) == "--random")
+    {
+        const Mesh mesh = RandomFaces("Random", std::stoi(argv[2]));
+        WriteFile(argv[3], File({Material("Skin", "skin.bmp"), Object(mesh)}));
+        return 0;
+    }
+    if (argc == 4 && std::string(argv[1]) == "--textures")
+    {
+        const int count = std::stoi(argv[2]);
+        const char* const extensions[3] = {".bmp", ".tga", ".png"};
+        std::vector<Bytes> parts;
+        Mesh cube = Cube();
+        for (int m = 0; m < count; ++m)
+        {
+            const std::string name = "M" + std::to_string(m);
+            parts.push_back(Material(name, "t" + std::to_string(m) + extensions[m % 3]));
+            std::vector<std::uint16_t> faces;
+            for (std::size_t f = static_cast<std::size_t>(m); f < cube.faces.size();
+                 f += static_cast<std::size_t>(count))
+                faces.push_back(static_cast<std::uint16_t>(f));
+            cube.groups.push_back({name, faces});
+        }
+        parts.push_back(Object(cube));
+        WriteFile(argv[3], File(parts));
+        return 0;
+    }
     if (argc < 2 || argc > 4)
     {
         std::cerr << "usage: make_model OUTPUT.3ds [VERTICES [MESHES]]\n"
                      "       make_model --chunks COUNT MODEL.3ds OUTPUT.3ds\n"
-                     "       make_model --empty-objects COUNT OUTPUT.3ds\n";
+                     "       make_model --empty-objects COUNT OUTPUT.3ds\n"
+                     "       make_model --random FACES OUTPUT.3ds\n"
+                     "       make_model --textures COUNT OUTPUT.3ds\n";
         return 2;
     }
     const int count = argc >= 3 ? std::stoi(argv[2]) : 65535;

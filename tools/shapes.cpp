@@ -62,4 +62,30 @@ Mesh Ribbon(const std::string& name, int count)
     return mesh;
 }
 
+Mesh RandomFaces(const std::string& name, int count, std::uint32_t seed)
+{
+    if (count < 3 || count > 65535)
+        throw std::invalid_argument("face count out of range");
+    // A linear congruential generator of its own (Numerical Recipes'
+    // constants): std::uniform_*_distribution differ between libraries.
+    std::uint32_t state = seed;
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    const auto unit = [&] { return static_cast<float>(next()) / static_cast<float>(1u << 24); };
+    Mesh mesh;
+    mesh.name = name;
+    for (int i = 0; i < count; ++i)
+    {
+        mesh.vertices.push_back({unit(), unit(), unit()});
+        mesh.mapCoords.push_back({unit(), unit()});
+    }
+    for (int i = 0; i < count; ++i)
+        mesh.faces.push_back({static_cast<std::uint16_t>(next() % count),
+                              static_cast<std::uint16_t>(next() % count),
+                              static_cast<std::uint16_t>(next() % count)});
+    return mesh;
+}
+
 } // namespace build3ds

@@ -153,31 +153,34 @@ void ConversionJob::Convert(const ConversionRequest& request, const RunContext& 
     const std::string lod2Path = request.lod2Path.value_or(std::string());
     const bool bPicture = request.pictureSize > 0 && context.pPainter;
     std::vector<unsigned char> png;
-    std::string pictureProblem;
+    std::vector<std::string> pictureNotes;
     // A picture that cannot be made (not even for memory) is a warning: the
     // project file does not depend on it.
     const auto draw = [&]() -> bool {
         try
         {
             return context.pPainter->Paint(request.pictureSize, *m_pLod1, model, m_pLod2.get(), lod2Path, png,
-                                           pictureProblem);
-        }
-        catch (const std::bad_alloc&)
-        {
-            pictureProblem = "there is not enough memory to draw it";
+                                           pictureNotes);
         }
         catch (const std::exception& error)
         {
-            pictureProblem = error.what();
+            pictureNotes.push_back("The picture of " + model + " could not be drawn: " + error.what());
         }
         return false;
     };
+    // The notes of the drawing, then the picture written, or why not.
+    const auto savePicture = [&](bool bDrawn) {
+        for (std::string& note : pictureNotes)
+            log.Warning(std::move(note));
+        if (bDrawn)
+            WritePicture(picturePath, png, model, guard, log, report);
+        else
+            log.Warning("Could not write the picture " + picturePath + ": the picture could not be drawn");
+    };
     if (!request.writeProject)
     {
-        if (bPicture && draw())
-            WritePicture(picturePath, png, model, guard, log, report);
-        else if (bPicture)
-            log.Warning("Could not write the picture " + picturePath + ": " + pictureProblem);
+        if (bPicture)
+            savePicture(draw());
         report.outcome = report.Written(OutputKind::Picture) ? RunOutcome::Converted : RunOutcome::Refused;
         return;
     }
@@ -228,10 +231,8 @@ void ConversionJob::Convert(const ConversionRequest& request, const RunContext& 
         if (m_pLod2)
             CopyTextures(lod2Textures, lod2Path, request.outputDir, guard, log, report);
     }
-    if (bDrawn)
-        WritePicture(picturePath, png, model, guard, log, report);
-    else if (bPicture)
-        log.Warning("Could not write the picture " + picturePath + ": " + pictureProblem);
+    if (bPicture)
+        savePicture(bDrawn);
     report.outcome = RunOutcome::Converted;
 }
 

@@ -73,13 +73,16 @@ public:
 };
 
 // Draws the picture of a run's models: PNG bytes of size x size pixels;
-// false, with the reason, when it could not be made. Called on any thread,
-// with models that nothing changes meanwhile.
+// false when it could not be made. What the user is to hear of it (a
+// texture drawn grey, why it failed) goes into notes, to be shown as
+// warnings. Called on any thread, with models that nothing changes
+// meanwhile.
 class IPicturePainter
 {
 public:
     virtual ~IPicturePainter() = default;
     [[nodiscard]] virtual bool Paint(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path,
                                      const C3dsModel* pLod2, const std::string& lod2Path,
-                                     std::vector<unsigned char>& png, std::string& reason) const = 0;
+                                     std::vector<unsigned char>& png,
+                                     std::vector<std::string>& notes) const = 0;
 };

@@ -109,6 +109,8 @@ std::string CModelPreview::Caption(float multiplier) const
         caption.append("\n").append(CountLine("LOD 2", *m_pModels->pLod2));
     caption += "\nTextures: " + std::to_string(m_pModels->textures.m_nFoundCount) + " found, " +
                std::to_string(m_pModels->textures.m_nMissingCount) + " missing";
+    for (const std::string& note : m_pModels->textures.m_notes)
+        caption.append("\n").append(note);
 
     Vector3 low, high;
     if (!ModelBounds(*m_pModels->pLod1, low, high))

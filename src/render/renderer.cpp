@@ -236,6 +236,8 @@ void CRenderer::Draw(const C3dsModel& lod1, const C3dsModel* pLod2, const CTextu
         for (std::size_t p = 0; p < pixelCount * 4; p += 4)
             std::copy(fill, fill + 4, &image.pixels[p]);
     m_depth.assign(pixelCount, 0);
+    m_nTileColumns = (image.width + kTile - 1) / kTile;
+    m_tileFloors.assign(static_cast<std::size_t>(m_nTileColumns) * ((image.height + kTile - 1) / kTile), 0);
     if (pixelCount == 0)
         return;
 
@@ -518,6 +520,85 @@ std::int64_t TopLeftBias(const CRenderer::ScreenVertex& a, const CRenderer::Scre
 
 } // namespace
 
+// Out of line, so that the row-by-row drawing of small faces, the common
+// case, compiles as if this were not there.
+template <typename Shade>
+[[gnu::noinline]] void CRenderer::DrawTiles(const std::int64_t (&box)[4], std::int64_t area,
+                                            const ScreenVertex* const (&v)[3], const std::int64_t (&bias)[3],
+                                            const std::int64_t (&rowStart)[3], const std::int64_t (&stepX)[3],
+                                            const std::int64_t (&stepY)[3], const Shade& shade,
+                                            const RgbaImage& image)
+{
+    const auto [left, top, right, bottom] = box;
+    // Bounds of the edge functions and of the weighted nearness over a
+    // tile (both linear over the screen), exact in 128 bits: a weight
+    // reaches 2^39 at a far corner, times a nearness of up to 2^24. A
+    // pixel is drawn only where its weights are not negative and its
+    // weighted nearness reaches (depth + 1) * area, and the depth there
+    // is at least the tile's floor.
+    using Wide = __int128;
+    const std::int32_t nearest = std::max(std::max(v[0]->nearness, v[1]->nearness), v[2]->nearness);
+    Wide nearnessStepX = 0, nearnessStepY = 0;
+    for (int e = 0; e < 3; ++e)
+    {
+        nearnessStepX += Wide{stepX[e]} * v[e]->nearness;
+        nearnessStepY += Wide{stepY[e]} * v[e]->nearness;
+    }
+    const auto rise = [](auto step, std::int64_t span) { return step > 0 ? step * span : decltype(step){0}; };
+    for (std::int64_t tileY = top / kTile; tileY <= bottom / kTile; ++tileY)
+    {
+        const std::int64_t y0 = std::max(top, tileY * kTile),
+                           y1 = std::min(bottom, tileY * kTile + kTile - 1);
+        for (std::int64_t tileX = left / kTile; tileX <= right / kTile; ++tileX)
+        {
+            std::int32_t& floor = m_tileFloors[static_cast<std::size_t>(tileY * m_nTileColumns + tileX)];
+            if (nearest <= floor)
+                continue;
+            const std::int64_t x0 = std::max(left, tileX * kTile),
+                               x1 = std::min(right, tileX * kTile + kTile - 1);
+            std::int64_t w[3];
+            bool bMissed = false;
+            Wide weighted = 0;
+            for (int e = 0; e < 3; ++e)
+            {
+                w[e] = rowStart[e] + (x0 - left) * stepX[e] + (y0 - top) * stepY[e];
+                bMissed |= w[e] + rise(stepX[e], x1 - x0) + rise(stepY[e], y1 - y0) + bias[e] < 0;
+                weighted += Wide{w[e]} * v[e]->nearness;
+            }
+            if (bMissed || weighted + rise(nearnessStepX, x1 - x0) + rise(nearnessStepY, y1 - y0) <
+                               (Wide{floor} + 1) * area)
+                continue;
+            bool bDrawn = false;
+            for (std::int64_t y = y0; y <= y1; ++y)
+            {
+                std::int64_t pixelW[3] = {w[0], w[1], w[2]};
+                for (std::int64_t x = x0; x <= x1; ++x)
+                {
+                    shade(x, y, pixelW, bDrawn);
+                    pixelW[0] += stepX[0];
+                    pixelW[1] += stepX[1];
+                    pixelW[2] += stepX[2];
+                }
+                w[0] += stepY[0];
+                w[1] += stepY[1];
+                w[2] += stepY[2];
+            }
+            if (!bDrawn)
+                continue;
+            std::int32_t least = std::numeric_limits<std::int32_t>::max();
+            const std::int64_t lastY = std::min<std::int64_t>(image.height - 1, tileY * kTile + kTile - 1);
+            const std::int64_t lastX = std::min<std::int64_t>(image.width - 1, tileX * kTile + kTile - 1);
+            for (std::int64_t y = tileY * kTile; y <= lastY; ++y)
+            {
+                const std::int32_t* row = &m_depth[static_cast<std::size_t>(y * image.width)];
+                for (std::int64_t x = tileX * kTile; x <= lastX; ++x)
+                    least = std::min(least, row[x]);
+            }
+            floor = least;
+        }
+    }
+}
+
 void CRenderer::DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pTexture, const Rect& rect,
                              RgbaImage& image)
 {
@@ -573,8 +654,9 @@ void CRenderer::DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pT
                                    (std::int64_t{to[2]->x} - from[2]->x) * kSubpixel};
 
     // The pixel at x, y with the edge functions w there: drawn if inside
-    // the face and nearer than what is drawn there.
-    const auto shade = [&](std::int64_t x, std::int64_t y, const std::int64_t(&w)[3]) {
+    // the face and nearer than what is drawn there, and then bDrawn set
+    // (a flag the row-by-row loops never read, so the compiler drops it).
+    const auto shade = [&](std::int64_t x, std::int64_t y, const std::int64_t(&w)[3], bool& bDrawn) {
         if (((w[0] + bias[0]) | (w[1] + bias[1]) | (w[2] + bias[2])) >= 0)
         {
             const std::int64_t weighted[3] = {w[0] * v[0]->nearness, w[1] * v[1]->nearness,
@@ -612,20 +694,30 @@ void CRenderer::DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pT
                 out[1] = Lit(colour[1], light);
                 out[2] = Lit(colour[2], light);
                 out[3] = 255;
+                bDrawn = true;
             }
         }
     };
+    bool bUnread = false;
     if (left == right)
     {
         // A face one column wide, as most of a dense mesh's faces are in a
         // small picture: down the column only.
         for (std::int64_t y = top; y <= bottom; ++y)
         {
-            shade(left, y, rowStart);
+            shade(left, y, rowStart, bUnread);
             rowStart[0] += stepY[0];
             rowStart[1] += stepY[1];
             rowStart[2] += stepY[2];
         }
+        return;
+    }
+    // A face over several tiles each way goes tile by tile, passing over
+    // the tiles it misses or where it lies behind all that is drawn; most
+    // faces of a real model are smaller and go row by row below.
+    if (right - left >= 2 * kTile && bottom - top >= 2 * kTile)
+    {
+        DrawTiles({left, top, right, bottom}, area, v, bias, rowStart, stepX, stepY, shade, image);
         return;
     }
     for (std::int64_t y = top; y <= bottom; ++y)
@@ -633,7 +725,7 @@ void CRenderer::DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pT
         std::int64_t w[3] = {rowStart[0], rowStart[1], rowStart[2]};
         for (std::int64_t x = left; x <= right; ++x)
         {
-            shade(x, y, w);
+            shade(x, y, w, bUnread);
             w[0] += stepX[0];
             w[1] += stepX[1];
             w[2] += stepX[2];

@@ -77,8 +77,24 @@ private:
                             ScreenVertex* out);
     void DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pTexture, const Rect& rect,
                       RgbaImage& image);
+    // The pixels of a large face in its box (left, top, right, bottom),
+    // tile by tile, each through shade; see m_tileFloors.
+    template <typename Shade>
+    void DrawTiles(const std::int64_t (&box)[4], std::int64_t area, const ScreenVertex* const (&v)[3],
+                   const std::int64_t (&bias)[3], const std::int64_t (&rowStart)[3],
+                   const std::int64_t (&stepX)[3], const std::int64_t (&stepY)[3], const Shade& shade,
+                   const RgbaImage& image);
 
     std::vector<std::int32_t> m_depth; // nearness drawn at each pixel; kept between pictures
+    // The least nearness drawn in each tile of kTile x kTile pixels, rows
+    // of m_nTileColumns: a face whose nearness over a tile stays at or
+    // below it cannot pass the strict depth test at any of the tile's
+    // pixels, so a large face behind nearer ones costs a test per tile, not
+    // per pixel. Only large faces bring it up to date; it may lag behind
+    // the depth, which keeps it a lower bound.
+    static constexpr std::int32_t kTile = 8;
+    std::vector<std::int32_t> m_tileFloors;
+    std::int32_t m_nTileColumns = 0;
     // The vertices met last, by vertex number modulo the size: a face's
     // neighbours share its corners, so most are found here, and the memory
     // stays bounded for a mesh of any size.

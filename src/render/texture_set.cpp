@@ -2,14 +2,12 @@
 
 #include "model/c3ds_model.h"
 #include "pipeline/texture_files.h"
-#include "platform/text_path.h"
+#include "platform/file_system.h"
 
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <unordered_set>
 
@@ -21,25 +19,66 @@ namespace
 constexpr std::uintmax_t kMaxTextureFileSize = 64 << 20;
 constexpr int kMaxTextureSide = 8192;
 
-bool ReadSmallFile(const std::filesystem::path& path, std::vector<unsigned char>& bytes)
+// The file's bytes, opened first and then sized on the open handle, so
+// that nothing swapped in under its name can make the read larger or wait
+// (a pipe reports no size and gives nothing).
+bool ReadSmallFile(const std::string& path, std::vector<unsigned char>& bytes)
 {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size > kMaxTextureFileSize)
+    platform::CFile file;
+    std::uint64_t size = 0;
+    if (!platform::OpenToRead(path, file) || !platform::SizeOf(file, size) || size > kMaxTextureFileSize)
         return false;
-    std::ifstream file(path, std::ios::binary);
     bytes.resize(static_cast<std::size_t>(size));
-    return file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)).good();
+    std::size_t done = 0;
+    while (done < bytes.size())
+    {
+        const long got = platform::ReadSome(file, bytes.data() + done, bytes.size() - done);
+        if (got <= 0)
+            return false;
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
 }
 
 } // namespace
 
+bool PictureSize(const unsigned char* data, std::size_t size, std::int32_t& width, std::int32_t& height)
+{
+    int channels = 0;
+    return size <= kMaxTextureFileSize &&
+           stbi_info_from_memory(data, static_cast<int>(size), &width, &height, &channels) && width >= 1 &&
+           height >= 1 && width <= kMaxTextureSide && height <= kMaxTextureSide;
+}
+
+bool HoldsItsPixels(const unsigned char* data, std::size_t size, std::int32_t width, std::int32_t height)
+{
+    // The most pixels a byte of each format can give: a BMP row of 1-bit
+    // pixels (the decoder reads no compressed BMP), a TGA run of 128
+    // pixels in two bytes, deflate's 1032 bytes per byte over a PNG's
+    // pixels of the bits its header gives, and for JPEG as for a PNG of
+    // 1-bit pixels, far more than its smallest blocks give. The decoders
+    // fill what a short file lacks with zeros, so without this a header
+    // of 54 bytes costs a decoded picture of 256 MB.
+    constexpr std::uint64_t kDeflateBits = 8 * 1032;
+    std::uint64_t perByte = kDeflateBits;
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M')
+        perByte = 8;
+    else if (size >= 26 && data[0] == 0x89 && data[1] == 'P')
+    {
+        // IHDR's bit depth and colour type: grey, -, RGB, palette, grey and alpha, -, RGBA.
+        constexpr std::uint64_t kChannels[7] = {1, 1, 3, 1, 2, 1, 4};
+        perByte =
+            kDeflateBits / (std::max<std::uint64_t>(data[24], 1) * kChannels[std::min<int>(data[25], 6)]);
+    }
+    else if (size >= 2 && !(data[0] == 0xFF && data[1] == 0xD8))
+        perByte = 64;
+    return std::uint64_t(width) * std::uint64_t(height) <= perByte * size;
+}
+
 bool DecodePicture(const unsigned char* data, std::size_t size, RgbaImage& image)
 {
     int width = 0, height = 0, channels = 0;
-    if (size > kMaxTextureFileSize ||
-        !stbi_info_from_memory(data, static_cast<int>(size), &width, &height, &channels) ||
-        width > kMaxTextureSide || height > kMaxTextureSide)
+    if (!PictureSize(data, size, width, height) || !HoldsItsPixels(data, size, width, height))
         return false;
     const std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
         stbi_load_from_memory(data, static_cast<int>(size), &width, &height, &channels, 4), stbi_image_free);
@@ -76,17 +115,45 @@ void CTextureSet::Load(const C3dsModel& model, const std::string& folder)
     const std::vector<std::optional<TextureFile>> files = FindTextures(folder.empty() ? "." : folder, names);
     for (std::size_t i = 0; i < names.size(); ++i)
     {
-        RgbaImage& texture = m_textures[names[i]];
         std::vector<unsigned char> bytes;
-        if (!files[i] || !ReadSmallFile(platform::FileSystemPath(files[i]->path), bytes) ||
-            !DecodePicture(bytes.data(), bytes.size(), texture))
+        if (!files[i] || !ReadSmallFile(files[i]->path, bytes) || !Add(names[i], bytes.data(), bytes.size()))
         {
-            texture = RgbaImage{};
+            m_textures[names[i]] = RgbaImage{};
             ++m_nMissingCount;
         }
         else
             ++m_nFoundCount;
     }
+}
+
+bool CTextureSet::Add(const std::string& mapName, const unsigned char* data, std::size_t size)
+{
+    std::int32_t width = 0, height = 0;
+    if (!PictureSize(data, size, width, height))
+        return false;
+    const std::int64_t pixels = std::int64_t{width} * height;
+    const std::string named = "The texture " + mapName + " (" + std::to_string(width) + " x " +
+                              std::to_string(height) + " pixels) is drawn grey: ";
+    if (!HoldsItsPixels(data, size, width, height))
+    {
+        m_notes.push_back(named + "its file of " + std::to_string(size) + " bytes is too short for them");
+        return false;
+    }
+    if (pixels > m_nPixelsLeft)
+    {
+        const std::string budget =
+            m_nBudget % (1 << 20) == 0 ? std::to_string(m_nBudget >> 20) + " Mi" : std::to_string(m_nBudget);
+        m_notes.push_back(named + "the textures of one picture may have " + budget + " pixels in all");
+        return false;
+    }
+    RgbaImage& texture = m_textures[mapName];
+    if (!DecodePicture(data, size, texture))
+    {
+        texture = RgbaImage{};
+        return false;
+    }
+    m_nPixelsLeft -= pixels;
+    return true;
 }
 
 const RgbaImage* CTextureSet::Find(const std::string& mapName) const

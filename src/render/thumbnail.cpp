@@ -4,30 +4,55 @@
 #include "render/renderer.h"
 #include "writer/output_file.h"
 
+#include <new>
+
 bool DrawThumbnail(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path,
-                   const C3dsModel* pLod2, const std::string& lod2Path, std::vector<unsigned char>& png)
+                   const C3dsModel* pLod2, const std::string& lod2Path, std::vector<unsigned char>& png,
+                   std::vector<std::string>* pNotes)
 {
-    CTextureSet textures;
-    textures.Load(lod1, ParentFolder(lod1Path));
-    if (pLod2)
-        textures.Load(*pLod2, ParentFolder(lod2Path));
     // Kept by each thread between the pictures of a batch, which mostly
     // share one size: the picture and its depth are not allocated and
     // faulted in afresh for every model.
     thread_local CRenderer t_renderer;
     thread_local RgbaImage t_image;
-    t_image.width = t_image.height = size;
-    t_renderer.Draw(lod1, pLod2, textures, ViewAngles{}, t_image);
-    return EncodePng(t_image, png);
+    std::vector<std::string> notes;
+    bool bDrawn = false;
+    try
+    {
+        CTextureSet textures(CTextureSet::kThumbnailBudget);
+        textures.Load(lod1, ParentFolder(lod1Path));
+        if (pLod2)
+            textures.Load(*pLod2, ParentFolder(lod2Path));
+        notes = std::move(textures.m_notes);
+        t_image.width = t_image.height = size;
+        t_renderer.Draw(lod1, pLod2, textures, ViewAngles{}, t_image);
+        bDrawn = EncodePng(t_image, png);
+    }
+    catch (const std::bad_alloc&)
+    {
+        // The picture is an extra: the memory it could not have must not
+        // fail the conversion it goes with, nor stay taken for the next.
+        t_renderer = CRenderer{};
+        t_image = RgbaImage{};
+        png = {};
+        notes.push_back("There is not enough memory to draw the picture of " + lod1Path);
+    }
+    if (pNotes)
+        pNotes->insert(pNotes->end(), notes.begin(), notes.end());
+    return bDrawn;
 }
 
 bool WriteThumbnail(const std::string& pngPath, std::int32_t size, const C3dsModel& lod1,
                     const std::string& lod1Path, platform::CMessageLog& log)
 {
     std::vector<unsigned char> png;
+    std::vector<std::string> notes;
+    const bool bDrawn = DrawThumbnail(size, lod1, lod1Path, nullptr, std::string(), png, &notes);
+    for (std::string& note : notes)
+        log.Warning(std::move(note));
     OutputFile file;
-    std::string reason = "the picture could not be encoded";
-    if (DrawThumbnail(size, lod1, lod1Path, nullptr, std::string(), png))
+    std::string reason = "the picture could not be drawn";
+    if (bDrawn)
     {
         if (file.Create(pngPath) && file.Put(reinterpret_cast<const char*>(png.data()), png.size()) &&
             file.Commit())
@@ -40,10 +65,7 @@ bool WriteThumbnail(const std::string& pngPath, std::int32_t size, const C3dsMod
 
 bool CThumbnailPainter::Paint(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path,
                               const C3dsModel* pLod2, const std::string& lod2Path,
-                              std::vector<unsigned char>& png, std::string& reason) const
+                              std::vector<unsigned char>& png, std::vector<std::string>& notes) const
 {
-    if (DrawThumbnail(size, lod1, lod1Path, pLod2, lod2Path, png))
-        return true;
-    reason = "the picture could not be encoded";
-    return false;
+    return DrawThumbnail(size, lod1, lod1Path, pLod2, lod2Path, png, &notes);
 }

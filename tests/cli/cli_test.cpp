@@ -478,4 +478,15 @@ TEST(CommandLine, ThumbnailsBesideTheProjectFiles)
     EXPECT_NE(failed.err.find("Warning: Could not write the picture"), std::string::npos) << failed.err;
     EXPECT_TRUE(std::filesystem::exists(dir / "c.vnp"));
     EXPECT_EQ(RunCli({"--thumbnail", "8", c}).status, 2);
+    // Up to 1024 pixels, as the desktop's largest thumbnails; a larger or
+    // an empty size is a usage error that names the option (an empty one
+    // must not take the model for the size).
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--thumbnail", "1025", c}, std::vector<std::string>{"--thumbnail=", c},
+          std::vector<std::string>{"--thumbnail=4096", c}})
+    {
+        const Result refused = RunCli(args);
+        EXPECT_EQ(refused.status, 2) << args[0];
+        EXPECT_EQ(refused.err.rfind("3ds2vnp: --thumbnail", 0), 0u) << refused.err;
+    }
 }

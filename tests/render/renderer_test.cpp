@@ -127,6 +127,19 @@ TEST(Renderer, TexturesAQuadWithTheFileBesideTheModelAndGreyWithout)
         ++x;
     EXPECT_TRUE(isRed(&image.pixels[static_cast<std::size_t>((y * 96 + x + 2) * 4)]));
 
+    // The same square turned round: seen from behind, it is the warning
+    // colour all over, texture or not, so that an inside-out mesh shows
+    // whatever its materials.
+    Mesh turned = quad;
+    for (Triangle& face : turned.faces)
+        std::swap(face[1], face[2]);
+    const C3dsModel turnedModel = Model(turned, "CHECKER.TGA");
+    CTextureSet turnedTextures;
+    turnedTextures.Load(turnedModel, platform::Utf8FromPath(dir.Path()));
+    ASSERT_EQ(turnedTextures.m_nFoundCount, 1);
+    EXPECT_EQ(Count(Draw(turnedModel, nullptr, 96, 96, turnedTextures), IsWarning),
+              std::make_pair(drawn, drawn));
+
     CTextureSet none;
     none.Load(model, platform::Utf8FromPath(dir / "elsewhere"));
     EXPECT_EQ(none.m_nMissingCount, 1);
@@ -179,4 +192,71 @@ TEST(Renderer, GivesAPixelOnASharedEdgeToTheFaceRightOfIt)
         EXPECT_TRUE(IsWarning(at(48))) << "row " << y;
     }
     EXPECT_GT(rows, 40);
+}
+
+// Of two faces at the same depth the one drawn first stays: only a
+// strictly nearer face replaces a pixel. Here a face and the same face
+// turned round, seen from behind; large faces (checked tile by tile) and
+// small ones (pixel by pixel) alike.
+TEST(Renderer, GivesAPixelOfCoincidentFacesToTheEarlierFace)
+{
+    Mesh pair;
+    pair.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}};
+    for (const int side : {96, 12})
+    {
+        pair.faces = {{0, 1, 2}, {0, 2, 1}};
+        const auto [drawn, warning] = Count(Draw(Model(pair), nullptr, side, side), IsWarning);
+        EXPECT_GT(drawn, side * side / 8) << side;
+        EXPECT_EQ(warning, 0) << side;
+        pair.faces = {{0, 2, 1}, {0, 1, 2}};
+        EXPECT_EQ(Count(Draw(Model(pair), nullptr, side, side), IsWarning), std::make_pair(drawn, drawn))
+            << side;
+    }
+    // A face a hair nearer (half a thousandth of the model's size, towards the
+    // camera) wins, though drawn later: a tile is passed over only where
+    // the face cannot be nearer at any of its pixels. Both square to the
+    // camera (from the front, the right and above), so that each has one
+    // depth all over and the margin is the same at every pixel.
+    const Vector3 toEye = {0.55f / 1.0735f, -0.8f / 1.0735f, 0.45f / 1.0735f}; // about unit length
+    const Vector3 right = {0.8f / 0.9708f, 0.55f / 0.9708f, 0};                // square to toEye and upright
+    const Vector3 up = {right.y * toEye.z, -right.x * toEye.z, right.x * toEye.y - right.y * toEye.x};
+    const auto at = [&](float a, float b, float near) {
+        return Vector3{a * right.x + b * up.x + near * toEye.x, a * right.y + b * up.y + near * toEye.y,
+                       a * right.z + b * up.z + near * toEye.z};
+    };
+    pair.vertices = {at(0, 0, 0),       at(1, 0, 0),       at(0, 1, 0),
+                     at(0, 0, 0.0005f), at(1, 0, 0.0005f), at(0, 1, 0.0005f)};
+    pair.faces = {{0, 2, 1}, {3, 4, 5}};
+    const auto [drawn, warning] = Count(Draw(Model(pair)), IsWarning);
+    EXPECT_GT(warning, drawn * 19 / 20);
+}
+
+// Large faces covering each other many times over, textured: the faces
+// passed over because nearer ones hide them must leave every pixel as
+// drawing each face whole gives (the reference was drawn so).
+TEST(Renderer, PassesOverHiddenFacesWithoutChangingAPixel)
+{
+    Mesh mesh;
+    std::uint32_t state = 7;
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    const auto unit = [&] { return static_cast<float>(next()) / static_cast<float>(1u << 24); };
+    for (int i = 0; i < 3000; ++i)
+    {
+        mesh.vertices.push_back({unit(), unit(), unit()});
+        mesh.mapCoords.push_back({unit() * 4, unit() * 4});
+    }
+    for (int i = 0; i < 3000; ++i)
+        mesh.faces.push_back({static_cast<std::uint16_t>(next() % 3000),
+                              static_cast<std::uint16_t>(next() % 3000),
+                              static_cast<std::uint16_t>(next() % 3000)});
+    const C3dsModel model = Model(mesh, "checker.tga");
+    const Bytes red = {0, 0, 255}, blue = {255, 0, 0}; // BGR
+    const Bytes checker =
+        Cat({Bytes{0, 0, 2}, Zeros(9), U16(2), U16(2), Bytes{24, 0x20}, red, blue, blue, red});
+    CTextureSet textures;
+    ASSERT_TRUE(textures.Add("checker.tga", checker.data(), checker.size()));
+    ExpectReference(Draw(model, nullptr, 128, 112, textures), "random_faces");
 }
