@@ -257,8 +257,10 @@ int wmain(int argc, wchar_t** argv)
     {
         const Clock::time_point start = Clock::now();
         C3dsModel model;
-        if (!model.LoadBytes(file.data(), file.size(), "bench"))
+        platform::CMessageLog log;
+        if (!model.LoadBytes(file.data(), file.size(), "bench", log))
             return 1;
+        model.ComputeNormals();
         const Clock::time_point loaded = Clock::now();
         CRenderer renderer;
         RgbaImage image;
