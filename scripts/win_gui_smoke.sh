@@ -95,7 +95,7 @@ start_gui "$work/model/Crate.3ds"
 sleep 2
 import -window "$dialog" "$work/dialog.png"
 read -r width height < <(convert "$work/dialog.png" -format '%w %h\n' info:)
-[ $(( width * 10 )) -gt $(( height * 17 )) ] || fail "the dialog did not grow for the preview (${width}x${height})"
+[ $(( width * 10 )) -gt $(( height * 15 )) ] || fail "the dialog did not grow for the preview (${width}x${height})"
 pixel=$(convert "$work/dialog.png" -format "%[fx:int(255*p{$(( width * 80 / 100 )),$(( height * 385 / 1000 ))}.r)] %[fx:int(255*p{$(( width * 80 / 100 )),$(( height * 385 / 1000 ))}.g)] %[fx:int(255*p{$(( width * 80 / 100 )),$(( height * 385 / 1000 ))}.b)]\n" info:)
 read -r r g b <<< "$pixel"
 [ "$r" -lt 220 ] && [ $(( r > b ? r - b : b - r )) -lt 16 ] && [ $(( r > g ? r - g : g - r )) -lt 16 ] ||
