@@ -24,14 +24,21 @@ constexpr std::chrono::milliseconds kQuietTime(500);
 class CWindowNotifier final : public platform::INotifier
 {
 public:
-    CWindowNotifier(IWindowThread& window, platform::INotifier& target) : m_window(window), m_target(target)
+    CWindowNotifier(IWindowThread& window, platform::INotifier& target, std::atomic<bool>& bShowing)
+        : m_window(window), m_target(target), m_bShowing(bShowing)
     {
     }
 
     void ShowMessage(const std::string& text, platform::MessageKind kind,
                      platform::MessageOwner owner) override
     {
+        // The success or failure box ends the run: the caption no longer
+        // says how far it is ("- 100%" under "Conversion succeeded!"). A
+        // warning, after which the run goes on, keeps it.
+        const bool bFinal = kind != platform::MessageKind::Warning;
+        m_bShowing = bFinal;
         Call([&] { m_target.ShowMessage(text, kind, owner); });
+        m_bShowing = false;
     }
     platform::CursorHandle SetWaitCursor() override
     {
@@ -64,6 +71,7 @@ private:
 
     IWindowThread& m_window;
     platform::INotifier& m_target;
+    std::atomic<bool>& m_bShowing;
 };
 
 } // namespace
@@ -216,7 +224,7 @@ void CConverterLogic::Convert(IWindowThread& window)
     try
     {
         m_worker = std::thread([this, &window, &target, request = BuildRequest()] {
-            CWindowNotifier notifier(window, target);
+            CWindowNotifier notifier(window, target, m_bShowingMessage);
             try
             {
                 const platform::ScopedThreadNotifier useIt(notifier);
@@ -271,6 +279,8 @@ bool CConverterLogic::ConfirmStop(const std::function<bool()>& ask)
 bool CConverterLogic::CRunProgress::Continue(std::uint64_t done, std::uint64_t total)
 {
     m_logic.m_nPermille = total ? static_cast<int>(done * 1000 / total) : 0;
+    if (m_logic.m_pObserver && !m_logic.m_pObserver->Continue(done, total))
+        m_logic.Cancel();
     std::unique_lock lock(m_logic.m_pauseMutex);
     m_logic.m_resumed.wait(lock, [this] { return !m_logic.m_bPaused; });
     return !m_logic.m_bCancel;
@@ -283,14 +293,16 @@ bool CConverterLogic::IsShowingProgress() const
 
 std::string CConverterLogic::Title() const
 {
-    if (!IsShowingProgress())
+    if (!IsShowingProgress() || m_bShowingMessage)
         return kTitle;
     return std::string(kTitle) + " - " + std::to_string(m_nPermille / 10) + "%";
 }
 
 const char* CConverterLogic::ConvertCaption() const
 {
-    return IsShowingProgress() ? "Cancel" : "&Convert file";
+    if (!IsShowingProgress())
+        return "&Convert file";
+    return m_bCancel ? "Stopping..." : "Cancel";
 }
 
 const char* CConverterLogic::ToolTipText(int id)

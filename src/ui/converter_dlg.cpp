@@ -340,6 +340,9 @@ void CConverterDlg::done(int result)
             return;
         if (m_logic.IsRunning())
         {
+            // Gone for the user at once; the program ends once the run
+            // has cleaned up.
+            hide();
             m_nDoneAfterRun = result;
             return;
         }

@@ -336,6 +336,10 @@ void CConverterDlg::OnClose(int id)
             return;
         if (m_logic.IsRunning())
         {
+            // Gone for the user at once, never half enabled; the program
+            // ends once the run has cleaned up.
+            ::KillTimer(m_hWnd, kProgressTimer);
+            ::ShowWindow(m_hWnd, SW_HIDE);
             m_nEndAfterRun = id;
             return;
         }
@@ -361,12 +365,12 @@ void CConverterDlg::Call(const std::function<void()>& call)
 void CConverterDlg::OnRunEnded()
 {
     ::KillTimer(m_hWnd, kProgressTimer);
-    ShowState();
     if (m_nEndAfterRun)
     {
         ::EndDialog(m_hWnd, m_nEndAfterRun);
         return;
     }
+    ShowState();
     // Back where the run was started from, so that it can be run again.
     ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(m_hWnd, kIdConvert)), TRUE);
 }

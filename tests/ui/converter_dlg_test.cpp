@@ -242,17 +242,33 @@ private slots:
         QTRY_VERIFY(!dialog.Logic().IsRunning());
         QCOMPARE(dialog.windowTitle() + pConvert->text(), QStringLiteral("3ds to Vantrel v1.1&Convert file"));
 
+        // A run that ends well: the warning's caption says how far it is,
+        // the success box's does not.
+        QStringList titles;
+        notes.m_onMessage = [&] {
+            QTest::qWait(600);
+            titles.append(dialog.windowTitle());
+        };
+        Click(dialog, kIdConvert);
+        QTRY_VERIFY(!dialog.Logic().IsRunning());
+        QCOMPARE(titles, QStringList({QStringLiteral("3ds to Vantrel v1.1 - 0%"),
+                                      QStringLiteral("3ds to Vantrel v1.1")}));
+        m_services.m_nAsked = 0;
+        notes.m_events.clear();
+        const std::string written = ReadWholeFile(dir / "v4.vnp");
+
         notes.m_onMessage = [&] {
             dialog.reject(); // answered No: the run goes on
             m_services.m_bStop = true;
-            dialog.reject();
-            QVERIFY(dialog.isVisible());
+            dialog.reject(); // Yes: the window goes at once, the run ends after
+            QVERIFY(!dialog.isVisible() && dialog.Logic().IsRunning());
         };
         Click(dialog, kIdConvert);
         QTRY_VERIFY(!dialog.isVisible());
         QCOMPARE(m_services.m_nAsked, 2);
-        QCOMPARE(notes.m_events.size(), 6u); // wait, the warning, restore; twice
-        QCOMPARE(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+        QCOMPARE(notes.m_events.size(), 3u); // wait, the warning, restore
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+        QVERIFY(ReadWholeFile(dir / "v4.vnp") == written);
     }
 
     void enterEscapeAndExitEndTheDialog()
