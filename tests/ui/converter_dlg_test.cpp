@@ -264,7 +264,7 @@ private slots:
             QVERIFY(!dialog.isVisible() && dialog.Logic().IsRunning());
         };
         Click(dialog, kIdConvert);
-        QTRY_VERIFY(!dialog.isVisible());
+        QTRY_VERIFY(!dialog.isVisible() && !dialog.Logic().IsRunning());
         QCOMPARE(m_services.m_nAsked, 2);
         QCOMPARE(notes.m_events.size(), 3u); // wait, the warning, restore
         QCOMPARE(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
