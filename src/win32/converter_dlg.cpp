@@ -9,6 +9,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <oleacc.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -156,6 +157,7 @@ void CConverterDlg::OnInitDialog()
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     CreateToolTips();
     CreatePreview();
+    NameForScreenReaders();
     CenterWindow(m_hWnd); // grown by the preview
     ::CheckDlgButton(m_hWnd, kIdNoScaling, BST_CHECKED);
     m_logic.OnScaleMode(ScaleMode::ScaleNone);
@@ -198,6 +200,32 @@ void CConverterDlg::CreateToolTips()
         tool.lpszText = LPSTR_TEXTCALLBACKW;
         ::SendMessageW(hTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
+}
+
+void CConverterDlg::NameForScreenReaders()
+{
+    // A screen reader names an edit box after the label before it in the
+    // template, which for these is another control: each gets its label's
+    // name, and the two "Open file..." buttons are told apart, without
+    // changing the designed captions or order.
+    const std::pair<int, const wchar_t*> names[] = {{kIdLod1Path, L"Level of detail 1"},
+                                                    {kIdLod2Path, L"Level of detail 2 (optional)"},
+                                                    {kIdOutputDir, L"Output directory"},
+                                                    {kIdScaleFactor, L"Scale factor"},
+                                                    {kIdOpenLod1, L"Open file... (level of detail 1)"},
+                                                    {kIdOpenLod2, L"Open file... (level of detail 2)"}};
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IAccPropServices* pServices = nullptr;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IAccPropServices, reinterpret_cast<void**>(&pServices))))
+    {
+        for (const auto& [id, name] : names)
+            pServices->SetHwndPropStr(::GetDlgItem(m_hWnd, id), static_cast<DWORD>(OBJID_CLIENT),
+                                      CHILDID_SELF, PROPID_ACC_NAME, name);
+        pServices->Release();
+    }
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
 }
 
 void CConverterDlg::OnToolTipText(NMTTDISPINFOW* info)

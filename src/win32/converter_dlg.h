@@ -58,6 +58,7 @@ private:
     std::optional<std::string> ChooseModelFile();
     void BrowseForFolder(std::string& result, const wchar_t* title);
     void CreateToolTips();
+    void NameForScreenReaders();
 
     // The preview to the right of the designed controls: the window grows
     // by it, and its place follows the dialog units at every DPI.
