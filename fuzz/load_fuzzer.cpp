@@ -24,11 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     std::istringstream stream(std::string(reinterpret_cast<const char*>(data), size), std::ios::binary);
     C3dsModel model;
-    if (model.Load(stream, "fuzz.3ds") && model.m_nMaterialCount > 0)
+    platform::CMessageLog log;
+    if (model.Load(stream, "fuzz.3ds", log) && model.m_nMaterialCount > 0)
     {
         CProjectWriter writer("unused.vnp", &model, nullptr);
         NullSink sink;
-        (void)writer.WriteTo(sink);
+        (void)writer.WriteTo(sink, log);
     }
     return 0;
 }

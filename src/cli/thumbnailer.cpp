@@ -4,7 +4,6 @@
 // five seconds, whatever the file holds.
 
 #include "model/c3ds_model.h"
-#include "platform/console_notifier.h"
 #include "platform/text_path.h"
 #include "render/thumbnail.h"
 #include "writer/output_file.h"
@@ -48,8 +47,6 @@ int main(int argc, char** argv)
     const int size = std::clamp(std::stoi(sizeText), 128, 1024);
     const std::string input = argv[2];
 
-    platform::ConsoleNotifier console(std::cout, std::cerr, true);
-    platform::InstallNotifier(&console);
     std::error_code error;
     const std::uintmax_t bytes = std::filesystem::file_size(platform::FileSystemPath(input), error);
     if (!error && bytes > kMaxModelSize)
@@ -57,8 +54,13 @@ int main(int argc, char** argv)
         std::cerr << "3ds2vnp-thumbnailer: " << input << " is larger than 100 MB\n";
         return 1;
     }
+    // A file manager shows no message: the reason goes to standard error.
+    platform::CMessageLog log([](const platform::Message& message) {
+        if (message.kind == platform::MessageKind::Error || message.kind == platform::MessageKind::Warning)
+            std::cerr << "3ds2vnp-thumbnailer: " << message.text << '\n';
+    });
     C3dsModel model;
-    if (!model.Load(input.c_str()))
+    if (!model.Load(input.c_str(), log))
         return 1;
-    return WriteThumbnail(argv[3], size, model, input) ? 0 : 1;
+    return WriteThumbnail(argv[3], size, model, input, log) ? 0 : 1;
 }

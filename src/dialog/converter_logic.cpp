@@ -21,34 +21,29 @@ constexpr std::chrono::milliseconds kQuietTime(500);
 // thread, to the notifier the window's thread had when the run began, and
 // waits there until the user has answered. What the call raises there is
 // raised again on the worker, where the job expects it.
-class CWindowNotifier final : public platform::INotifier
+class CWindowHost final : public IRunHost
 {
 public:
-    CWindowNotifier(IWindowThread& window, platform::INotifier& target, std::atomic<bool>& bShowing)
+    CWindowHost(IWindowThread& window, platform::INotifier& target, std::atomic<bool>& bShowing)
         : m_window(window), m_target(target), m_bShowing(bShowing)
     {
     }
 
-    void ShowMessage(const std::string& text, platform::MessageKind kind,
-                     platform::MessageOwner owner) override
+    void OnMessage(const platform::Message& message) override
     {
         // The success or failure box ends the run: the caption no longer
         // says how far it is ("- 100%" under "Conversion succeeded!"). A
         // warning, after which the run goes on, keeps it.
-        const bool bFinal = kind != platform::MessageKind::Warning;
-        m_bShowing = bFinal;
-        Call([&] { m_target.ShowMessage(text, kind, owner); });
+        m_bShowing = message.kind != platform::MessageKind::Warning;
+        Call([&] { m_target.ShowMessage(message.text, message.kind, message.owner); });
         m_bShowing = false;
     }
-    platform::CursorHandle SetWaitCursor() override
+    void OnBusy(bool bBusy) override
     {
-        platform::CursorHandle previous = 0;
-        Call([&] { previous = m_target.SetWaitCursor(); });
-        return previous;
-    }
-    void RestoreCursor(platform::CursorHandle cursor) override
-    {
-        Call([&] { m_target.RestoreCursor(cursor); });
+        if (bBusy)
+            Call([&] { m_previous = m_target.SetWaitCursor(); });
+        else
+            Call([&] { m_target.RestoreCursor(m_previous); });
     }
 
 private:
@@ -72,6 +67,7 @@ private:
     IWindowThread& m_window;
     platform::INotifier& m_target;
     std::atomic<bool>& m_bShowing;
+    platform::CursorHandle m_previous = 0;
 };
 
 } // namespace
@@ -102,8 +98,8 @@ void CConverterLogic::OnLod1Chosen(const std::optional<std::string>& path)
     const std::size_t separator = platform::LastSeparator(m_strLod1Path);
     const std::string folder =
         separator == std::string::npos ? std::string() : m_strLod1Path.substr(0, separator);
-    m_strLod1Title =
-        FileTitle(separator == std::string::npos ? m_strLod1Path : m_strLod1Path.substr(separator + 1));
+    m_strLod1Title = platform::FileTitle(
+        separator == std::string::npos ? m_strLod1Path : m_strLod1Path.substr(separator + 1));
     m_bLod1Selected = true;
     if (m_strOutputDir.empty() || !m_bKeepOutputDir)
         m_strOutputDir = folder;
@@ -224,11 +220,13 @@ void CConverterLogic::Convert(IWindowThread& window)
     try
     {
         m_worker = std::thread([this, &window, &target, request = BuildRequest()] {
-            CWindowNotifier notifier(window, target, m_bShowingMessage);
+            CWindowHost host(window, target, m_bShowingMessage);
             try
             {
-                const platform::ScopedThreadNotifier useIt(notifier);
-                m_job.Run(request, &m_progress);
+                RunContext context;
+                context.pHost = &host;
+                context.pProgress = &m_progress;
+                m_job.Run(request, context);
             }
             catch (...)
             {

@@ -2,7 +2,6 @@
 
 #include "model/chunk_ids.h"
 #include "platform/file_system.h"
-#include "platform/notifier.h"
 #include "platform/text_path.h"
 
 #include <algorithm>
@@ -84,8 +83,8 @@ struct Chunk
 class ChunkReader
 {
 public:
-    ChunkReader(const unsigned char* data, std::size_t size, C3dsModel& model)
-        : m_pData(data), m_nSize(size), m_model(model)
+    ChunkReader(const unsigned char* data, std::size_t size, C3dsModel& model, platform::CMessageLog& log)
+        : m_pData(data), m_nSize(size), m_model(model), m_log(log)
     {
     }
 
@@ -209,8 +208,8 @@ private:
         const std::size_t count = std::min<std::size_t>(chunk.Left(), 4);
         std::memcpy(bytes, Take(chunk, count), count);
         if ((LoadU32(bytes) & 0xFFFF) > 3)
-            platform::ShowWarning("This 3DS file is over version 3 so it may load incorrectly",
-                                  platform::MessageOwner::None);
+            m_log.Warning("This 3DS file is over version 3 so it may load incorrectly",
+                          platform::MessageOwner::None);
     }
 
     void ReadObjectChunks(MeshObject& mesh, Chunk& parent)
@@ -374,6 +373,7 @@ private:
     const unsigned char* m_pData;
     std::size_t m_nSize;
     C3dsModel& m_model;
+    platform::CMessageLog& m_log;
     int m_nDepth = 0;
     std::unordered_map<std::string, std::int32_t> m_materialsByName;
     std::int32_t m_nIndexedMaterials = 0;
@@ -413,7 +413,7 @@ void CheckMeshes(const std::vector<MeshObject>& meshes)
 
 } // namespace
 
-bool C3dsModel::Load(const char* path)
+bool C3dsModel::Load(const char* path, platform::CMessageLog& log)
 {
     // Only a regular file is read: opening a pipe would wait for a writer
     // for ever, and a folder or a device (Windows' CON or AUX) is no model.
@@ -422,7 +422,7 @@ bool C3dsModel::Load(const char* path)
     const std::string reason = platform::WhyUnreadable(path, bNotFound);
     if (bNotFound)
     {
-        platform::ShowError(std::string("Unable to find the file: ") + path);
+        log.Error(std::string("Unable to find the file: ") + path);
         return false;
     }
     std::ifstream file;
@@ -430,14 +430,14 @@ bool C3dsModel::Load(const char* path)
         file.open(platform::FileSystemPath(path), std::ios::binary);
     if (!file.is_open())
     {
-        platform::ShowError(std::string("Unable to read ") + path + ": " +
-                            (reason.empty() ? "it cannot be opened" : reason));
+        log.Error(std::string("Unable to read ") + path + ": " +
+                  (reason.empty() ? "it cannot be opened" : reason));
         return false;
     }
-    return Load(file, path);
+    return Load(file, path, log);
 }
 
-bool C3dsModel::Load(std::istream& file, const std::string& path)
+bool C3dsModel::Load(std::istream& file, const std::string& path, platform::CMessageLog& log)
 {
     // The whole file in memory, read at once where its size is known: the
     // walk then costs the same however many chunks the file has.
@@ -449,26 +449,26 @@ bool C3dsModel::Load(std::istream& file, const std::string& path)
         const auto size = static_cast<std::size_t>(std::max<std::streamoff>(end - start, 0));
         const auto data = std::make_unique_for_overwrite<unsigned char[]>(size); // the read fills it
         file.read(reinterpret_cast<char*>(data.get()), static_cast<std::streamsize>(size));
-        return LoadBytes(data.get(), static_cast<std::size_t>(file.gcount()), path);
+        return LoadBytes(data.get(), static_cast<std::size_t>(file.gcount()), path, log);
     }
     file.clear();
     std::vector<unsigned char> data;
     char block[1 << 16];
     while (file.read(block, sizeof block) || file.gcount() > 0)
         data.insert(data.end(), block, block + file.gcount());
-    return LoadBytes(data.data(), data.size(), path);
+    return LoadBytes(data.data(), data.size(), path, log);
 }
 
-bool C3dsModel::LoadBytes(const unsigned char* data, std::size_t size, const std::string& path)
+bool C3dsModel::LoadBytes(const unsigned char* data, std::size_t size, const std::string& path,
+                          platform::CMessageLog& log)
 {
     Clear();
-    ChunkReader reader(data, size, *this);
+    ChunkReader reader(data, size, *this, log);
     Chunk primary;
     if (!reader.ReadPrimaryHeader(primary))
     {
-        platform::ShowError("Unable to load PRIMARY chunk from file: " + path +
-                                "    \n\nNot a valid 3ds file",
-                            platform::MessageOwner::None);
+        log.Error("Unable to load PRIMARY chunk from file: " + path + "    \n\nNot a valid 3ds file",
+                  platform::MessageOwner::None);
         return false;
     }
     try
@@ -478,18 +478,17 @@ bool C3dsModel::LoadBytes(const unsigned char* data, std::size_t size, const std
     }
     catch (const DamagedFile& damage)
     {
-        platform::ShowError("The file " + path + " is damaged and cannot be converted:\n\n" + damage.reason +
-                                ".",
-                            platform::MessageOwner::None);
+        log.Error("The file " + path + " is damaged and cannot be converted:\n\n" + damage.reason + ".",
+                  platform::MessageOwner::None);
         Clear();
         return false;
     }
     ComputeNormals();
-    WarnOfMirroredMeshes();
+    WarnOfMirroredMeshes(log);
     return true;
 }
 
-void C3dsModel::WarnOfMirroredMeshes() const
+void C3dsModel::WarnOfMirroredMeshes(platform::CMessageLog& log) const
 {
     std::string names;
     int count = 0;
@@ -497,11 +496,11 @@ void C3dsModel::WarnOfMirroredMeshes() const
         if (mesh.mirrored)
             names += (count++ == 0 ? "\"" : ", \"") + mesh.name + "\"";
     if (count == 1)
-        platform::ShowWarning("Mesh " + names + " was mirrored; its faces may show their back",
-                              platform::MessageOwner::None);
+        log.Warning("Mesh " + names + " was mirrored; its faces may show their back",
+                    platform::MessageOwner::None);
     else if (count > 1)
-        platform::ShowWarning("Meshes " + names + " were mirrored; their faces may show their back",
-                              platform::MessageOwner::None);
+        log.Warning("Meshes " + names + " were mirrored; their faces may show their back",
+                    platform::MessageOwner::None);
 }
 
 void C3dsModel::Clear()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/vector3.h"
+#include "platform/messages.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -69,13 +70,14 @@ public:
     C3dsModel(C3dsModel&&) = default;
     C3dsModel& operator=(C3dsModel&&) = default;
 
-    // Reads the file at path and computes its normals. On failure the user
-    // has been told why (missing file, not a .3ds file, damaged file), the
-    // model is empty, and the result is false. Called once per model.
-    [[nodiscard]] bool Load(const char* path);
+    // Reads the file at path and computes its normals. On failure log has
+    // the reason (missing file, not a .3ds file, damaged file), the model is
+    // empty, and the result is false. Warnings (a later version, mirrored
+    // meshes) go to log too. Called once per model.
+    [[nodiscard]] bool Load(const char* path, platform::CMessageLog& log);
     // The same over an open binary stream, read to its end; path names it
     // in messages.
-    [[nodiscard]] bool Load(std::istream& file, const std::string& path);
+    [[nodiscard]] bool Load(std::istream& file, const std::string& path, platform::CMessageLog& log);
 
     // Fills faceNormals and vertexNormals of every mesh from the positions.
     void ComputeNormals();
@@ -86,7 +88,7 @@ public:
     // that are joined to its face through shared bits. A face the mesh has
     // no mask for keeps its vertices' normals, and one warning names the
     // meshes whose masks do not match their faces (too few or too many).
-    void ComputeCornerNormals();
+    void ComputeCornerNormals(platform::CMessageLog& log);
 
     std::int32_t m_nMaterialCount = 0;
     std::int32_t m_nMeshCount = 0;
@@ -94,15 +96,16 @@ public:
     std::vector<MeshObject> m_meshes;
 
     // The same over a file's bytes in memory.
-    [[nodiscard]] bool LoadBytes(const unsigned char* data, std::size_t size, const std::string& path);
+    [[nodiscard]] bool LoadBytes(const unsigned char* data, std::size_t size, const std::string& path,
+                                 platform::CMessageLog& log);
 
 private:
     void Clear();
     // One warning naming the meshes that the modelling program mirrored.
-    void WarnOfMirroredMeshes() const;
+    void WarnOfMirroredMeshes(platform::CMessageLog& log) const;
 };
 
 // Multiplies every vertex position of the model by multiplier. False, with
-// the model untouched and the user told, when a coordinate would leave the
-// range of a float (and reach the project file as "inf").
-[[nodiscard]] bool Scale(C3dsModel& model, float multiplier);
+// the model untouched and the reason in log, when a coordinate would leave
+// the range of a float (and reach the project file as "inf").
+[[nodiscard]] bool Scale(C3dsModel& model, float multiplier, platform::CMessageLog& log);

@@ -1,7 +1,5 @@
 #include "model/c3ds_model.h"
 
-#include "platform/notifier.h"
-
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -434,7 +432,7 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
 
 } // namespace
 
-void C3dsModel::ComputeCornerNormals()
+void C3dsModel::ComputeCornerNormals(platform::CMessageLog& log)
 {
     std::string names;
     for (std::int32_t i = 0; i < m_nMeshCount; ++i)
@@ -444,8 +442,8 @@ void C3dsModel::ComputeCornerNormals()
             names += (names.empty() ? "\"" : ", \"") + mesh.name + "\"";
     }
     if (!names.empty())
-        platform::ShowWarning("The smoothing groups do not match the faces of " + names +
-                              "; a face without a group is smoothed across all its edges");
+        log.Warning("The smoothing groups do not match the faces of " + names +
+                    "; a face without a group is smoothed across all its edges");
 }
 
 void C3dsModel::ComputeNormals()

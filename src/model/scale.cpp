@@ -1,10 +1,8 @@
 #include "model/c3ds_model.h"
 
-#include "platform/notifier.h"
-
 #include <cmath>
 
-bool Scale(C3dsModel& model, float multiplier)
+bool Scale(C3dsModel& model, float multiplier, platform::CMessageLog& log)
 {
     // Every product is checked before any coordinate changes.
     for (const MeshObject& mesh : model.m_meshes)
@@ -14,9 +12,8 @@ bool Scale(C3dsModel& model, float multiplier)
             if (!std::isfinite(v.x * multiplier) || !std::isfinite(v.y * multiplier) ||
                 !std::isfinite(v.z * multiplier))
             {
-                platform::ShowError(
-                    "Scaling by this factor takes the model's coordinates beyond the range that "
-                    "the project file can hold");
+                log.Error("Scaling by this factor takes the model's coordinates beyond the range that "
+                          "the project file can hold");
                 return false;
             }
         }

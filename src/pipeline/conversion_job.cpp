@@ -1,29 +1,49 @@
 #include "pipeline/conversion_job.h"
 
 #include "model/c3ds_model.h"
+#include "pipeline/run_guard.h"
 #include "pipeline/texture_files.h"
 #include "platform/file_system.h"
-#include "platform/notifier.h"
 #include "platform/text_path.h"
+#include "writer/output_file.h"
 #include "writer/project_writer.h"
 
+#include <chrono>
 #include <functional>
 #include <future>
 #include <new>
 #include <stdexcept>
 #include <system_error>
 
+std::optional<std::string> RunReport::Written(OutputKind kind) const
+{
+    for (const WrittenFile& file : written)
+        if (file.kind == kind)
+            return file.path;
+    return std::nullopt;
+}
+
 ConversionJob::ConversionJob() = default;
 ConversionJob::~ConversionJob() = default;
 
-std::optional<std::string> ConversionJob::Run(const ConversionRequest& request, IProgress* pProgress)
+RunReport ConversionJob::Run(const ConversionRequest& request, const RunContext& context)
 {
+    const auto start = std::chrono::steady_clock::now();
+    RunReport report;
+    report.lod1Path = request.lod1Path.value_or(std::string());
+    report.lod2Path = request.lod2Path;
+    report.outcome = RunOutcome::Refused;
     if (m_bRunning)
-        return std::nullopt;
+        return report;
+    platform::CMessageLog log([pHost = context.pHost](const platform::Message& message) {
+        if (pHost)
+            pHost->OnMessage(message);
+    });
     if (!request.lod1Path)
     {
-        platform::ShowError("Please select a file to convert");
-        return std::nullopt;
+        log.Error("Please select a file to convert");
+        report.messages = log.Take();
+        return report;
     }
 
     m_bRunning = true;
@@ -32,135 +52,200 @@ std::optional<std::string> ConversionJob::Run(const ConversionRequest& request, 
         bool& bRunning;
         ~Done() { bRunning = false; }
     } done{m_bRunning};
-    platform::ScopedWaitCursor waitCursor;
+    if (context.pHost)
+        context.pHost->OnBusy(true);
     Release(); // nothing should be left, but a run starts clean in any case
 
-    Outcome outcome;
-    std::string writtenPath;
+    CRunGuard ownGuard;
     try
     {
-        outcome = Convert(request, pProgress, writtenPath);
+        Convert(request, context, context.pGuard ? *context.pGuard : ownGuard, log, report);
     }
     catch (const std::bad_alloc&)
     {
-        platform::ShowError("There is not enough memory to convert the model.");
-        outcome = Outcome::Failed;
+        log.Error("There is not enough memory to convert the model.");
+        report.outcome = RunOutcome::Failed;
     }
     catch (const std::exception& error)
     {
-        platform::ShowError(std::string("The conversion stopped on an unexpected error: ") + error.what());
-        outcome = Outcome::Failed;
+        log.Error(std::string("The conversion stopped on an unexpected error: ") + error.what());
+        report.outcome = RunOutcome::Failed;
     }
 
     Release();
-    waitCursor.Restore();
-    if (outcome == Outcome::Written && m_bWriteProject)
-        platform::ShowInfo("Conversion succeeded!");
-    else if (outcome == Outcome::Failed)
-        platform::ShowError("Conversion failed");
-    if (outcome != Outcome::Written)
-        return std::nullopt;
-    return writtenPath;
+    if (context.pHost)
+        context.pHost->OnBusy(false);
+    if (report.outcome == RunOutcome::Converted && request.writeProject)
+        log.Info("Conversion succeeded!");
+    else if (report.outcome == RunOutcome::Failed)
+        log.Error("Conversion failed");
+    report.messages = log.Take();
+    report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return report;
 }
 
-ConversionJob::Outcome ConversionJob::Convert(const ConversionRequest& request, IProgress* pProgress,
-                                              std::string& writtenPath)
+void ConversionJob::Convert(const ConversionRequest& request, const RunContext& context, CRunGuard& guard,
+                            platform::CMessageLog& log, RunReport& report)
 {
     // Whether the user still wants the run, asked after each step that
     // takes long; a stopped run has nothing more to say.
-    const auto stopped = [pProgress] { return pProgress && !pProgress->Continue(0, 1); };
+    const auto stopped = [&] {
+        if (context.pProgress && !context.pProgress->Continue(0, 1))
+            report.outcome = RunOutcome::Stopped;
+        return report.outcome == RunOutcome::Stopped;
+    };
 
     // Both models are loaded and checked before any output path or writer
     // exists: a model that fails never leads to a file.
-    Outcome outcome = LoadModel(m_pLod1, *request.lod1Path, "No materials found for the LOD 1 model",
-                                request.smoothingGroups);
-    if (outcome == Outcome::Loaded && stopped())
-        return Outcome::Refused;
-    if (outcome == Outcome::Loaded && request.lod2Path)
-        outcome = LoadModel(m_pLod2, *request.lod2Path, "No materials found for the LOD 2 model",
-                            request.smoothingGroups);
-    if (outcome != Outcome::Loaded)
-        return outcome;
-    if (stopped())
-        return Outcome::Refused;
+    Step step = LoadModel(m_pLod1, *request.lod1Path, "No materials found for the LOD 1 model",
+                          request.smoothingGroups, log, report);
+    if (step == Step::Loaded && stopped())
+        return;
+    if (step == Step::Loaded && request.lod2Path)
+        step = LoadModel(m_pLod2, *request.lod2Path, "No materials found for the LOD 2 model",
+                         request.smoothingGroups, log, report);
+    if (step != Step::Loaded || stopped())
+        return;
 
     // Writing over an input would destroy it; links, "..", and letter case
     // are seen through by asking whether the two name the same file.
     const std::string outputPath = OutputPath(request.outputDir, request.lod1Title);
+    report.outputPath = outputPath;
     for (const std::optional<std::string>& input : {request.lod1Path, request.lod2Path})
     {
         if (input && platform::SameFile(outputPath, *input))
         {
-            platform::ShowError("The output file " + outputPath + " is the input file " + *input +
-                                ", which converting would destroy. Please choose another output folder.");
-            return Outcome::Failed;
+            log.Error("The output file " + outputPath + " is the input file " + *input +
+                      ", which converting would destroy. Please choose another output folder.");
+            report.outcome = RunOutcome::Failed;
+            return;
         }
+        if (input)
+            guard.AddInput(*input);
     }
-    if (m_outputCheck && !m_outputCheck(outputPath))
-        return Outcome::Refused;
+    const std::string& model = *request.lod1Path;
+    if (request.writeProject && !guard.Claim(outputPath, OutputKind::Project, model, std::string(), log))
+    {
+        report.outcome = RunOutcome::Refused;
+        return;
+    }
 
     // A factor of 0 or below is passed over silently and the models are
     // written as loaded. A factor that would overflow has been reported by
     // the scaling, and writing unscaled would be wrong.
     if (const std::optional<float> multiplier = Multiplier(request.scaleMode, request.scaleFactor))
     {
-        if (!Scale(*m_pLod1, *multiplier) || (m_pLod2 && !Scale(*m_pLod2, *multiplier)))
-            return Outcome::Failed;
+        if (!Scale(*m_pLod1, *multiplier, log) || (m_pLod2 && !Scale(*m_pLod2, *multiplier, log)))
+        {
+            report.outcome = RunOutcome::Failed;
+            return;
+        }
     }
     // The LOD 2 meshes pair with the LOD 1 meshes by position.
     if (m_pLod2 && m_pLod2->m_nMeshCount > m_pLod1->m_nMeshCount)
     {
-        platform::ShowError("The LOD 2 contains more meshes than LOD 1");
-        return Outcome::Failed;
+        log.Error("The LOD 2 contains more meshes than LOD 1");
+        report.outcome = RunOutcome::Failed;
+        return;
     }
 
-    if (!m_bWriteProject)
+    const std::string picturePath = PicturePath(outputPath);
+    const std::string lod2Path = request.lod2Path.value_or(std::string());
+    const bool bPicture = request.pictureSize > 0 && context.pPainter;
+    std::vector<unsigned char> png;
+    std::string pictureProblem;
+    // A picture that cannot be made (not even for memory) is a warning: the
+    // project file does not depend on it.
+    const auto draw = [&]() -> bool {
+        try
+        {
+            return context.pPainter->Paint(request.pictureSize, *m_pLod1, model, m_pLod2.get(), lod2Path, png,
+                                           pictureProblem);
+        }
+        catch (const std::bad_alloc&)
+        {
+            pictureProblem = "there is not enough memory to draw it";
+        }
+        catch (const std::exception& error)
+        {
+            pictureProblem = error.what();
+        }
+        return false;
+    };
+    if (!request.writeProject)
     {
-        if (!m_use || !m_use(*m_pLod1, m_pLod2.get(), outputPath))
-            return Outcome::Refused;
-        writtenPath = outputPath;
-        return Outcome::Written;
+        if (bPicture && draw())
+            WritePicture(picturePath, png, model, guard, log, report);
+        else if (bPicture)
+            log.Warning("Could not write the picture " + picturePath + ": " + pictureProblem);
+        report.outcome = report.Written(OutputKind::Picture) ? RunOutcome::Converted : RunOutcome::Refused;
+        return;
     }
+
     // Each model's textures are looked for beside it, so that the user
     // hears of a missing one now rather than in the editor.
-    const auto lod1Textures = CheckTextures(*m_pLod1, *request.lod1Path);
-    const auto lod2Textures = m_pLod2 ? CheckTextures(*m_pLod2, *request.lod2Path) : decltype(lod1Textures)();
-    // The future waits in its destructor too, so the preparation never
+    const auto lod1Textures = CheckTextures(*m_pLod1, model, log, report.textures);
+    const auto lod2Textures =
+        m_pLod2 ? CheckTextures(*m_pLod2, lod2Path, log, report.textures) : decltype(lod1Textures)();
+    for (const auto* pTextures : {&lod1Textures, &lod2Textures})
+        for (const auto& [name, file] : *pTextures)
+            guard.AddInput(file.path);
+
+    // With a processor to spare, the picture is drawn while the project
+    // file is written, and saved after it, so that its messages keep their
+    // place. The future waits in its destructor too, so the drawing never
     // outlives the models, even when writing throws.
-    std::future<void> preparation;
-    if (m_prepare)
+    std::future<bool> drawing;
+    if (bPicture && context.bDrawBeside)
     {
         try
         {
-            preparation = std::async(std::launch::async, m_prepare, std::cref(*m_pLod1), m_pLod2.get());
+            drawing = std::async(std::launch::async, draw);
         }
-        catch (const std::system_error&) // no thread to be had: the work is done here, first
+        catch (const std::system_error&) // no thread to be had: drawn after the write
         {
-            m_prepare(*m_pLod1, m_pLod2.get());
         }
     }
     m_pWriter = std::make_unique<CProjectWriter>(outputPath, m_pLod1.get(), m_pLod2.get());
-    m_pWriter->SetProgress(pProgress);
-    const bool bWritten = m_pWriter->Write();
+    m_pWriter->SetProgress(context.pProgress);
+    const bool bWritten = m_pWriter->Write(log);
     const bool bStopped = m_pWriter->IsStopped();
-    if (preparation.valid())
-        preparation.get();
     m_pWriter.reset();
+    const bool bDrawingBeside = drawing.valid();
+    bool bDrawn = bDrawingBeside && drawing.get();
     if (!bWritten)
-        return bStopped ? Outcome::Refused : Outcome::Failed;
+    {
+        guard.Release(outputPath);
+        report.outcome = bStopped ? RunOutcome::Stopped : RunOutcome::Failed;
+        return;
+    }
+    if (bPicture && !bDrawingBeside)
+        bDrawn = draw();
+    report.written.push_back({OutputKind::Project, outputPath});
     if (request.copyTextures)
     {
-        const std::vector<std::string> keep = {outputPath, *request.lod1Path, request.lod2Path.value_or("")};
-        CTextureClaims ownClaims;
-        CTextureClaims* const pClaims = m_pTextureClaims ? m_pTextureClaims : &ownClaims;
-        CopyTextures(lod1Textures, *request.lod1Path, request.outputDir, keep, pClaims);
+        CopyTextures(lod1Textures, model, request.outputDir, guard, log, report);
         if (m_pLod2)
-            CopyTextures(lod2Textures, *request.lod2Path, request.outputDir, keep, pClaims);
+            CopyTextures(lod2Textures, lod2Path, request.outputDir, guard, log, report);
     }
-    writtenPath = outputPath;
-    if (m_use)
-        m_use(*m_pLod1, m_pLod2.get(), outputPath);
-    return Outcome::Written;
+    if (bDrawn)
+        WritePicture(picturePath, png, model, guard, log, report);
+    else if (bPicture)
+        log.Warning("Could not write the picture " + picturePath + ": " + pictureProblem);
+    report.outcome = RunOutcome::Converted;
+}
+
+void ConversionJob::WritePicture(const std::string& path, const std::vector<unsigned char>& png,
+                                 const std::string& model, CRunGuard& guard, platform::CMessageLog& log,
+                                 RunReport& report)
+{
+    if (!guard.Claim(path, OutputKind::Picture, model, std::string(), log))
+        return;
+    OutputFile file;
+    if (file.Create(path) && file.Put(reinterpret_cast<const char*>(png.data()), png.size()) && file.Commit())
+        report.written.push_back({OutputKind::Picture, path});
+    else
+        log.Warning("Could not write the picture " + path + ": " + file.Error());
 }
 
 std::optional<float> ConversionJob::Multiplier(ScaleMode mode, std::int32_t factor)
@@ -180,20 +265,33 @@ std::optional<float> ConversionJob::Multiplier(ScaleMode mode, std::int32_t fact
     }
 }
 
-ConversionJob::Outcome ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path,
-                                                const char* noMaterials, bool bSmoothingGroups)
+ConversionJob::Step ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path,
+                                             const char* noMaterials, bool bSmoothingGroups,
+                                             platform::CMessageLog& log, RunReport& report)
 {
     pModel = std::make_unique<C3dsModel>();
-    if (!pModel->Load(path.c_str()))
-        return Outcome::Failed;
+    if (!pModel->Load(path.c_str(), log))
+    {
+        report.outcome = RunOutcome::Failed;
+        return Step::Ended;
+    }
     if (pModel->m_nMaterialCount < 1)
     {
-        platform::ShowError(noMaterials);
-        return Outcome::Refused;
+        log.Error(noMaterials);
+        report.outcome = RunOutcome::Refused;
+        return Step::Ended;
     }
     if (bSmoothingGroups)
-        pModel->ComputeCornerNormals();
-    return Outcome::Loaded;
+        pModel->ComputeCornerNormals(log);
+    report.meshes += pModel->m_nMeshCount;
+    for (const MeshObject& mesh : pModel->m_meshes)
+    {
+        report.faces += mesh.faceCount;
+        report.vertices += mesh.vertexCount;
+        if (mesh.mirrored)
+            report.mirroredMeshes.push_back(mesh.name);
+    }
+    return Step::Loaded;
 }
 
 void ConversionJob::Release()
@@ -208,32 +306,7 @@ std::string ConversionJob::OutputPath(const std::string& outputDir, const std::s
     return outputDir + platform::kSeparator + platform::LowerCaseByLocale(lod1Title + ".vnp");
 }
 
-std::optional<std::int64_t> ReadWholeNumber(const std::string& text, std::int64_t least, std::int64_t most,
-                                            std::string& problem)
+std::string ConversionJob::PicturePath(const std::string& projectPath)
 {
-    problem = "is not a whole number";
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    // Leading zeros add nothing; past the limit the number only grows.
-    std::int64_t value = 0;
-    for (const char c : text)
-    {
-        value = value * 10 + (c - '0');
-        if (value > most)
-        {
-            problem = "is too large (at most " + std::to_string(most) + ")";
-            return std::nullopt;
-        }
-    }
-    if (value < least)
-    {
-        problem = "must be at least " + std::to_string(least);
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::string FileTitle(const std::string& fileName)
-{
-    return fileName.substr(0, fileName.rfind('.'));
+    return projectPath.substr(0, projectPath.size() - 4) + ".png";
 }

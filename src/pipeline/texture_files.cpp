@@ -1,7 +1,7 @@
 #include "pipeline/texture_files.h"
 
 #include "model/c3ds_model.h"
-#include "platform/notifier.h"
+#include "pipeline/run_guard.h"
 #include "platform/text_path.h"
 #include "writer/output_file.h"
 
@@ -38,13 +38,6 @@ void LowerInto(std::string_view text, std::string& out)
     for (char& c : out)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
-}
-
-std::string Lower(std::string_view text)
-{
-    std::string lower;
-    LowerInto(text, lower);
-    return lower;
 }
 
 // A relative path as the file system compares it: Windows does not tell
@@ -161,7 +154,7 @@ public:
             std::replace(spelled.begin(), spelled.end(), '\\', '/');
             std::string buffer;
             m_spellings.emplace_back(PathKey(spelled, buffer));
-            m_byName[Lower(spelled.substr(spelled.rfind('/') + 1))].push_back(i);
+            m_byName[platform::AsciiLower(spelled.substr(spelled.rfind('/') + 1))].push_back(i);
             m_bHasFolder.push_back(spelled.find('/') != std::string::npos);
             m_bWanted.push_back(!spelled.empty()); // no name, nothing to look for
         }
@@ -312,7 +305,9 @@ std::string ParentFolder(const std::string& modelPath)
 }
 
 std::vector<std::pair<std::string, TextureFile>> CheckTextures(const C3dsModel& model,
-                                                               const std::string& modelPath)
+                                                               const std::string& modelPath,
+                                                               platform::CMessageLog& log,
+                                                               std::vector<TextureUse>& textures)
 {
     std::vector<std::pair<std::string, TextureFile>> found;
     const std::vector<std::string> names = TextureNames(model);
@@ -327,54 +322,37 @@ std::vector<std::pair<std::string, TextureFile>> CheckTextures(const C3dsModel& 
         if (!file || !file->exact)
             missing +=
                 (missing.empty() ? "" : ", ") + name + (file ? " (found as " + file->relative + ")" : "");
+        TextureUse& use = textures.emplace_back();
+        use.name = name;
         if (file)
+        {
+            use.foundPath = file->path;
+            use.exact = file->exact;
             found.emplace_back(name, std::move(*file));
+        }
     }
     if (!missing.empty())
-        platform::ShowWarning("Texture files not found beside the model: " + missing);
+        log.Warning("Texture files not found beside the model: " + missing);
     return found;
 }
 
 namespace
 {
 
-// Texture files are read in blocks: a large file named like a texture must
-// not take its size in memory.
-constexpr std::size_t kBlock = 1 << 20;
-
-// Whether two files hold the same bytes (false when either cannot be read).
-bool SameBytes(const std::string& from, const std::string& to)
-{
-    std::error_code error, toError;
-    if (std::filesystem::file_size(platform::FileSystemPath(from), error) !=
-            std::filesystem::file_size(platform::FileSystemPath(to), toError) ||
-        error || toError)
-        return false;
-    std::ifstream a(platform::FileSystemPath(from), std::ios::binary),
-        b(platform::FileSystemPath(to), std::ios::binary);
-    std::string blockA(kBlock, '\0'), blockB(kBlock, '\0');
-    while (a && b)
-    {
-        a.read(blockA.data(), kBlock);
-        b.read(blockB.data(), kBlock);
-        if (a.gcount() != b.gcount() || blockA.compare(0, static_cast<std::size_t>(a.gcount()), blockB, 0,
-                                                       static_cast<std::size_t>(b.gcount())) != 0)
-            return false;
-    }
-    return a.eof() && b.eof();
-}
-
 // Copies one texture; the reason when it could not.
 std::optional<std::string> CopyTexture(const std::string& from, const std::string& to)
 {
-    if (SameBytes(from, to))
-        return std::nullopt;
+    // Read in blocks: a large file named like a texture must not take its
+    // size in memory.
+    constexpr std::size_t kBlock = 1 << 20;
     std::ifstream source(platform::FileSystemPath(from), std::ios::binary);
     if (!source)
         return std::string(std::strerror(errno));
     OutputFile file;
     if (!file.Create(to))
         return file.Error();
+    // No wider access than the source gives: a private texture stays private.
+    file.KeepModeOf(platform::Inspect(from));
     std::string block(kBlock, '\0');
     while (source)
     {
@@ -389,41 +367,25 @@ std::optional<std::string> CopyTexture(const std::string& from, const std::strin
     return std::nullopt;
 }
 
-} // namespace
-
-bool CTextureClaims::Claim(const std::string& target, const std::string& source, const std::string& model)
+// Whether the file at from was changed after the one at to.
+bool IsNewer(const std::string& from, const std::string& to)
 {
-    const std::size_t separator = platform::LastSeparator(target);
-    const platform::FileFacts folder =
-        platform::Inspect(target.substr(0, std::max<std::size_t>(separator, 1)));
-    std::string name = Lower(folder.exists ? std::string_view(target).substr(separator + 1) : target);
-    const std::lock_guard lock(m_mutex);
-    const auto [holder, bNew] = m_holders.try_emplace({folder.id, std::move(name)}, Holder{source, model});
-    if (bNew || holder->second.model == model || SameBytes(source, holder->second.source))
-        return true;
-    platform::ShowWarning("Not copied: the texture file " + source + " would replace " + target +
-                          ", copied from " + holder->second.source + " for " + holder->second.model +
-                          " in this run");
-    return false;
+    std::error_code error, toError;
+    const auto fromTime = std::filesystem::last_write_time(platform::FileSystemPath(from), error);
+    const auto toTime = std::filesystem::last_write_time(platform::FileSystemPath(to), toError);
+    return !error && !toError && fromTime > toTime;
 }
 
+} // namespace
+
 void CopyTextures(const std::vector<std::pair<std::string, TextureFile>>& textures,
-                  const std::string& modelPath, const std::string& outputDir,
-                  const std::vector<std::string>& keep, CTextureClaims* pClaims)
+                  const std::string& modelPath, const std::string& outputDir, CRunGuard& guard,
+                  platform::CMessageLog& log, RunReport& report)
 {
     std::error_code error;
     if (textures.empty() || std::filesystem::equivalent(platform::FileSystemPath(ParentFolder(modelPath)),
                                                         platform::FileSystemPath(outputDir), error))
         return;
-    // The project file and the models are never written over, whatever a
-    // texture's name.
-    const auto isKept = [&](const std::string& target) {
-        return std::any_of(keep.begin(), keep.end(), [&](const std::string& path) {
-            std::error_code ignored;
-            return std::filesystem::equivalent(platform::FileSystemPath(target),
-                                               platform::FileSystemPath(path), ignored);
-        });
-    };
     for (const auto& [name, file] : textures)
     {
         // Under the name's last part only: a folder part ("..\", "C:\")
@@ -433,15 +395,32 @@ void CopyTextures(const std::vector<std::pair<std::string, TextureFile>>& textur
         fileName = fileName.substr(fileName.rfind('/') + 1);
         if (fileName.empty() || fileName == "." || fileName == "..")
             continue;
-#ifdef _WIN32
-        const std::string target = outputDir + "\\" + fileName;
-#else
-        const std::string target = outputDir + "/" + fileName;
-#endif
-        if (isKept(target) || (pClaims && !pClaims->Claim(target, file.path, modelPath)))
+        const std::string target = platform::JoinPath(outputDir, fileName);
+        if (!guard.Claim(target, OutputKind::Texture, modelPath, file.path, log))
             continue;
+        const platform::FileFacts existing = platform::Inspect(target);
+        if (existing.regular && SameBytes(file.path, target))
+            continue;
+        if (existing.regular)
+        {
+            if (!IsNewer(file.path, target))
+            {
+                log.Warning("Not copied: the texture file " + target + " holds other bytes than " +
+                            file.path + " and is not older; it is left as it is");
+                continue;
+            }
+            log.Warning("Replaced the texture file " + target + ", which held other bytes, with the newer " +
+                        file.path);
+        }
         if (const std::optional<std::string> reason = CopyTexture(file.path, target))
-            platform::ShowWarning("Could not copy the texture file " + file.path + " to " + target + ": " +
-                                  *reason);
+        {
+            log.Warning("Could not copy the texture file " + file.path + " to " + target + ": " + *reason);
+            report.bCopyFailed = true;
+            continue;
+        }
+        report.written.push_back({OutputKind::Texture, target});
+        for (TextureUse& use : report.textures)
+            if (use.name == name && use.foundPath == file.path)
+                use.copiedTo = target;
     }
 }

@@ -1,16 +1,16 @@
 #pragma once
 
+#include "pipeline/run_report.h"
 #include "platform/file_system.h"
 
 #include <cstddef>
-#include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 class C3dsModel;
+class CRunGuard;
 
 // A texture file named in a model, as found on disk.
 struct TextureFile
@@ -39,41 +39,24 @@ std::vector<std::string> TextureNames(const C3dsModel& model);
 // The folder of a model file, "." for a bare name.
 std::string ParentFolder(const std::string& modelPath);
 
-// Looks for every texture of a model beside it; one warning lists those not
-// found, and for one found only in another form the file there is. The
-// files found, in the order of TextureNames, each with its name.
+// Looks for every texture of a model beside it; one warning in log lists
+// those not found, and for one found only in another form the file there
+// is. Each texture, found or not, goes into textures (in the order of
+// TextureNames); the files found are returned, each with its name.
 std::vector<std::pair<std::string, TextureFile>> CheckTextures(const C3dsModel& model,
-                                                               const std::string& modelPath);
-
-// The texture copies of a run of several conversions, which may run at
-// once: a conversion never replaces a texture that another one copied in
-// the same run with other bytes, just as it never replaces another's
-// project file. Names that differ only in letter case are one file to the
-// editor, and one here.
-class CTextureClaims
-{
-public:
-    // True when model may copy source to target; false after a warning,
-    // when another model of the run copied a file of other bytes there.
-    bool Claim(const std::string& target, const std::string& source, const std::string& model);
-
-private:
-    struct Holder
-    {
-        std::string source;
-        std::string model;
-    };
-    std::mutex m_mutex;
-    std::map<std::pair<platform::FileId, std::string>, Holder> m_holders; // by folder and lower-case name
-};
+                                                               const std::string& modelPath,
+                                                               platform::CMessageLog& log,
+                                                               std::vector<TextureUse>& textures);
 
 // Copies each texture found for a model into the output folder under the
 // name the project uses, so that the editor finds it there, unless the
-// output folder is the model's own. A file there with the same bytes is
-// left alone; any other is replaced only by a complete copy. A copy that
-// fails is a warning naming the file and the reason. The files in keep
-// (the project file, the models) are never written over, nor, with
-// claims, the copies of other models of the run.
+// output folder is the model's own. Each copy is an output of the run,
+// claimed from guard first, and written whole or not at all with the
+// source's permission bits. A file there with the same bytes is left
+// alone; one with other bytes is replaced only by a newer source, and
+// either way a warning says so. A copy that fails is a warning naming the
+// file and the reason, and marks the report (bCopyFailed); a copy made is
+// noted in the report's texture and written files.
 void CopyTextures(const std::vector<std::pair<std::string, TextureFile>>& textures,
-                  const std::string& modelPath, const std::string& outputDir,
-                  const std::vector<std::string>& keep, CTextureClaims* pClaims = nullptr);
+                  const std::string& modelPath, const std::string& outputDir, CRunGuard& guard,
+                  platform::CMessageLog& log, RunReport& report);

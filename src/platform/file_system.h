@@ -100,6 +100,9 @@ bool LockExclusive(CFile& file);
 void TakeModeAndOwner(CFile& file, const FileFacts& old);
 // Allocates blocks beyond the file's end ahead of the writes, where that
 // pays off (ext4); false when it is not done.
+// Takes from the file's permission bits those that mode lacks (POSIX;
+// nothing on Windows, where a new file takes its folder's access).
+void NarrowMode(CFile& file, std::uint32_t mode);
 bool ReservesAhead(CFile& file);
 bool ReserveBeyondEnd(CFile& file, std::uint64_t offset, std::uint64_t length);
 

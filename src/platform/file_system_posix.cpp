@@ -197,6 +197,13 @@ void TakeModeAndOwner(CFile& file, const FileFacts& old)
         ::fchmod(Fd(file), old.mode & 0777); // no set-id bits for another owner
 }
 
+void NarrowMode(CFile& file, std::uint32_t mode)
+{
+    struct stat info;
+    if (::fstat(Fd(file), &info) == 0)
+        ::fchmod(Fd(file), info.st_mode & mode & 07777);
+}
+
 // ext4 allocates each reserved stretch at once rather than page by page as
 // the text arrives, which takes a large part of the time a write spends in
 // the system, and gives back what the file did not use when it is

@@ -199,6 +199,8 @@ void TakeModeAndOwner(CFile&, const FileFacts&)
     // The new file takes the folder's permissions, as a new file does.
 }
 
+void NarrowMode(CFile&, std::uint32_t) {}
+
 bool ReservesAhead(CFile&)
 {
     return false;

@@ -21,19 +21,6 @@ thread_local INotifier* t_pThreadNotifier = nullptr;
 
 } // namespace
 
-const char* Caption(MessageKind kind)
-{
-    switch (kind)
-    {
-    case MessageKind::Error:
-        return "Error";
-    case MessageKind::Warning:
-        return "Warning";
-    default:
-        return "Info";
-    }
-}
-
 void InstallNotifier(INotifier* notifier)
 {
     s_pNotifier = notifier ? notifier : &s_silent;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/messages.h"
+
 #include <cstdint>
 #include <string>
 
@@ -9,23 +11,6 @@
 // out.
 namespace platform
 {
-
-// What a message is; it fixes the caption ("Error", "Warning", "Info") and
-// the icon (exclamation mark for the first two, information for the last).
-enum class MessageKind
-{
-    Error,
-    Warning,
-    Info,
-};
-
-const char* Caption(MessageKind kind);
-
-enum class MessageOwner
-{
-    ActiveWindow, // owned by whatever window is active at the call
-    None,         // no owner window
-};
 
 // An opaque cursor: what SetWaitCursor replaced, to be handed back to RestoreCursor.
 using CursorHandle = std::uintptr_t;

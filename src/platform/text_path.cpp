@@ -173,4 +173,48 @@ std::string LowerCaseByLocale(const std::string& text)
 
 #endif
 
+std::string AsciiLower(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+std::string JoinPath(const std::string& folder, std::string_view name)
+{
+    return folder.empty() ? std::string(name) : folder + kSeparator + std::string(name);
+}
+
+std::string FileTitle(const std::string& fileName)
+{
+    return fileName.substr(0, fileName.rfind('.'));
+}
+
+std::optional<std::int64_t> ReadWholeNumber(const std::string& text, std::int64_t least, std::int64_t most,
+                                            std::string& problem)
+{
+    problem = "is not a whole number";
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    // Leading zeros add nothing; past the limit the number only grows.
+    std::int64_t value = 0;
+    for (const char c : text)
+    {
+        value = value * 10 + (c - '0');
+        if (value > most)
+        {
+            problem = "is too large (at most " + std::to_string(most) + ")";
+            return std::nullopt;
+        }
+    }
+    if (value < least)
+    {
+        problem = "must be at least " + std::to_string(least);
+        return std::nullopt;
+    }
+    return value;
+}
+
 } // namespace platform

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 
 // Paths and texts are UTF-8 std::strings inside the program (on Linux the
 // file system's own bytes). They become another form only at the edge:
@@ -20,6 +23,25 @@ inline constexpr char kSeparator = '/';
 // the system knows there. On Linux bytes that are no character stay as they
 // are; on Windows the text is UTF-8.
 std::string LowerCaseByLocale(const std::string& text);
+
+// ASCII letters in lower case, the rest as it is: how the editor and
+// Windows' file names match texture names, whatever the locale.
+std::string AsciiLower(std::string_view text);
+
+// Joins a folder and a name with the system's separator; a bare name for
+// an empty folder.
+std::string JoinPath(const std::string& folder, std::string_view name);
+
+// The title of a file: its name cut before the last "."; a name without
+// "." whole.
+std::string FileTitle(const std::string& fileName);
+
+// Reads text as a whole number from first to last (decimal digits only: no
+// sign, blank or "0x"; leading zeros are allowed) between least and most.
+// None when it is not one, with the reason in problem: "is not a whole
+// number", "must be at least N", "is too large (at most N)".
+std::optional<std::int64_t> ReadWholeNumber(const std::string& text, std::int64_t least, std::int64_t most,
+                                            std::string& problem);
 
 // Where a path's folder ends: its last separator ("/", and on Windows
 // "\\" too); npos for a bare name.

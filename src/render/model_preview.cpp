@@ -2,7 +2,6 @@
 
 #include "model/c3ds_model.h"
 #include "pipeline/texture_files.h"
-#include "platform/notifier.h"
 #include "render/thumbnail.h"
 
 #include <algorithm>
@@ -12,29 +11,20 @@
 namespace
 {
 
-// Keeps the first error of a load instead of showing it.
-class ReasonNotifier final : public platform::INotifier
-{
-public:
-    void ShowMessage(const std::string& text, platform::MessageKind kind, platform::MessageOwner) override
-    {
-        if (kind == platform::MessageKind::Error && m_strReason.empty())
-            m_strReason = text;
-    }
-    platform::CursorHandle SetWaitCursor() override { return 0; }
-    void RestoreCursor(platform::CursorHandle) override {}
-
-    std::string m_strReason;
-};
-
+// Loads a model without showing anything: the first error is the reason.
 std::unique_ptr<C3dsModel> LoadQuietly(const std::string& path, std::string& reason)
 {
-    ReasonNotifier notifier;
-    const platform::ScopedThreadNotifier useIt(notifier);
+    platform::CMessageLog log;
     auto pModel = std::make_unique<C3dsModel>();
-    if (pModel->Load(path.c_str()))
+    if (pModel->Load(path.c_str(), log))
         return pModel;
-    reason = notifier.m_strReason.empty() ? "The model could not be read: " + path : notifier.m_strReason;
+    reason = "The model could not be read: " + path;
+    for (const platform::Message& message : log.Messages())
+        if (message.kind == platform::MessageKind::Error)
+        {
+            reason = message.text;
+            break;
+        }
     return nullptr;
 }
 

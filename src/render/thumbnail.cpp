@@ -1,7 +1,6 @@
 #include "render/thumbnail.h"
 
 #include "pipeline/texture_files.h"
-#include "platform/notifier.h"
 #include "render/renderer.h"
 #include "writer/output_file.h"
 
@@ -22,25 +21,29 @@ bool DrawThumbnail(std::int32_t size, const C3dsModel& lod1, const std::string& 
     return EncodePng(t_image, png);
 }
 
-bool SaveThumbnail(const std::string& pngPath, const std::vector<unsigned char>* pPng)
+bool WriteThumbnail(const std::string& pngPath, std::int32_t size, const C3dsModel& lod1,
+                    const std::string& lod1Path, platform::CMessageLog& log)
 {
+    std::vector<unsigned char> png;
     OutputFile file;
     std::string reason = "the picture could not be encoded";
-    if (pPng)
+    if (DrawThumbnail(size, lod1, lod1Path, nullptr, std::string(), png))
     {
-        if (file.Create(pngPath) && file.Put(reinterpret_cast<const char*>(pPng->data()), pPng->size()) &&
+        if (file.Create(pngPath) && file.Put(reinterpret_cast<const char*>(png.data()), png.size()) &&
             file.Commit())
             return true;
         reason = file.Error();
     }
-    platform::ShowWarning("Could not write the picture " + pngPath + ": " + reason);
+    log.Warning("Could not write the picture " + pngPath + ": " + reason);
     return false;
 }
 
-bool WriteThumbnail(const std::string& pngPath, std::int32_t size, const C3dsModel& lod1,
-                    const std::string& lod1Path, const C3dsModel* pLod2, const std::string& lod2Path)
+bool CThumbnailPainter::Paint(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path,
+                              const C3dsModel* pLod2, const std::string& lod2Path,
+                              std::vector<unsigned char>& png, std::string& reason) const
 {
-    thread_local std::vector<unsigned char> t_png;
-    return SaveThumbnail(pngPath,
-                         DrawThumbnail(size, lod1, lod1Path, pLod2, lod2Path, t_png) ? &t_png : nullptr);
+    if (DrawThumbnail(size, lod1, lod1Path, pLod2, lod2Path, png))
+        return true;
+    reason = "the picture could not be encoded";
+    return false;
 }

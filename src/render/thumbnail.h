@@ -1,5 +1,8 @@
 #pragma once
 
+#include "pipeline/run_report.h"
+#include "platform/messages.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -8,17 +11,22 @@ class C3dsModel;
 
 // Draws the LOD 1 model (and the LOD 2 model beside it) size x size pixels
 // on a transparent background, textures looked for beside each model's
-// file, and writes the picture as a PNG file at pngPath, which is replaced
-// whole or not at all. False after the user was warned why.
-[[nodiscard]] bool WriteThumbnail(const std::string& pngPath, std::int32_t size, const C3dsModel& lod1,
-                                  const std::string& lod1Path, const C3dsModel* pLod2 = nullptr,
-                                  const std::string& lod2Path = {});
-
-// WriteThumbnail in two steps, for a caller that draws on another thread:
-// the picture encoded as PNG into png (false if it could not be encoded),
-// which tells the user nothing and so may run on any thread; then the
-// file written from it, or the user warned (pPng null: not encoded).
+// file, and encodes the picture as PNG into png; false if it could not be
+// encoded. Tells nothing, so it may run on any thread.
 [[nodiscard]] bool DrawThumbnail(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path,
                                  const C3dsModel* pLod2, const std::string& lod2Path,
                                  std::vector<unsigned char>& png);
-[[nodiscard]] bool SaveThumbnail(const std::string& pngPath, const std::vector<unsigned char>* pPng);
+
+// DrawThumbnail, then the PNG file written at pngPath, which is replaced
+// whole or not at all. False with a warning in log that says why.
+[[nodiscard]] bool WriteThumbnail(const std::string& pngPath, std::int32_t size, const C3dsModel& lod1,
+                                  const std::string& lod1Path, platform::CMessageLog& log);
+
+// The pictures of a conversion run.
+class CThumbnailPainter final : public IPicturePainter
+{
+public:
+    bool Paint(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path, const C3dsModel* pLod2,
+               const std::string& lod2Path, std::vector<unsigned char>& png,
+               std::string& reason) const override;
+};

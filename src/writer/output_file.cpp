@@ -89,6 +89,12 @@ bool OutputFile::Create(const std::string& path)
     return true;
 }
 
+void OutputFile::KeepModeOf(const platform::FileFacts& source)
+{
+    if (source.regular && m_file.IsOpen())
+        platform::NarrowMode(m_file, source.mode);
+}
+
 bool OutputFile::Put(const char* data, std::size_t size)
 {
     if (m_bReserveAhead && m_nWritten + size > m_nReserved)

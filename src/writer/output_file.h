@@ -46,6 +46,9 @@ public:
     // be created.
     [[nodiscard]] bool Create(const std::string& path);
     bool Put(const char* data, std::size_t size) override;
+    // Gives the new file no wider access than source has (a copy of a
+    // private file stays private); called after Create.
+    void KeepModeOf(const platform::FileFacts& source);
     // Moves or copies the complete text to the target.
     [[nodiscard]] bool Commit();
 

@@ -1,7 +1,6 @@
 #include "writer/project_writer.h"
 
 #include "model/c3ds_model.h"
-#include "platform/notifier.h"
 #include "writer/number_format.h"
 #include "writer/output_file.h"
 
@@ -136,13 +135,6 @@ public:
         m_pos = FormatInt(m_pos, value);
         *m_pos++ = ' ';
         m_pos = EndLine(m_pos);
-    }
-
-    void FaceNumberLine(std::int32_t number)
-    {
-        Reserve(20);
-        std::memcpy(m_pos, "FACE ", 5);
-        m_pos = EndLine(FormatInt(m_pos + 5, number));
     }
 
     // Room for size bytes, to be written directly; Commit takes the end of
@@ -372,7 +364,7 @@ CProjectWriter::CProjectWriter(const std::string& outputPath, const C3dsModel* p
     m_nTextureCount = static_cast<std::int32_t>(m_textures.size());
 }
 
-void CProjectWriter::WarnOfLineBreaks() const
+void CProjectWriter::WarnOfLineBreaks(platform::CMessageLog& log) const
 {
     // Once per model, naming every mesh and material whose written name
     // (the mesh's own, the material's texture file) has a line break.
@@ -390,38 +382,38 @@ void CProjectWriter::WarnOfLineBreaks() const
             if (HasLineBreak(material.mapName))
                 names += (names.empty() ? "material \"" : ", material \"") + WithSpaces(material.name) + "\"";
         if (!names.empty())
-            platform::ShowWarning(std::string("Line breaks in names of the ") + lod +
-                                  " model are written as spaces: " + names);
+            log.Warning(std::string("Line breaks in names of the ") + lod +
+                        " model are written as spaces: " + names);
     }
 }
 
-bool CProjectWriter::Write()
+bool CProjectWriter::Write(platform::CMessageLog& log)
 {
-    WarnOfLineBreaks();
+    WarnOfLineBreaks(log);
     OutputFile file;
     if (!file.Create(m_szOutputPath))
     {
-        platform::ShowError("Could not create output file: " + m_szOutputPath + "\n\n" + file.Error());
+        log.Error("Could not create output file: " + m_szOutputPath + "\n\n" + file.Error());
         return false;
     }
     if (!Emit(file))
     {
         if (m_bStopped)
             return false; // asked for: the user needs no message
-        platform::ShowError("Could not write output file: " + m_szOutputPath + "\n\n" + file.Error());
+        log.Error("Could not write output file: " + m_szOutputPath + "\n\n" + file.Error());
         return false;
     }
     if (!file.Commit())
     {
-        platform::ShowError("Could not write output file: " + m_szOutputPath + "\n\n" + file.Error());
+        log.Error("Could not write output file: " + m_szOutputPath + "\n\n" + file.Error());
         return false;
     }
     return true;
 }
 
-bool CProjectWriter::WriteTo(IByteSink& sink)
+bool CProjectWriter::WriteTo(IByteSink& sink, platform::CMessageLog& log)
 {
-    WarnOfLineBreaks();
+    WarnOfLineBreaks(log);
     return Emit(sink);
 }
 

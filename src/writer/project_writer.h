@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/messages.h"
 #include "platform/progress.h"
 
 #include <cstdint>
@@ -27,10 +28,10 @@ public:
     // Builds the texture table of the two models.
     CProjectWriter(const std::string& outputPath, const C3dsModel* pLod1, const C3dsModel* pLod2);
 
-    // Writes the whole file. False after the user has been told why: the
-    // file cannot be created, or writing it failed. A file at the path is
+    // Writes the whole file. False with the reason in log: the file cannot
+    // be created, or writing it failed (none when the progress stopped it). A file at the path is
     // replaced only when the new one was written completely.
-    [[nodiscard]] bool Write();
+    [[nodiscard]] bool Write(platform::CMessageLog& log);
 
     // Asked between blocks of the text whether to go on; none by default.
     void SetProgress(IProgress* pProgress) { m_pProgress = pProgress; }
@@ -39,7 +40,7 @@ public:
 
     // The project text to any sink, for callers that want it elsewhere than
     // in a file; false when the sink fails.
-    [[nodiscard]] bool WriteTo(IByteSink& sink);
+    [[nodiscard]] bool WriteTo(IByteSink& sink, platform::CMessageLog& log);
 
     // The texture file names: each LOD 1 material's, duplicates included,
     // then each LOD 2 name not listed yet; "default.bmp" stands for a
@@ -47,7 +48,7 @@ public:
     std::vector<TextureEntry> m_textures;
 
 private:
-    void WarnOfLineBreaks() const;
+    void WarnOfLineBreaks(platform::CMessageLog& log) const;
     [[nodiscard]] bool Emit(IByteSink& sink);
 
     const C3dsModel* m_pLod1;

@@ -188,6 +188,75 @@ TEST(CommandLine, ABatchKeepsItsOutputsApartAndOffItsInputs)
         << textures.err;
 }
 
+// Every file a run writes is an output of the run: a texture copy or a
+// picture never replaces another output or any input, never writes
+// through a link in the output folder, and a private texture stays
+// private; a copy asked for that fails makes the status 1.
+TEST(CommandLine, CopiesAndPicturesAreGuardedLikeProjectFiles)
+{
+    TempDir dir;
+    const auto mk = [&](const std::filesystem::path& path, const char* texture) {
+        std::filesystem::create_directories(path.parent_path());
+        WriteFile(path, File({Material("M", texture), Object(Triangle1())}));
+        return path.string();
+    };
+    const auto out = dir / "out";
+    std::filesystem::create_directory(out);
+    // A texture named like another model's project file, or like an input.
+    const std::string a = mk(dir / "A" / "a.3ds", "b.vnp"), b = mk(dir / "B" / "b.3ds", "x.bmp");
+    WriteFile(dir / "A" / "b.vnp", Str("TEX"));
+    const std::string d = mk(dir / "A" / "d.3ds", "c.3ds"), c = mk(out / "c.3ds", "x.bmp");
+    WriteFile(dir / "A" / "c.3ds", Str("X"));
+    const Result copies = RunCli({"-j1", "--copy-textures", "-o", out.string(), b, a, d, c});
+    EXPECT_EQ(ReadWholeFile(out / "b.vnp").rfind("v1.1", 0), 0u);
+    EXPECT_EQ(ReadWholeFile(out / "c.3ds"), ReadWholeFile(dir / "B" / "b.3ds"));
+    EXPECT_NE(copies.err.find("that is the project file of " + b), std::string::npos) << copies.err;
+    EXPECT_NE(copies.err.find("that is " + c + ", an input of this run"), std::string::npos) << copies.err;
+    EXPECT_EQ(copies.status, 0) << copies.err;
+
+    // A picture named like the model's own texture, or like an input.
+    const std::string ship = mk(dir / "S" / "ship.3ds", "ship.png");
+    WriteFile(dir / "S" / "ship.png", Str("texture"));
+    const Result picture = RunCli({"--thumbnail", ship});
+    EXPECT_EQ(ReadWholeFile(dir / "S" / "ship.png"), std::string("texture") + '\0');
+    EXPECT_NE(picture.err.find("Not written: the picture of " + ship), std::string::npos) << picture.err;
+    EXPECT_EQ(picture.status, 0);
+    const std::string pin = mk(dir / "pin" / "a.3ds", "x.bmp");
+    WriteFile(dir / "pin" / "a.png", Str("picture"));
+    EXPECT_EQ(RunCli({"-j1", "--thumbnail", pin, (dir / "pin" / "a.png").string()}).status, 1); // no model
+    EXPECT_EQ(ReadWholeFile(dir / "pin" / "a.png"), std::string("picture") + '\0');
+    const std::string lod1 = mk(dir / "pin" / "lod.3ds", "x.bmp"),
+                      lod2 = mk(dir / "pin" / "lod.png", "x.bmp");
+    EXPECT_EQ(RunCli({"--thumbnail", "--lod2", lod2, lod1}).status, 0);
+    EXPECT_EQ(ReadWholeFile(dir / "pin" / "lod.png"), ReadWholeFile(dir / "pin" / "a.3ds"));
+
+#ifndef _WIN32
+    // A link planted in the output folder, and a private texture.
+    const std::string brick = mk(dir / "T" / "t.3ds", "brick.bmp");
+    WriteFile(dir / "T" / "brick.bmp", Str("bricks"));
+    ::chmod((dir / "T" / "brick.bmp").c_str(), 0600);
+    WriteFile(dir / "precious.txt", Str("precious"));
+    const auto linked = dir / "linked";
+    std::filesystem::create_directory(linked);
+    std::filesystem::create_symlink(dir / "precious.txt", linked / "brick.bmp");
+    const Result link = RunCli({"--copy-textures", "-o", linked.string(), brick});
+    EXPECT_EQ(ReadWholeFile(dir / "precious.txt"), std::string("precious") + '\0');
+    EXPECT_NE(link.err.find("symbolic link"), std::string::npos) << link.err;
+    EXPECT_EQ(RunCli({"-q", "--copy-textures", "-o", out.string(), brick}).status, 0);
+    struct stat info;
+    ASSERT_EQ(::stat((out / "brick.bmp").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+#endif
+    // A copy that cannot be made: the project is written, the status is 1.
+    const std::string roof = mk(dir / "R" / "r.3ds", "roof.bmp");
+    WriteFile(dir / "R" / "roof.bmp", Str("roof"));
+    std::filesystem::create_directories(out / "roof.bmp");
+    const Result failed = RunCli({"-q", "--copy-textures", "-o", out.string(), roof});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_TRUE(std::filesystem::exists(out / "r.vnp"));
+    EXPECT_NE(failed.err.find("could not be copied"), std::string::npos) << failed.err;
+}
+
 // --info describes and writes nothing; only regular files are read, so a
 // pipe, which would wait for a writer, or a folder is one clear error.
 TEST(CommandLine, InfoDescribesAndOnlyRegularFilesAreRead)

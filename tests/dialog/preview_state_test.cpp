@@ -1,4 +1,5 @@
 #include "dialog/preview_state.h"
+#include "platform/messages.h"
 #include "render/model_preview.h"
 #include "test_support.h"
 
@@ -132,7 +133,8 @@ TEST(PreviewState, PictureAtRestIsTheFullModels)
     ASSERT_TRUE(preview.HasModel());
     EXPECT_EQ(preview.Description(), "box.3ds: 1 mesh, 12 faces; textures 0 found");
     C3dsModel model;
-    ASSERT_TRUE(model.Load((dir / "box.3ds").string().c_str()));
+    platform::CMessageLog log;
+    ASSERT_TRUE(model.Load((dir / "box.3ds").string().c_str(), log));
     ASSERT_TRUE(preview.Picture());
     EXPECT_EQ(preview.Picture()->pixels, Draw(model, ViewAngles{}).pixels);
 

@@ -150,7 +150,7 @@ const MeshObject& CornerNormals(C3dsModel& model, MeshObject mesh, std::vector<s
     model.m_meshes = {std::move(mesh)};
     model.m_nMeshCount = 1;
     model.ComputeNormals();
-    model.ComputeCornerNormals();
+    model.ComputeCornerNormals(TestLog());
     return model.m_meshes[0];
 }
 

@@ -46,7 +46,7 @@ TEST(Reader, MissingAndForeignFilesGetTheirOwnMessages)
 {
     RecordingNotifier notes;
     C3dsModel model;
-    EXPECT_FALSE(model.Load("/no/such/dir/ship.3ds"));
+    EXPECT_FALSE(model.Load("/no/such/dir/ship.3ds", TestLog()));
     for (const Bytes& bytes : {Bytes{}, Str("a text file"), Bytes{0x4D, 0x4D, 6, 0}, Chunk(kChunkEditor)})
         EXPECT_FALSE(LoadBytes(model, bytes, "x.3ds"));
     ASSERT_EQ(notes.m_messages.size(), 5u);

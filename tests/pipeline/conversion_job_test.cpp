@@ -32,6 +32,19 @@ protected:
         return {"wait", "Error: " + message, "restore", "Error: Conversion failed"};
     }
 
+    // A run whose messages and cursor reach the recording notifier; the
+    // project file written, if any.
+    std::optional<std::string> Run(const ConversionRequest& request)
+    {
+        NotifierHost host;
+        RunContext context;
+        context.pHost = &host;
+        const RunReport report = m_job.Run(request, context);
+        if (report.outcome != RunOutcome::Converted)
+            return std::nullopt;
+        return report.Written(OutputKind::Project);
+    }
+
     std::string Written(const std::string& name) const { return ReadWholeFile(m_dir / name); }
     std::size_t FileCount() const
     {
@@ -53,7 +66,7 @@ TEST_F(ConversionJobTest, SuccessSaysWhatItWroteAfterTheCursorIsBack)
 {
     ConversionRequest none;
     none.lod2Path = "x.3ds";
-    EXPECT_FALSE(m_job.Run(none));
+    EXPECT_FALSE(Run(none));
     EXPECT_EQ(m_notes.m_events, (Events{"Error: Please select a file to convert"}));
 
     m_notes.m_events.clear();
@@ -61,7 +74,7 @@ TEST_F(ConversionJobTest, SuccessSaysWhatItWroteAfterTheCursorIsBack)
     WriteFile(m_dir / "Fighter_low.3ds", kShip);
     ConversionRequest request = Request("Fighter.3ds", "Fighter", "Fighter_low.3ds");
     request.outputDir += "/"; // one separator more does no harm
-    const std::optional<std::string> written = m_job.Run(request);
+    const std::optional<std::string> written = Run(request);
     EXPECT_EQ(m_notes.m_events, (Events{"wait", "restore", "Info: Conversion succeeded!"}));
     ASSERT_TRUE(written);
     EXPECT_EQ(*written, ConversionJob::OutputPath(request.outputDir, "Fighter"));
@@ -78,7 +91,7 @@ TEST_F(ConversionJobTest, EachFailureShowsItsMessageThenConversionFailed)
     WriteFile(m_dir / "far.3ds", File({Material("A"), Object(far)}));
     const auto run = [&](ConversionRequest request) {
         m_notes.m_events.clear();
-        EXPECT_FALSE(m_job.Run(request));
+        EXPECT_FALSE(Run(request));
         return m_notes.m_events;
     };
     // A missing LOD 1 file: its LOD 2 file is never opened.
@@ -103,7 +116,7 @@ TEST_F(ConversionJobTest, EachFailureShowsItsMessageThenConversionFailed)
 
 TEST_F(ConversionJobTest, OutputPathAndTitles)
 {
-    EXPECT_EQ(FileTitle("README") + FileTitle("a.b.c.3ds"), "READMEa.b.c");
+    EXPECT_EQ(platform::FileTitle("README") + platform::FileTitle("a.b.c.3ds"), "READMEa.b.c");
     // Only the name is lowered: the folder may tell case apart, on Windows too.
     const std::string dir = std::string("/Out") + platform::kSeparator + "Dir";
     EXPECT_EQ(ConversionJob::OutputPath(dir, "ABC.d"), dir + platform::kSeparator + "abc.d.vnp");
@@ -127,7 +140,7 @@ TEST_F(ConversionJobTest, ScalingFollowsModeAndFactor)
         ConversionRequest request = Request("ship.3ds", "ship");
         request.scaleMode = mode;
         request.scaleFactor = factor;
-        EXPECT_TRUE(m_job.Run(request));
+        EXPECT_TRUE(Run(request));
         return Written("ship.vnp");
     };
     const std::string plain = run(ScaleMode::ScaleNone, 0);
@@ -148,12 +161,12 @@ TEST_F(ConversionJobTest, RaisedErrorsEndTheRunCleanly)
     m_notes.m_pfnThrowOn = [](platform::MessageKind kind) { return kind == platform::MessageKind::Warning; };
     WriteFile(m_dir / "new.3ds",
               Chunk(kChunkPrimary, {Version(5), Chunk(kChunkEditor, {Material("A"), Object(Cube())})}));
-    EXPECT_FALSE(m_job.Run(Request("new.3ds", "new"))); // the version warning runs out of memory
+    EXPECT_FALSE(Run(Request("new.3ds", "new"))); // the version warning runs out of memory
     m_notes.m_pfnThrowOn = nullptr;
     EXPECT_EQ(m_notes.m_events, Failed("There is not enough memory to convert the model."));
     EXPECT_EQ(FileCount(), 1u);
     WriteFile(m_dir / "ship.3ds", kShip);
-    EXPECT_TRUE(m_job.Run(Request("ship.3ds", "ship")));
+    EXPECT_TRUE(Run(Request("ship.3ds", "ship")));
 }
 
 TEST_F(ConversionJobTest, AnInputIsNeverItsOwnOutput)
@@ -172,7 +185,7 @@ TEST_F(ConversionJobTest, AnInputIsNeverItsOwnOutput)
                                          {Request("a.3ds", "B"), "a.3ds"}})
     {
         m_notes.m_events.clear();
-        EXPECT_FALSE(m_job.Run(request));
+        EXPECT_FALSE(Run(request));
         ASSERT_EQ(m_notes.m_events.size(), 4u);
         EXPECT_NE(m_notes.m_events[1].find("is the input file " + (m_dir / input).string()),
                   std::string::npos)
@@ -188,7 +201,7 @@ TEST_F(ConversionJobTest, ARunStartedWhileOneIsInProgressIsRefused)
     WriteFile(m_dir / "v4.3ds",
               Chunk(kChunkPrimary, {Version(4), Chunk(kChunkEditor, {Material("A"), Object(Cube())})}));
     const ConversionRequest request = Request("v4.3ds", "v4");
-    m_notes.m_onMessage = [&] { EXPECT_FALSE(m_job.Run(request)); };
-    EXPECT_TRUE(m_job.Run(request));
+    m_notes.m_onMessage = [&] { EXPECT_FALSE(Run(request)); };
+    EXPECT_TRUE(Run(request));
     EXPECT_EQ(m_notes.m_events.size(), 4u); // wait, the version warning, restore, success
 }

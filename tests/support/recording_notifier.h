@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pipeline/run_report.h"
 #include "platform/notifier.h"
 
 #include <functional>
@@ -46,4 +47,40 @@ public:
 
 private:
     platform::INotifier* m_pPrevious;
+};
+
+// A message log that shows each message through the installed notifier, as
+// a front end would: a test's RecordingNotifier sees what the code logs.
+inline platform::CMessageLog NotifierLog()
+{
+    return platform::CMessageLog([](const platform::Message& message) {
+        platform::Notifier().ShowMessage(message.text, message.kind, message.owner);
+    });
+}
+
+// One such log for the whole test program, for calls that take a log.
+inline platform::CMessageLog& TestLog()
+{
+    thread_local platform::CMessageLog t_log = NotifierLog();
+    return t_log;
+}
+
+// A run's host that does the same, and shows the busy cursor.
+class NotifierHost final : public IRunHost
+{
+public:
+    void OnMessage(const platform::Message& message) override
+    {
+        platform::Notifier().ShowMessage(message.text, message.kind, message.owner);
+    }
+    void OnBusy(bool bBusy) override
+    {
+        if (bBusy)
+            m_previous = platform::Notifier().SetWaitCursor();
+        else
+            platform::Notifier().RestoreCursor(m_previous);
+    }
+
+private:
+    platform::CursorHandle m_previous = 0;
 };

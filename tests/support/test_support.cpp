@@ -32,7 +32,8 @@ std::string ReadWholeFile(const std::filesystem::path& path)
 bool LoadBytes(C3dsModel& model, const build3ds::Bytes& bytes, const std::string& name)
 {
     auto stream = build3ds::AsStream(bytes);
-    return model.Load(stream, name);
+    platform::CMessageLog log = NotifierLog();
+    return model.Load(stream, name, log);
 }
 
 C3dsModel LoadOk(const build3ds::Bytes& bytes)

@@ -18,7 +18,7 @@ std::string Text(const C3dsModel& lod1, const C3dsModel* pLod2 = nullptr)
 {
     CProjectWriter writer("unused.vnp", &lod1, pLod2);
     StringSink sink;
-    EXPECT_TRUE(writer.WriteTo(sink));
+    EXPECT_TRUE(writer.WriteTo(sink, TestLog()));
     return sink.m_text;
 }
 
@@ -200,7 +200,7 @@ TEST(ProjectWriter, FileFailuresKeepTheOldFile)
             platform::SetLastFileError("No space left on device"); // a full disk
             return -1;
         };
-        EXPECT_FALSE(CProjectWriter(path.string(), &model, nullptr).Write());
+        EXPECT_FALSE(CProjectWriter(path.string(), &model, nullptr).Write(TestLog()));
         OutputFile::s_pfnWrite = previous;
     }
     EXPECT_EQ(notes.m_events.back(),
@@ -215,9 +215,9 @@ TEST(ProjectWriter, FileFailuresKeepTheOldFile)
     CProjectWriter stopped(path.string(), &model, nullptr);
     stopped.SetProgress(&stop);
     notes.m_events.clear();
-    EXPECT_FALSE(stopped.Write() || !stopped.IsStopped() || !notes.m_events.empty());
+    EXPECT_FALSE(stopped.Write(TestLog()) || !stopped.IsStopped() || !notes.m_events.empty());
     EXPECT_EQ(ReadWholeFile(path), std::string("old") + '\0');
-    ASSERT_TRUE(CProjectWriter(path.string(), &model, nullptr).Write());
+    ASSERT_TRUE(CProjectWriter(path.string(), &model, nullptr).Write(TestLog()));
     EXPECT_EQ(ReadWholeFile(path), Text(model));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "pipeline/conversion_job.h"
+#include "pipeline/run_report.h"
+
+#include <cstddef>
+#include <vector>
+
+// What a front end does with a batch as it goes.
+class IBatchHost
+{
+public:
+    virtual ~IBatchHost() = default;
+    // The report of request index, called in the order of the requests as
+    // soon as it and every one before it are done, on the calling thread.
+    virtual void OnReport(std::size_t index, const RunReport& report) = 0;
+    // The system started fewer threads than asked for (a limit on
+    // processes); the batch goes on with started, or on the calling thread
+    // alone when that is 0.
+    virtual void OnFewerThreads(std::size_t started, std::size_t asked) { (void)started, (void)asked; }
+};
+
+// Converts every request, jobs at once, as one run: no output replaces an
+// input of the run, and no later request replaces what an earlier one
+// wrote (requests whose project files are one file go, in their order, to
+// one thread). With a processor to spare, a conversion draws its picture
+// while it writes its project file. The reports, in the order of the
+// requests.
+std::vector<RunReport> RunBatch(const std::vector<ConversionRequest>& requests, std::size_t jobs,
+                                const IPicturePainter* pPainter, IBatchHost& host);
