@@ -27,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform::CMessageLog log;
     if (model.Load(stream, "fuzz.3ds", log) && model.m_nMaterialCount > 0)
     {
+        model.ComputeNormals();
         CProjectWriter writer("unused.vnp", &model, nullptr);
         NullSink sink;
         (void)writer.WriteTo(sink, log);

@@ -62,5 +62,6 @@ int main(int argc, char** argv)
     C3dsModel model;
     if (!model.Load(input.c_str(), log))
         return 1;
+    model.ComputeNormals();
     return WriteThumbnail(argv[3], size, model, input, log) ? 0 : 1;
 }

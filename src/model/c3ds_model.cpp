@@ -483,7 +483,6 @@ bool C3dsModel::LoadBytes(const unsigned char* data, std::size_t size, const std
         Clear();
         return false;
     }
-    ComputeNormals();
     WarnOfMirroredMeshes(log);
     return true;
 }

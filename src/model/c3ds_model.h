@@ -70,7 +70,8 @@ public:
     C3dsModel(C3dsModel&&) = default;
     C3dsModel& operator=(C3dsModel&&) = default;
 
-    // Reads the file at path and computes its normals. On failure log has
+    // Reads the file at path; the normals are left to ComputeNormals, the
+    // next step of a conversion. On failure log has
     // the reason (missing file, not a .3ds file, damaged file), the model is
     // empty, and the result is false. Warnings (a later version, mirrored
     // meshes) go to log too. Called once per model.

@@ -281,6 +281,7 @@ ConversionJob::Step ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pModel,
         report.outcome = RunOutcome::Refused;
         return Step::Ended;
     }
+    pModel->ComputeNormals();
     if (bSmoothingGroups)
         pModel->ComputeCornerNormals(log);
     report.meshes += pModel->m_nMeshCount;

@@ -14,11 +14,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#ifndef _WIN32
-#include <dirent.h>
-#include <sys/stat.h>
-#endif
-
 namespace
 {
 
@@ -72,9 +67,17 @@ void ShortFormInto(std::string_view fileName, std::string& out)
             out += extension[i], ++taken;
 }
 
-std::string Join(const std::string& folder, std::string_view name)
+// Paths below the model's folder are kept with "/", as the names spell
+// them; they take the system's separator only where they meet the system.
+std::string JoinRelative(const std::string& folder, std::string_view name)
 {
     return folder.empty() ? std::string(name) : folder + "/" + std::string(name);
+}
+
+std::string Native(std::string relative)
+{
+    std::replace(relative.begin(), relative.end(), '/', platform::kSeparator);
+    return relative;
 }
 
 // Hash maps that take a string_view key without making a string of it:
@@ -85,61 +88,6 @@ struct TextHash
     std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
 };
 using NameIndex = std::unordered_map<std::string, std::vector<std::size_t>, TextHash, std::equal_to<>>;
-
-enum class EntryKind
-{
-    File,
-    Folder,
-    Other,
-};
-
-// Calls visit(name, kind) for each entry of a folder; a linked folder is
-// reported as Other, as it may lead back up or anywhere. The system's own
-// listing where it has one: it gives each entry's kind without a look-up,
-// and no path object per entry.
-template <typename Visit> void ListFolder(const std::string& folder, Visit visit)
-{
-#ifdef _WIN32
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(platform::FileSystemPath(folder), error), end;
-         !error && it != end; it.increment(error))
-    {
-        std::error_code typeError;
-        const EntryKind kind = it->is_directory(typeError)
-                                   ? (it->is_symlink(typeError) ? EntryKind::Other : EntryKind::Folder)
-                               : it->is_regular_file(typeError) ? EntryKind::File
-                                                                : EntryKind::Other;
-        if (!visit(platform::Utf8FromPath(it->path().filename()), kind))
-            return;
-    }
-#else
-    DIR* pDir = ::opendir(folder.c_str());
-    if (pDir == nullptr)
-        return;
-    while (const dirent* pEntry = ::readdir(pDir))
-    {
-        const std::string_view name = pEntry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        EntryKind kind = pEntry->d_type == DT_REG   ? EntryKind::File
-                         : pEntry->d_type == DT_DIR ? EntryKind::Folder
-                                                    : EntryKind::Other;
-        if (pEntry->d_type == DT_LNK || pEntry->d_type == DT_UNKNOWN)
-        {
-            // A link to a file counts as the file; the system says what it is.
-            struct stat info;
-            const std::string path = folder + "/" + std::string(name);
-            if (pEntry->d_type == DT_UNKNOWN && ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-                kind = EntryKind::Folder;
-            else if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-                kind = EntryKind::File;
-        }
-        if (!visit(name, kind))
-            break;
-    }
-    ::closedir(pDir);
-#endif
-}
 
 // The search for one set of names, fed the listing entry by entry.
 class CTextureSearch
@@ -192,14 +140,8 @@ public:
                 files.emplace_back();
                 continue;
             }
-            // The listing's "/" becomes the system's own separator here.
-            std::string relative = pBest->relative;
-#ifdef _WIN32
-            std::replace(relative.begin(), relative.end(), '/', '\\');
-            std::string path = m_strFolder + "\\" + relative;
-#else
-            std::string path = m_strFolder + "/" + relative;
-#endif
+            std::string relative = Native(pBest->relative);
+            std::string path = platform::JoinPath(m_strFolder, relative);
             files.push_back(TextureFile{std::move(path), std::move(relative), found.exact.has_value()});
         }
         return files;
@@ -235,13 +177,13 @@ private:
 
     void List(const std::string& relativeFolder, int depth, std::vector<std::string>& folders)
     {
-        const std::string folder = relativeFolder.empty() ? m_strFolder : Join(m_strFolder, relativeFolder);
-        ListFolder(folder, [&](std::string_view name, EntryKind kind) {
+        const std::string folder = platform::JoinPath(m_strFolder, Native(relativeFolder));
+        platform::ListFolder(folder, [&](std::string_view name, platform::EntryKind kind) {
             if (++m_nEntries > kMaxEntries)
                 return false;
-            if (kind == EntryKind::Folder)
-                folders.push_back(Join(relativeFolder, name));
-            if (kind != EntryKind::File)
+            if (kind == platform::EntryKind::Folder)
+                folders.push_back(JoinRelative(relativeFolder, name));
+            if (kind != platform::EntryKind::File)
                 return true;
             m_key.assign(relativeFolder).append(relativeFolder.empty() ? "" : "/").append(name);
             // A file spelled as a name is found under the name's last part

@@ -3,7 +3,9 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The file calls whose form differs between the systems, so that the
@@ -53,6 +55,20 @@ inline bool SameFile(const std::string& first, const std::string& second)
 // it can: "not found", the system's reason (no permission, name too long)
 // or "not a file" for folders, pipes and devices (Windows' CON, AUX...).
 std::string WhyUnreadable(const std::string& path, bool& bNotFound);
+
+// What a folder entry is, as its listing tells it.
+enum class EntryKind
+{
+    File,   // a regular file, or a link to one
+    Folder, // a folder itself: a linked folder is Other, as it may lead back up or anywhere
+    Other,
+};
+
+// Calls visit(name, kind) for each entry of a folder but "." and "..",
+// until it returns false; nothing for a folder that cannot be listed. The
+// system's own listing: it gives most entries' kind without a look-up, and
+// makes no path per entry.
+void ListFolder(const std::string& folder, const std::function<bool(std::string_view, EntryKind)>& visit);
 
 // An open file, closed when it goes.
 class CFile

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/file.h>
@@ -377,6 +378,35 @@ bool LastFileErrorIsNoAccess()
 bool LastFileErrorIsNotFound()
 {
     return t_nLastErrno == ENOENT;
+}
+
+void ListFolder(const std::string& folder, const std::function<bool(std::string_view, EntryKind)>& visit)
+{
+    DIR* pDir = ::opendir(folder.c_str());
+    if (pDir == nullptr)
+        return;
+    while (const dirent* pEntry = ::readdir(pDir))
+    {
+        const std::string_view name = pEntry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        EntryKind kind = pEntry->d_type == DT_REG   ? EntryKind::File
+                         : pEntry->d_type == DT_DIR ? EntryKind::Folder
+                                                    : EntryKind::Other;
+        if (pEntry->d_type == DT_LNK || pEntry->d_type == DT_UNKNOWN)
+        {
+            // A link to a file counts as the file; the system says what it is.
+            struct stat info;
+            const std::string path = folder + "/" + std::string(name);
+            if (pEntry->d_type == DT_UNKNOWN && ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+                kind = EntryKind::Folder;
+            else if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+                kind = EntryKind::File;
+        }
+        if (!visit(name, kind))
+            break;
+    }
+    ::closedir(pDir);
 }
 
 } // namespace platform

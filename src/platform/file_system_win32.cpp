@@ -343,4 +343,20 @@ bool LastFileErrorIsNotFound()
     return t_nLastCode == ERROR_FILE_NOT_FOUND || t_nLastCode == ERROR_PATH_NOT_FOUND;
 }
 
+void ListFolder(const std::string& folder, const std::function<bool(std::string_view, EntryKind)>& visit)
+{
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(FileSystemPath(folder), error), end; !error && it != end;
+         it.increment(error))
+    {
+        std::error_code typeError;
+        const EntryKind kind = it->is_directory(typeError)
+                                   ? (it->is_symlink(typeError) ? EntryKind::Other : EntryKind::Folder)
+                               : it->is_regular_file(typeError) ? EntryKind::File
+                                                                : EntryKind::Other;
+        if (!visit(Utf8FromPath(it->path().filename()), kind))
+            return;
+    }
+}
+
 } // namespace platform

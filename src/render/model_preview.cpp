@@ -17,7 +17,10 @@ std::unique_ptr<C3dsModel> LoadQuietly(const std::string& path, std::string& rea
     platform::CMessageLog log;
     auto pModel = std::make_unique<C3dsModel>();
     if (pModel->Load(path.c_str(), log))
+    {
+        pModel->ComputeNormals();
         return pModel;
+    }
     reason = "The model could not be read: " + path;
     for (const platform::Message& message : log.Messages())
         if (message.kind == platform::MessageKind::Error)

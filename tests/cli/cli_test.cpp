@@ -43,7 +43,7 @@ const Bytes kShip = File({Material("Hull", "hull.bmp"), Material("Glass"), Objec
 
 } // namespace
 
-TEST(CommandLine, UsageErrorsExitTwoWithOneReason)
+TEST(CommandLine, UsageErrorsExitTwoWithOneReasonAndWriteNothing)
 {
     TempDir dir;
     WriteFile(dir / "a.3ds", kShip);
@@ -72,16 +72,24 @@ TEST(CommandLine, UsageErrorsExitTwoWithOneReason)
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
     EXPECT_NE(RunCli({"--help"}).out.find("--scale-down N"), std::string::npos);
+}
 
-    // Each message names what is wrong; every number is read by one rule.
+// Each message names what is wrong; every number is read by one rule.
+TEST(CommandLine, UsageErrorsNameWhatIsWrong)
+{
+    const std::string a = "a.3ds";
     for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"-dash.3ds"},
               "unknown option '-dash.3ds'; a model whose name starts with '-' goes after '--'"},
              {{"-j", "abc", a}, "--jobs: 'abc' is not a whole number"},
              {{"-j2", "-j3", a}, "--jobs is given more than once"},
-             {{"--scale-up", "3000000000", a}, "--scale-up: '3000000000' is too large"}})
+             {{"--scale-up", "3000000000", a}, "--scale-up: '3000000000' is too large"},
+             {{"--thumbnail", "2048", a}, "--thumbnail: '2048' is too large (at most 1024)"},
+             {{"--thumbnail=", a}, "--thumbnail: the size is empty"}})
         EXPECT_NE(RunCli(args).err.find(message), std::string::npos) << message;
-    EXPECT_EQ(RunCli({"-q", "--scale-up", "00000000002", a}).status, 0);
+    TempDir dir;
+    WriteFile(dir / "a.3ds", kShip);
+    EXPECT_EQ(RunCli({"-q", "--scale-up", "00000000002", (dir / "a.3ds").string()}).status, 0);
 }
 
 TEST(CommandLine, ConvertsIntoTheModelsFolderOrTheOutputDirWithTheOptions)
@@ -388,23 +396,6 @@ TEST(CommandLine, ATargetThatCannotBeReplacedStaysAsItWas)
     expectRefused(convert(), "Could not create output file", "mode 0444");
 #endif
 }
-
-#ifdef _WIN32
-// Wine takes long paths in any form, so only this shows that a path beyond
-// the classic limit is handed to Windows in the form that lifts it.
-TEST(TextPath, LongPathsTakeThePrefixedForm)
-{
-    const std::string folder = "C:\\models\\" + std::string(260, 'x');
-    EXPECT_EQ(platform::WideFilePath(folder + "\\a.3ds"), L"\\\\?\\" + platform::Widen(folder + "\\a.3ds"));
-    EXPECT_EQ(platform::WideFilePath(folder + "/./b/../a.3ds"),
-              L"\\\\?\\" + platform::Widen(folder + "\\a.3ds"));
-    EXPECT_EQ(
-        platform::WideFilePath("\\\\server\\share\\" + std::string(260, 'y')).rfind(L"\\\\?\\UNC\\server", 0),
-        0u);
-    EXPECT_EQ(platform::WideFilePath("C:\\short\\Ärger.3ds"), L"C:\\short\\\u00c4rger.3ds");
-    EXPECT_EQ(platform::Narrow(platform::Widen("Καράβι 船")), "Καράβι 船");
-}
-#endif
 
 // A damaged model fails alone; with -j the report is that of a serial run.
 // Quiet and all well says nothing; a report that cannot be written fails

@@ -135,6 +135,7 @@ TEST(PreviewState, PictureAtRestIsTheFullModels)
     C3dsModel model;
     platform::CMessageLog log;
     ASSERT_TRUE(model.Load((dir / "box.3ds").string().c_str(), log));
+    model.ComputeNormals();
     ASSERT_TRUE(preview.Picture());
     EXPECT_EQ(preview.Picture()->pixels, Draw(model, ViewAngles{}).pixels);
 

@@ -114,23 +114,11 @@ TEST_F(ConversionJobTest, EachFailureShowsItsMessageThenConversionFailed)
     EXPECT_EQ(FileCount(), 4u); // the inputs only
 }
 
-TEST_F(ConversionJobTest, OutputPathAndTitles)
+TEST_F(ConversionJobTest, OutputPathLowersTheNameOnly)
 {
-    EXPECT_EQ(platform::FileTitle("README") + platform::FileTitle("a.b.c.3ds"), "READMEa.b.c");
     // Only the name is lowered: the folder may tell case apart, on Windows too.
     const std::string dir = std::string("/Out") + platform::kSeparator + "Dir";
     EXPECT_EQ(ConversionJob::OutputPath(dir, "ABC.d"), dir + platform::kSeparator + "abc.d.vnp");
-#ifndef _WIN32
-    const std::string previous = std::setlocale(LC_CTYPE, nullptr);
-    ASSERT_TRUE(std::setlocale(LC_CTYPE, "C.UTF-8"));
-    EXPECT_EQ(platform::LowerCaseByLocale("A\xff\xfe"
-                                          "B"),
-              "a\xff\xfe"
-              "b"); // invalid bytes stay
-    std::setlocale(LC_CTYPE, "C");
-    EXPECT_EQ(platform::LowerCaseByLocale("ÄB"), "Äb"); // the C locale knows ASCII only
-    std::setlocale(LC_CTYPE, previous.c_str());
-#endif
 }
 
 TEST_F(ConversionJobTest, ScalingFollowsModeAndFactor)

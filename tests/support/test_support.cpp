@@ -33,7 +33,10 @@ bool LoadBytes(C3dsModel& model, const build3ds::Bytes& bytes, const std::string
 {
     auto stream = build3ds::AsStream(bytes);
     platform::CMessageLog log = NotifierLog();
-    return model.Load(stream, name, log);
+    if (!model.Load(stream, name, log))
+        return false;
+    model.ComputeNormals();
+    return true;
 }
 
 C3dsModel LoadOk(const build3ds::Bytes& bytes)

@@ -38,7 +38,8 @@ public:
     std::string m_text;
 };
 
-// Loads bytes as a model through the stream entry point.
+// Loads bytes as a model through the stream entry point, and computes
+// its normals as a conversion does.
 bool LoadBytes(C3dsModel& model, const build3ds::Bytes& bytes, const std::string& name = "test.3ds");
 // The same for bytes that must load; throws when they do not.
 C3dsModel LoadOk(const build3ds::Bytes& bytes);
