@@ -1,5 +1,6 @@
 #include "dialog/preview_state.h"
 #include "platform/messages.h"
+#include "platform/text_path.h"
 #include "render/model_preview.h"
 #include "test_support.h"
 
@@ -46,12 +47,12 @@ std::size_t FaceCount(const C3dsModel& model)
     return count;
 }
 
-RgbaImage Draw(const C3dsModel& model, const ViewAngles& view)
+RgbaImage Draw(const C3dsModel& model, const ViewAngles& view, const CTextureSet& textures = {})
 {
     RgbaImage image;
     image.width = 96;
     image.height = 64;
-    CRenderer().Draw(model, nullptr, CTextureSet{}, view, image, 0xFFFFFFFF);
+    CRenderer().Draw(model, nullptr, textures, view, image, 0xFFFFFFFF);
     return image;
 }
 
@@ -127,23 +128,25 @@ TEST(PreviewState, PictureAtRestIsTheFullModels)
     CPreviewState preview([] {});
     EXPECT_EQ(preview.Description(), CPreviewState::kHint);
     preview.SetSize(96, 64, 0xFFFFFFFF);
-    preview.Choose((dir / "box.3ds").string(), std::nullopt);
+    preview.Choose(platform::Utf8FromPath(dir / "box.3ds"), std::nullopt);
     EXPECT_TRUE(preview.IsReading());
     preview.WaitUntilIdle();
     ASSERT_TRUE(preview.HasModel());
     EXPECT_EQ(preview.Description(), "box.3ds: 1 mesh, 12 faces; textures 0 found");
     C3dsModel model;
     platform::CMessageLog log;
-    ASSERT_TRUE(model.Load((dir / "box.3ds").string().c_str(), log));
+    ASSERT_TRUE(model.Load(platform::Utf8FromPath(dir / "box.3ds").c_str(), log));
     model.ComputeNormals();
+    CTextureSet textures; // looked for beside the model, as for a thumbnail
+    textures.Load(model, platform::Utf8FromPath(dir.Path()));
     ASSERT_TRUE(preview.Picture());
-    EXPECT_EQ(preview.Picture()->pixels, Draw(model, ViewAngles{}).pixels);
+    EXPECT_EQ(preview.Picture()->pixels, Draw(model, ViewAngles{}, textures).pixels);
 
     preview.Orbit(40, 10);
     preview.WaitUntilIdle();
     ASSERT_TRUE(preview.Picture());
     EXPECT_EQ(preview.Picture()->width, 96);
-    EXPECT_EQ(preview.Picture()->pixels, Draw(model, preview.View()).pixels);
+    EXPECT_EQ(preview.Picture()->pixels, Draw(model, preview.View(), textures).pixels);
 
     preview.Choose(std::nullopt, std::nullopt);
     EXPECT_FALSE(preview.Picture());
