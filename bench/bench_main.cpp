@@ -3,6 +3,7 @@
 
 #include "model/c3ds_model.h"
 #include "pipeline/texture_files.h"
+#include "render/model_preview.h"
 #include "render/renderer.h"
 #include "shapes.h"
 #include "writer/number_format.h"
@@ -364,5 +365,35 @@ void BM_ToChars4(benchmark::State& state)
 BENCHMARK(BM_ToChars4);
 
 } // namespace
+
+// One frame of the dialog's preview (264 x 286 pixels, its size at 100%)
+// of range(0) meshes of 65,535 faces: range(1) = 1 while the hand moves
+// (the reduced model at half the resolution; goal: at most 33 ms on any
+// model), 0 at rest (the full model, the same pixels as a thumbnail).
+void BM_PreviewFrame(benchmark::State& state)
+{
+    C3dsModel model;
+    for (int i = 0; i < state.range(0); ++i)
+    {
+        C3dsModel ribbon = LoadRibbon(65535);
+        model.m_meshes.push_back(std::move(ribbon.m_meshes.front()));
+    }
+    model.m_nMeshCount = static_cast<std::int32_t>(model.m_meshes.size());
+    const bool bMoving = state.range(1) != 0;
+    const auto pReduced = bMoving ? ReduceModel(model, 20000) : nullptr;
+    CRenderer renderer;
+    RgbaImage image;
+    image.width = bMoving ? 132 : 264;
+    image.height = bMoving ? 143 : 286;
+    const CTextureSet textures;
+    ViewAngles view;
+    for (auto _ : state)
+    {
+        view.yawDegrees += 3; // a drag: every frame another view
+        renderer.Draw(pReduced ? *pReduced : model, nullptr, textures, view, image, 0xFFFFFFFF);
+    }
+    state.counters["faces"] = static_cast<double>(state.range(0)) * 65535;
+}
+BENCHMARK(BM_PreviewFrame)->Args({1, 1})->Args({16, 1})->Args({16, 0})->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -5,8 +5,9 @@
 # beside it and the "Info" box, and compare the written file with the Linux
 # build's output of the same model. Then: a click on Convert while a run's
 # box is up starts no second run; a missing model named at start is
-# reported; the preview turns, zooms and resets with the mouse and shows a
-# LOD 2 chosen in the file dialog; a close during a long run asks, stops
+# reported; without a model the preview lines up with "Conversion" and the
+# disabled Convert shows its tooltip; the preview turns, zooms and resets
+# with the mouse and shows a LOD 2 chosen in the file dialog; a close during a long run asks, stops
 # the run and leaves the old output and no temporary file.
 #
 #   scripts/win_gui_smoke.sh WINDOWS_BUILD LINUX_BUILD [SCREENSHOT.png]
@@ -82,6 +83,8 @@ wait_end() {
   return 1
 }
 
+differ() { [ "$(compare -metric AE "$work/$1.png" "$work/$2.png" null: 2>&1 || true)" != 0 ]; }
+
 exit_gui() {
   press "$dialog" alt+x
   wait_end || fail "E&xit did not end the program"
@@ -95,7 +98,7 @@ start_gui "$work/model/Crate.3ds"
 sleep 2
 import -window "$dialog" "$work/dialog.png"
 read -r width height < <(convert "$work/dialog.png" -format '%w %h\n' info:)
-[ $(( width * 10 )) -gt $(( height * 17 )) ] || fail "the dialog did not grow for the preview (${width}x${height})"
+[ $(( width * 10 )) -gt $(( height * 15 )) ] || fail "the dialog did not grow for the preview (${width}x${height})"
 pixel=$(convert "$work/dialog.png" -format "%[fx:int(255*p{$(( width * 80 / 100 )),$(( height * 385 / 1000 ))}.r)] %[fx:int(255*p{$(( width * 80 / 100 )),$(( height * 385 / 1000 ))}.g)] %[fx:int(255*p{$(( width * 80 / 100 )),$(( height * 385 / 1000 ))}.b)]\n" info:)
 read -r r g b <<< "$pixel"
 [ "$r" -lt 220 ] && [ $(( r > b ? r - b : b - r )) -lt 16 ] && [ $(( r > g ? r - g : g - r )) -lt 16 ] ||
@@ -139,6 +142,36 @@ kill -0 "$gui_pid" 2>/dev/null || fail "the program ended during the run"
 cmp "$work/v4/crate.vnp" "$work/linux/crate.vnp" || fail "the version 4 output differs"
 exit_gui
 
+# Without a model: the preview's frame ends where "Conversion" ends (the
+# first line below the scale options, in a column of each), and the grey
+# Convert shows its tooltip, which a disabled control would not without
+# the dialog's help.
+"$here/wine-run.sh" "$windows_build/3ds2vnp-gui.exe" &
+gui_pid=$!
+dialog="$(wait_window "3ds to Vantrel v1.1")" || fail "the main dialog did not appear without a model"
+sleep 2
+xdotool mousemove --window "$dialog" 640 60
+sleep 2
+import -window "$dialog" "$work/empty.png"
+first_line() { # column: the first row from 250 down that is not light
+  for y in $(seq 250 340); do
+    [ "$(convert "$work/empty.png" -format "%[fx:int(255*p{$1,$y}.r)]" info:)" -lt 235 ] && { echo "$y"; return; }
+  done
+  echo none
+}
+# 100 and 334 dialog units across: the "Conversion" group and the preview.
+group_end=$(first_line 175)
+preview_end=$(first_line 584)
+[ "$group_end" != none ] && [ "$preview_end" != none ] && [ $(( group_end - preview_end )) -le 2 ] &&
+  [ $(( preview_end - group_end )) -le 2 ] || fail "the preview ends at $preview_end, \"Conversion\" at $group_end"
+# Convert's centre, and just below the button, where the tip appears.
+xdotool mousemove --window "$dialog" 81 259 sleep 0.3 mousemove --window "$dialog" 83 260
+sleep 2.5
+import -window "$dialog" -crop 200x30+40+272 +repage "$work/tip.png"
+convert "$work/empty.png" -crop 200x30+40+272 +repage "$work/no_tip.png"
+differ no_tip tip || fail "the disabled Convert showed no tooltip"
+exit_gui
+
 # A model named at start that does not exist: the dialog says so.
 start_gui "$work/model/Missing.3ds"
 error="$(wait_window "Error")" || fail "no message for a missing start-up model"
@@ -157,7 +190,6 @@ view() {
   sleep 1.5
   import -window "$dialog" -crop "160x120+$(( cx - 80 ))+$(( cy - 60 ))" +repage "$work/$1.png"
 }
-differ() { [ "$(compare -metric AE "$work/$1.png" "$work/$2.png" null: 2>&1 || true)" != 0 ]; }
 view first
 xdotool mousemove --window "$dialog" "$cx" "$cy" mousedown 1 sleep 0.2 \
   mousemove --window "$dialog" $(( cx + 20 )) $(( cy + 5 )) sleep 0.2 \

@@ -7,12 +7,12 @@
 
 #include "ui/about_dlg.h"
 #include "ui/converter_dlg.h"
+#include "ui/preview_area.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QPixmap>
-#include <QThreadPool>
 
 #include <cstdio>
 
@@ -31,7 +31,7 @@ int main(int argc, char** argv)
     if (argc == 3)
     {
         main.OpenStartupModel(QString::fromLocal8Bit(argv[2]));
-        QThreadPool::globalInstance()->waitForDone(); // the preview's load
+        main.findChild<CPreviewArea*>()->m_state.WaitUntilIdle();
     }
     CAboutDlg about;
     about.show();

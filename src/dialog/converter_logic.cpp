@@ -24,11 +24,19 @@ constexpr std::chrono::milliseconds kQuietTime(500);
 class CWindowHost final : public IRunHost
 {
 public:
-    CWindowHost(IWindowThread& window, platform::INotifier& target) : m_window(window), m_target(target) {}
+    CWindowHost(IWindowThread& window, platform::INotifier& target, std::atomic<bool>& bShowing)
+        : m_window(window), m_target(target), m_bShowing(bShowing)
+    {
+    }
 
     void OnMessage(const platform::Message& message) override
     {
+        // The success or failure box ends the run: the caption no longer
+        // says how far it is ("- 100%" under "Conversion succeeded!"). A
+        // warning, after which the run goes on, keeps it.
+        m_bShowing = message.kind != platform::MessageKind::Warning;
         Call([&] { m_target.ShowMessage(message.text, message.kind, message.owner); });
+        m_bShowing = false;
     }
     void OnBusy(bool bBusy) override
     {
@@ -58,6 +66,7 @@ private:
 
     IWindowThread& m_window;
     platform::INotifier& m_target;
+    std::atomic<bool>& m_bShowing;
     platform::CursorHandle m_previous = 0;
 };
 
@@ -211,7 +220,7 @@ void CConverterLogic::Convert(IWindowThread& window)
     try
     {
         m_worker = std::thread([this, &window, &target, request = BuildRequest()] {
-            CWindowHost host(window, target);
+            CWindowHost host(window, target, m_bShowingMessage);
             try
             {
                 RunContext context;
@@ -268,6 +277,8 @@ bool CConverterLogic::ConfirmStop(const std::function<bool()>& ask)
 bool CConverterLogic::CRunProgress::Continue(std::uint64_t done, std::uint64_t total)
 {
     m_logic.m_nPermille = total ? static_cast<int>(done * 1000 / total) : 0;
+    if (m_logic.m_pObserver && !m_logic.m_pObserver->Continue(done, total))
+        m_logic.Cancel();
     std::unique_lock lock(m_logic.m_pauseMutex);
     m_logic.m_resumed.wait(lock, [this] { return !m_logic.m_bPaused; });
     return !m_logic.m_bCancel;
@@ -280,14 +291,16 @@ bool CConverterLogic::IsShowingProgress() const
 
 std::string CConverterLogic::Title() const
 {
-    if (!IsShowingProgress())
+    if (!IsShowingProgress() || m_bShowingMessage)
         return kTitle;
     return std::string(kTitle) + " - " + std::to_string(m_nPermille / 10) + "%";
 }
 
 const char* CConverterLogic::ConvertCaption() const
 {
-    return IsShowingProgress() ? "Cancel" : "&Convert file";
+    if (!IsShowingProgress())
+        return "&Convert file";
+    return m_bCancel ? "Stopping..." : "Cancel";
 }
 
 const char* CConverterLogic::ToolTipText(int id)

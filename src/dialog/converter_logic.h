@@ -83,6 +83,10 @@ public:
     // Waits until a run has ended; for windows whose thread is not needed
     // by the run (tests).
     void WaitForRun();
+    // A progress told of every step of the next runs, whose false stops
+    // the run as Cancel does; for tests and benchmarks, which stop a run
+    // at a chosen step and time how soon it ends. Null for none.
+    void SetProgressObserver(IProgress* pObserver) { m_pObserver = pObserver; }
     ConversionRequest BuildRequest() const;
 
     // What a close during a run asks the user (Yes stops the run).
@@ -91,14 +95,15 @@ public:
     // with how far it is ("... - 42%").
     std::string Title() const;
     // The Convert button's caption: "Cancel" while the run shows its
-    // progress.
+    // progress, "Stopping..." (and the button grey) once it was asked to
+    // stop, until it has.
     const char* ConvertCaption() const;
 
     const std::string& Lod1Path() const { return m_strLod1Path; }
     const std::string& Lod2Path() const { return m_strLod2Path; }
     const std::string& OutputDir() const { return m_strOutputDir; }
     ScaleMode GetScaleMode() const { return m_scaleMode; }
-    bool IsConvertEnabled() const { return m_bRunning ? IsShowingProgress() : m_bLod1Selected; }
+    bool IsConvertEnabled() const { return m_bRunning ? IsShowingProgress() && !m_bCancel : m_bLod1Selected; }
     bool IsLod2ChooserEnabled() const { return m_bLod1Selected && !m_bRunning; }
     bool IsScaleFactorEnabled() const { return m_scaleMode != ScaleMode::ScaleNone && !m_bRunning; }
     // Every other control but "E&xit": off during a run.
@@ -150,6 +155,8 @@ private:
     std::thread m_worker;
     std::atomic<bool> m_bRunning{false};
     std::atomic<bool> m_bCancel{false};
+    std::atomic<bool> m_bShowingMessage{false}; // a message box of the run is up
+    IProgress* m_pObserver = nullptr;
     std::atomic<int> m_nPermille{0};
     std::mutex m_pauseMutex;
     std::condition_variable m_resumed;

@@ -45,7 +45,8 @@ std::string CountLine(const char* lod, const C3dsModel& model)
 } // namespace
 
 std::unique_ptr<PreviewModels> LoadPreviewModels(const std::string& lod1Path,
-                                                 const std::optional<std::string>& lod2Path)
+                                                 const std::optional<std::string>& lod2Path,
+                                                 std::size_t faceBudget)
 {
     auto pModels = std::make_unique<PreviewModels>();
     try
@@ -57,6 +58,13 @@ std::unique_ptr<PreviewModels> LoadPreviewModels(const std::string& lod1Path,
             pModels->textures.Load(*pModels->pLod1, ParentFolder(lod1Path));
         if (pModels->pLod2)
             pModels->textures.Load(*pModels->pLod2, ParentFolder(*lod2Path));
+        // Two models share the budget, so that a reduced frame of both
+        // costs what one of a single model does.
+        const std::size_t share = pModels->pLod2 ? faceBudget / 2 : faceBudget;
+        if (pModels->pLod1)
+            pModels->pReducedLod1 = ReduceModel(*pModels->pLod1, share);
+        if (pModels->pLod2)
+            pModels->pReducedLod2 = ReduceModel(*pModels->pLod2, share);
     }
     catch (const std::bad_alloc&)
     {
@@ -66,54 +74,90 @@ std::unique_ptr<PreviewModels> LoadPreviewModels(const std::string& lod1Path,
     return pModels;
 }
 
-CModelPreview::CModelPreview() = default;
-CModelPreview::~CModelPreview() = default;
-
-void CModelPreview::SetModels(std::shared_ptr<const PreviewModels> pModels)
+std::unique_ptr<C3dsModel> ReduceModel(const C3dsModel& model, std::size_t faceBudget)
 {
-    m_pModels = std::move(pModels);
+    std::size_t faceCount = 0;
+    for (const MeshObject& mesh : model.m_meshes)
+        faceCount += mesh.faces.size();
+    if (faceCount <= faceBudget || faceBudget == 0)
+        return nullptr;
+    const std::size_t stride = (faceCount + faceBudget - 1) / faceBudget;
+
+    auto pReduced = std::make_unique<C3dsModel>();
+    pReduced->m_materials = model.m_materials;
+    pReduced->m_nMaterialCount = model.m_nMaterialCount;
+    std::vector<std::int32_t> newIndex; // per vertex of a mesh: its number in the copy, -1 for none
+    std::size_t globalFace = 0;
+    for (const MeshObject& mesh : model.m_meshes)
+    {
+        MeshObject copy;
+        copy.name = mesh.name;
+        copy.mirrored = mesh.mirrored;
+        newIndex.assign(mesh.vertices.size(), -1);
+        const bool bMapped = mesh.mapCoordCount > 0 && mesh.mapCoords.size() == mesh.vertices.size();
+        const bool bCorners = mesh.cornerNormals.size() == mesh.faces.size() * 3;
+        // The first face of this mesh that falls on the stride.
+        std::size_t f = (stride - globalFace % stride) % stride;
+        for (; f < mesh.faces.size(); f += stride)
+        {
+            FaceEntry face = mesh.faces[f];
+            if (std::any_of(std::begin(face.vertexIndex), std::end(face.vertexIndex),
+                            [&](std::uint32_t index) { return index >= mesh.vertices.size(); }))
+                continue; // the reader refuses such a face; a copy made by hand may hold one
+            for (std::uint32_t& index : face.vertexIndex)
+            {
+                std::int32_t& mapped = newIndex[index];
+                if (mapped < 0)
+                {
+                    mapped = static_cast<std::int32_t>(copy.vertices.size());
+                    copy.vertices.push_back(mesh.vertices[index]);
+                    copy.vertexNormals.push_back(index < mesh.vertexNormals.size() ? mesh.vertexNormals[index]
+                                                                                   : Vector3{});
+                    if (bMapped)
+                        copy.mapCoords.push_back(mesh.mapCoords[index]);
+                }
+                index = static_cast<std::uint32_t>(mapped);
+            }
+            copy.faces.push_back(face);
+            if (f < mesh.faceNormals.size())
+                copy.faceNormals.push_back(mesh.faceNormals[f]);
+            if (bCorners)
+                copy.cornerNormals.insert(copy.cornerNormals.end(), mesh.cornerNormals.begin() + 3 * f,
+                                          mesh.cornerNormals.begin() + 3 * f + 3);
+        }
+        globalFace += mesh.faces.size();
+        copy.vertexCount = static_cast<std::int32_t>(copy.vertices.size());
+        copy.faceCount = static_cast<std::int32_t>(copy.faces.size());
+        copy.mapCoordCount = bMapped ? copy.vertexCount : 0;
+        pReduced->m_meshes.push_back(std::move(copy));
+    }
+    Vector3 low, high;
+    if (ModelBounds(model, low, high))
+    {
+        MeshObject box;
+        box.vertices = {low, high};
+        box.vertexNormals = {Vector3{0, 0, 1}, Vector3{0, 0, 1}};
+        box.vertexCount = 2;
+        pReduced->m_meshes.push_back(std::move(box));
+    }
+    pReduced->m_nMeshCount = static_cast<std::int32_t>(pReduced->m_meshes.size());
+    return pReduced;
 }
 
-bool CModelPreview::HasPicture() const
+std::string PreviewCaption(const PreviewModels& models, float multiplier)
 {
-    return m_pModels && m_pModels->pLod1 && m_pModels->reason.empty();
-}
-
-void CModelPreview::Orbit(int dx, int dy)
-{
-    // Half a degree per pixel: a drag across the area turns the model round.
-    m_view.yawDegrees = std::fmod(m_view.yawDegrees - dx * 0.5f, 360.0f);
-    m_view.pitchDegrees = std::clamp(m_view.pitchDegrees + dy * 0.5f, -110.0f, 60.0f);
-}
-
-void CModelPreview::Zoom(int wheelDelta)
-{
-    m_view.zoom = std::clamp(m_view.zoom * (1.0f + wheelDelta / 960.0f), 0.25f, 2.0f);
-}
-
-void CModelPreview::Draw(RgbaImage& image, std::uint32_t background)
-{
-    if (HasPicture())
-        m_renderer.Draw(*m_pModels->pLod1, m_pModels->pLod2.get(), m_pModels->textures, m_view, image,
-                        background);
-}
-
-std::string CModelPreview::Caption(float multiplier) const
-{
-    if (!m_pModels)
-        return {};
-    if (!HasPicture())
-        return m_pModels->reason;
-    std::string caption = CountLine("LOD 1", *m_pModels->pLod1);
-    if (m_pModels->pLod2)
-        caption.append("\n").append(CountLine("LOD 2", *m_pModels->pLod2));
-    caption += "\nTextures: " + std::to_string(m_pModels->textures.m_nFoundCount) + " found, " +
-               std::to_string(m_pModels->textures.m_nMissingCount) + " missing";
-    for (const std::string& note : m_pModels->textures.m_notes)
+    if (!models.pLod1 || !models.reason.empty())
+        return models.reason;
+    std::string caption = CountLine("LOD 1", *models.pLod1);
+    if (models.pLod2)
+        caption.append("\n").append(CountLine("LOD 2", *models.pLod2));
+    caption += "\nTextures: " + std::to_string(models.textures.m_nFoundCount) + " found, " +
+               std::to_string(models.textures.m_nMissingCount) + " missing";
+    for (const std::string& note : models.textures.m_notes)
         caption.append("\n").append(note);
 
     Vector3 low, high;
-    if (!ModelBounds(*m_pModels->pLod1, low, high))
+    if (!ModelBounds(*models.pLod1, low, high))
         return caption;
     caption += "\nSize: " + Number((static_cast<double>(high.x) - low.x) * multiplier) + " x " +
                Number((static_cast<double>(high.y) - low.y) * multiplier) + " x " +

@@ -4,19 +4,26 @@
 #include "ui/static_link.h"
 #include "vnp_config.h"
 
+#include <QIcon>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+
+#include <algorithm>
 
 CAboutDlg::CAboutDlg(QWidget* parent) : CTemplateDialog(272, 124, parent)
 {
     setWindowTitle(tr("About"));
 
+    // The picture, drawn from its SVG at the screen's own pixels, as large
+    // as the template's square for it allows: sharp at any scaling.
     auto* pPicture = AddControl(0, new QLabel, {7, 7, 87, 80});
-    pPicture->setPixmap(QPixmap(QStringLiteral(":/res/about.png")));
     pPicture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    // A bitmap static takes the size of its bitmap.
-    pPicture->resize(pPicture->sizeHint());
+    const int side = std::min(pPicture->width(), pPicture->height());
+    pPicture->resize(side, side);
+    const int inside = side - 2 * pPicture->frameWidth();
+    pPicture->setPixmap(
+        QIcon(QStringLiteral(":/res/about.svg")).pixmap(QSize(inside, inside), devicePixelRatioF()));
 
     auto* pTitle =
         AddControl(0, new QLabel(QStringLiteral("3ds to Vantrel converter v1.1")), {99, 9, 129, 8});

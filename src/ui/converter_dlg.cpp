@@ -5,6 +5,8 @@
 #include "ui/dialog_services.h"
 #include "ui/preview_area.h"
 
+#include "dialog/preview_state.h"
+
 #include "pipeline/conversion_job.h"
 
 #include <QCheckBox>
@@ -12,7 +14,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QFutureWatcher>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,13 +24,11 @@
 #include <QRegularExpressionValidator>
 #include <QTimer>
 #include <QUrl>
-#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
 
 namespace
 {
-
-// The preview area to the right of the designed controls, in dialog units.
-constexpr int kPreviewWidth = 158;
 
 // The dropped model, when the drop is one local .3ds file.
 std::optional<std::string> DroppedModel(const QMimeData* mime)
@@ -73,7 +72,7 @@ QString PathText(const std::string& path)
 }
 
 CConverterDlg::CConverterDlg(IDialogServices* services, QWidget* parent)
-    : CTemplateDialog(259 + kPreviewWidth, 207, parent), m_hIcon(QStringLiteral(":/res/icon32.png")),
+    : CTemplateDialog(259 + kPreviewGrowth, 250, parent), m_hIcon(QStringLiteral(":/res/icon32.png")),
       m_pOwnServices(services ? nullptr : std::make_unique<DesktopDialogServices>()),
       m_pServices(services ? services : m_pOwnServices.get())
 {
@@ -109,12 +108,12 @@ void CConverterDlg::CreateControls()
     m_pScaleFactorEdit = AddControl(kIdScaleFactor, new QLineEdit, {218, 153, 21, 12});
     m_pScaleFactorEdit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_pScaleFactorEdit));
-    m_pExitButton = AddControl(kIdOk, new QPushButton(tr("E&xit")), {7, 186, 50, 14});
-    m_pAboutButton = AddControl(kIdAbout, new QPushButton(tr("&About...")), {202, 186, 50, 14});
+    m_pExitButton = AddControl(kIdOk, new QPushButton(tr("E&xit")), {7, 229, 50, 14});
+    m_pAboutButton = AddControl(kIdAbout, new QPushButton(tr("&About...")), {202, 229, 50, 14});
     m_pLod1PathEdit = AddControl(kIdLod1Path, PathBox(), {19, 33, 221, 12});
     AddControl(0, new QGroupBox(tr("File selection")), {7, 3, 245, 127})->lower();
     AddControl(0, new QGroupBox(tr("Conversion")), {7, 137, 245, 42})->lower();
-    AddControl(0, new QLabel(tr("Scale factor:")), {176, 155, 40, 10});
+    AddControl(0, new QLabel(tr("Scale factor:")), {174, 155, 42, 10});
     m_pSetOutputDirButton =
         AddControl(kIdSetOutputDir, new QPushButton(tr("Set output dir...")), {17, 93, 57, 13});
     m_pOutputDirEdit = AddControl(kIdOutputDir, PathBox(), {19, 109, 221, 12});
@@ -129,16 +128,19 @@ void CConverterDlg::CreateControls()
     m_pScaleUpRadio = AddControl(kIdScaleUp, LeftTextRadio(tr("Scale up")), {117, 163, 52, 11});
     m_pScaleDownRadio = AddControl(kIdScaleDown, LeftTextRadio(tr("Scale down")), {117, 156, 52, 6});
     m_pNoScalingRadio = AddControl(kIdNoScaling, LeftTextRadio(tr("No scaling")), {117, 146, 52, 8});
+    // The converter's own options, in a group of their own below
+    // "Conversion", with the designed gap of 7 units.
+    AddControl(0, new QGroupBox(tr("Options")), {7, 186, 245, 36})->lower();
     m_pSmoothingGroupsCheck = AddControl(
-        kIdSmoothingGroups, new QCheckBox(tr("Keep hard edges (smoothing groups)")), {64, 182, 132, 10});
+        kIdSmoothingGroups, new QCheckBox(tr("Keep hard edges (smoothing groups)")), {18, 196, 140, 10});
     m_pCopyTexturesCheck = AddControl(
-        kIdCopyTextures, new QCheckBox(tr("Copy textures to the output folder")), {64, 193, 132, 10});
+        kIdCopyTextures, new QCheckBox(tr("Copy textures to the output folder")), {18, 207, 140, 10});
 
-    // Each scale option is a tab stop of its own, as in the template: Qt
-    // gives an exclusive group one stop only, so the dialog keeps the three
-    // exclusive itself (ShowState checks the one of the logic's mode).
+    // As in a Windows dialog: Tab stops once, on the checked scale option
+    // (see ShowState), and the arrow keys go from one to the next in
+    // template order (see eventFilter), not by their places.
     for (QRadioButton* pRadio : {m_pScaleUpRadio, m_pScaleDownRadio, m_pNoScalingRadio})
-        pRadio->setAutoExclusive(false);
+        pRadio->installEventFilter(this);
 
     // The dialog handles Enter itself (see keyPressEvent): no push button
     // becomes the default by taking the focus.
@@ -152,6 +154,15 @@ void CConverterDlg::CreateControls()
                            m_pCopyTexturesCheck};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    // What screen readers say where a control's name would come from a
+    // label beside it, or where two captions are the same.
+    m_pLod1PathEdit->setAccessibleName(tr("Level of detail 1"));
+    m_pLod2PathEdit->setAccessibleName(tr("Level of detail 2 (optional)"));
+    m_pOutputDirEdit->setAccessibleName(tr("Output directory"));
+    m_pScaleFactorEdit->setAccessibleName(tr("Scale factor"));
+    m_pOpenLod1Button->setAccessibleName(tr("Open file... (level of detail 1)"));
+    m_pOpenLod2Button->setAccessibleName(tr("Open file... (level of detail 2)"));
 
     const std::pair<QWidget*, int> tips[] = {{m_pOpenLod1Button, kIdOpenLod1},
                                              {m_pOpenLod2Button, kIdOpenLod2},
@@ -185,9 +196,13 @@ void CConverterDlg::CreateControls()
     connect(m_pCopyTexturesCheck, &QCheckBox::clicked, this,
             [this] { m_logic.OnCopyTextures(m_pCopyTexturesCheck->isChecked()); });
 
-    // After the designed controls, outside their tab order.
-    m_pPreviewArea = AddControl(0, new CPreviewArea, {259, 7, kPreviewWidth - 7, 138});
-    m_pPreviewCaption = AddControl(0, new QLabel, {259, 148, kPreviewWidth - 7, 52});
+    // After the designed controls, last in the tab order.
+    m_pPreviewArea =
+        AddControl(0, new CPreviewArea, {kPreviewLeft, kPreviewTop, kPreviewWidth, kPreviewHeight});
+    setTabOrder(m_pCopyTexturesCheck, m_pPreviewArea);
+    m_pPreviewCaption =
+        AddControl(0, new QLabel, {kPreviewLeft, kPreviewCaptionTop, kPreviewWidth, kPreviewCaptionHeight});
+    connect(m_pPreviewArea, &CPreviewArea::Changed, this, &CConverterDlg::UpdatePreview);
     m_pPreviewCaption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_pPreviewCaption->setWordWrap(true);
     m_pPreviewArea->setObjectName(QStringLiteral("preview"));
@@ -197,33 +212,10 @@ void CConverterDlg::CreateControls()
 void CConverterDlg::UpdatePreview()
 {
     const ConversionRequest request = m_logic.BuildRequest();
-    const std::string key = request.lod1Path ? *request.lod1Path + '\0' + request.lod2Path.value_or("") : "";
-    if (key != m_strPreviewKey)
-    {
-        m_strPreviewKey = key;
-        delete m_pPreviewLoad; // its result, when it comes, is not wanted any more
-        m_pPreviewLoad = nullptr;
-        m_pPreviewArea->m_preview.SetModels(nullptr);
-        if (request.lod1Path)
-        {
-            using Result = std::shared_ptr<const PreviewModels>;
-            auto* pWatcher = new QFutureWatcher<Result>(this);
-            m_pPreviewLoad = pWatcher;
-            connect(pWatcher, &QFutureWatcher<Result>::finished, this, [this, pWatcher] {
-                m_pPreviewArea->m_preview.SetModels(pWatcher->result());
-                m_pPreviewLoad = nullptr;
-                pWatcher->deleteLater();
-                UpdatePreview();
-            });
-            pWatcher->setFuture(QtConcurrent::run([lod1 = *request.lod1Path, lod2 = request.lod2Path] {
-                return Result(LoadPreviewModels(lod1, lod2));
-            }));
-        }
-    }
+    CPreviewState& preview = m_pPreviewArea->m_state;
+    preview.Choose(request.lod1Path, request.lod2Path);
     const float multiplier = ConversionJob::Multiplier(request.scaleMode, request.scaleFactor).value_or(1.0f);
-    m_pPreviewCaption->setText(m_pPreviewLoad
-                                   ? tr("Reading the model...")
-                                   : QString::fromStdString(m_pPreviewArea->m_preview.Caption(multiplier)));
+    m_pPreviewCaption->setText(QString::fromStdString(preview.Caption(multiplier)));
     m_pPreviewArea->update();
 }
 
@@ -249,9 +241,15 @@ void CConverterDlg::ShowState()
     m_pOutputDirEdit->setText(PathText(m_logic.OutputDir()));
     m_pOpenLod2Button->setEnabled(m_logic.IsLod2ChooserEnabled());
     m_pScaleFactorEdit->setEnabled(m_logic.IsScaleFactorEnabled());
-    m_pScaleUpRadio->setChecked(m_logic.GetScaleMode() == ScaleMode::ScaleUp);
-    m_pScaleDownRadio->setChecked(m_logic.GetScaleMode() == ScaleMode::ScaleDown);
-    m_pNoScalingRadio->setChecked(m_logic.GetScaleMode() == ScaleMode::ScaleNone);
+    // Exclusive buttons: checking one unchecks the others. Tab stops on
+    // the checked one only, as the dialog manager's does.
+    const ScaleMode mode = m_logic.GetScaleMode();
+    QRadioButton* const pChecked = mode == ScaleMode::ScaleUp     ? m_pScaleUpRadio
+                                   : mode == ScaleMode::ScaleDown ? m_pScaleDownRadio
+                                                                  : m_pNoScalingRadio;
+    pChecked->setChecked(true);
+    for (QRadioButton* pRadio : {m_pScaleUpRadio, m_pScaleDownRadio, m_pNoScalingRadio})
+        pRadio->setFocusPolicy(pRadio == pChecked ? Qt::StrongFocus : Qt::ClickFocus);
     UpdatePreview();
 }
 
@@ -342,6 +340,9 @@ void CConverterDlg::done(int result)
             return;
         if (m_logic.IsRunning())
         {
+            // Gone for the user at once; the program ends once the run
+            // has cleaned up.
+            hide();
             m_nDoneAfterRun = result;
             return;
         }
@@ -376,6 +377,29 @@ void CConverterDlg::keyPressEvent(QKeyEvent* event)
         return;
     }
     CTemplateDialog::keyPressEvent(event);
+}
+
+bool CConverterDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    // The arrow keys on a scale option: the next or previous of the three
+    // in template order, round at the ends, checked as it takes the focus.
+    QRadioButton* const order[] = {m_pScaleUpRadio, m_pScaleDownRadio, m_pNoScalingRadio};
+    const auto at = std::find(std::begin(order), std::end(order), watched);
+    if (event->type() != QEvent::KeyPress || at == std::end(order))
+        return CTemplateDialog::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    int step = 0;
+    if (key == Qt::Key_Down || key == Qt::Key_Right)
+        step = 1;
+    else if (key == Qt::Key_Up || key == Qt::Key_Left)
+        step = static_cast<int>(std::size(order)) - 1;
+    else
+        return CTemplateDialog::eventFilter(watched, event);
+    QRadioButton* pNext = order[(at - std::begin(order) + step) % std::size(order)];
+    pNext->setFocus(Qt::TabFocusReason);
+    if (pNext->isEnabled())
+        pNext->click();
+    return true;
 }
 
 void CConverterDlg::dragEnterEvent(QDragEnterEvent* event)

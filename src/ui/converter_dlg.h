@@ -40,6 +40,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -62,13 +63,9 @@ private:
     void ShowProgress();
     void Call(const std::function<void()>& call) override;
     void OnRunEnded() override;
-    // Loads the chosen models for the preview off the window's thread when
-    // the choice changed, and shows the lines under the picture.
+    // Hands the chosen models to the preview, which reads them off the
+    // window's thread when they changed, and shows the lines under it.
     void UpdatePreview();
-
-    // The models shown or being loaded, as "LOD 1 path" NUL "LOD 2 path".
-    std::string m_strPreviewKey;
-    QObject* m_pPreviewLoad = nullptr; // the load whose result is awaited
 
     QIcon m_hIcon;
     CConverterLogic m_logic;

@@ -9,6 +9,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <oleacc.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -43,19 +44,12 @@ int CALLBACK BrowseCallback(HWND hWnd, UINT message, LPARAM, LPARAM data)
     return 0;
 }
 
-// The preview area's width in dialog units, and its class.
-constexpr int kPreviewWidth = 158;
-constexpr const wchar_t* kPreviewClass = L"VnpPreviewArea";
+// The controls that can be disabled and still show their tips: a disabled
+// control takes no mouse input, which goes to the dialog instead, so each
+// is also a tool of the dialog over the control's rectangle.
+constexpr int kTipsWhenDisabled[] = {kIdConvert, kIdOpenLod2, kIdScaleFactor};
 
 } // namespace
-
-// A load for the preview: the worker thread fills it and posts a message;
-// the window takes the result if the load is still the one it awaits.
-struct CConverterDlg::PendingLoad
-{
-    std::mutex mutex;
-    std::shared_ptr<const PreviewModels> pResult;
-};
 
 CConverterDlg::CConverterDlg(CWin32Notifier& notifier)
     : m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIdIconApp))), m_notifier(notifier)
@@ -125,18 +119,25 @@ INT_PTR CConverterDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         m_logic.OnStartupModel(m_strInitialLod1);
         ShowState();
         return TRUE;
-    case kMsgPreviewLoaded:
-        OnPreviewLoaded();
+    case CPreviewWindow::kMsgChanged:
+        UpdatePreview();
+        return TRUE;
+    case WM_DPICHANGED:
+        // The dialog manager scales the designed controls and the window;
+        // the preview and the tips' rectangles follow once it has.
+        ::PostMessageW(m_hWnd, kMsgLayout, 0, 0);
+        return FALSE;
+    case kMsgLayout:
+        LayoutPreview();
         return TRUE;
     case WM_MOUSEWHEEL:
     {
         // The wheel's message goes to the control with the focus, which
-        // hands it up here, and the preview never takes the focus: it
-        // zooms when the pointer is over it.
+        // hands it up here: the preview zooms when the pointer is over it.
         const POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        if (!m_hPreview || ::WindowFromPoint(point) != m_hPreview)
+        if (::WindowFromPoint(point) != m_preview.Handle())
             return FALSE;
-        ::SendMessageW(m_hPreview, message, wParam, lParam);
+        ::SendMessageW(m_preview.Handle(), message, wParam, lParam);
         return TRUE;
     }
     default:
@@ -156,6 +157,7 @@ void CConverterDlg::OnInitDialog()
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     CreateToolTips();
     CreatePreview();
+    NameForScreenReaders();
     CenterWindow(m_hWnd); // grown by the preview
     ::CheckDlgButton(m_hWnd, kIdNoScaling, BST_CHECKED);
     m_logic.OnScaleMode(ScaleMode::ScaleNone);
@@ -172,9 +174,9 @@ void CConverterDlg::CreateToolTips()
 {
     // One tool per child control, identified by its window; the texts are
     // asked for when a tip is about to show (TTN_GETDISPINFOW).
-    const HWND hTips = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd,
-                                         nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    const HWND hTips = m_hTips = ::CreateWindowExW(
+        WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+        CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     if (!hTips)
         return;
     ::SendMessageW(hTips, TTM_SETMAXTIPWIDTH, 0, 600);
@@ -188,6 +190,42 @@ void CConverterDlg::CreateToolTips()
         tool.lpszText = LPSTR_TEXTCALLBACKW;
         ::SendMessageW(hTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
+    for (const int id : kTipsWhenDisabled)
+    {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_SUBCLASS;
+        tool.hwnd = m_hWnd;
+        tool.uId = static_cast<UINT_PTR>(id);
+        tool.lpszText = LPSTR_TEXTCALLBACKW;
+        ::SendMessageW(hTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+void CConverterDlg::NameForScreenReaders()
+{
+    // A screen reader names an edit box after the label before it in the
+    // template, which for these is another control: each gets its label's
+    // name, and the two "Open file..." buttons are told apart, without
+    // changing the designed captions or order.
+    const std::pair<int, const wchar_t*> names[] = {{kIdLod1Path, L"Level of detail 1"},
+                                                    {kIdLod2Path, L"Level of detail 2 (optional)"},
+                                                    {kIdOutputDir, L"Output directory"},
+                                                    {kIdScaleFactor, L"Scale factor"},
+                                                    {kIdOpenLod1, L"Open file... (level of detail 1)"},
+                                                    {kIdOpenLod2, L"Open file... (level of detail 2)"}};
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IAccPropServices* pServices = nullptr;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IAccPropServices, reinterpret_cast<void**>(&pServices))))
+    {
+        for (const auto& [id, name] : names)
+            pServices->SetHwndPropStr(::GetDlgItem(m_hWnd, id), static_cast<DWORD>(OBJID_CLIENT),
+                                      CHILDID_SELF, PROPID_ACC_NAME, name);
+        pServices->Release();
+    }
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
 }
 
 void CConverterDlg::OnToolTipText(NMTTDISPINFOW* info)
@@ -326,6 +364,10 @@ void CConverterDlg::OnClose(int id)
             return;
         if (m_logic.IsRunning())
         {
+            // Gone for the user at once, never half enabled; the program
+            // ends once the run has cleaned up.
+            ::KillTimer(m_hWnd, kProgressTimer);
+            ::ShowWindow(m_hWnd, SW_HIDE);
             m_nEndAfterRun = id;
             return;
         }
@@ -351,12 +393,12 @@ void CConverterDlg::Call(const std::function<void()>& call)
 void CConverterDlg::OnRunEnded()
 {
     ::KillTimer(m_hWnd, kProgressTimer);
-    ShowState();
     if (m_nEndAfterRun)
     {
         ::EndDialog(m_hWnd, m_nEndAfterRun);
         return;
     }
+    ShowState();
     // Back where the run was started from, so that it can be run again.
     ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(m_hWnd, kIdConvert)), TRUE);
 }
@@ -469,151 +511,53 @@ void CConverterDlg::OnScaleFactorChange()
 
 void CConverterDlg::CreatePreview()
 {
-    const HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = &PreviewProc;
-    windowClass.hInstance = hInstance;
-    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_SIZEALL);
-    windowClass.lpszClassName = kPreviewClass;
-    ::RegisterClassExW(&windowClass); // fails harmlessly when registered already
-
     // The designed controls keep their places: the window grows to the
-    // right, and the area fills the new part, its lines at the bottom.
-    RECT client, window, units = {7, 7, kPreviewWidth, 62};
-    ::GetClientRect(m_hWnd, &client);
+    // right, and the preview fills the new part.
+    RECT window, units = {0, 0, kPreviewGrowth, 0};
     ::GetWindowRect(m_hWnd, &window);
     ::MapDialogRect(m_hWnd, &units);
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, window.right - window.left + units.right,
                    window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    const int left = client.right, width = units.right - units.left;
-    const int captionTop = client.bottom - units.bottom;
-    m_hPreview =
-        ::CreateWindowExW(WS_EX_CLIENTEDGE, kPreviewClass, nullptr, WS_CHILD | WS_VISIBLE, left, units.top,
-                          width, captionTop - 2 * units.top, m_hWnd, nullptr, hInstance, nullptr);
-    ::SetWindowLongPtrW(m_hPreview, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    m_hPreviewCaption =
-        ::CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_LEFT, left, captionTop, width,
-                          units.bottom - units.top, m_hWnd, nullptr, hInstance, nullptr);
-    ::SendMessageW(m_hPreviewCaption, WM_SETFONT, ::SendMessageW(m_hWnd, WM_GETFONT, 0, 0), FALSE);
+    m_hPreviewCaption = ::CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 0, 0, 0,
+                                          m_hWnd, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    // Created last, so that it comes last in the tab order.
+    m_preview.Create(m_hWnd);
+    LayoutPreview();
+}
+
+void CConverterDlg::LayoutPreview()
+{
+    RECT area = {kPreviewLeft, kPreviewTop, kPreviewLeft + kPreviewWidth, kPreviewTop + kPreviewHeight};
+    RECT caption = {kPreviewLeft, kPreviewCaptionTop, kPreviewLeft + kPreviewWidth,
+                    kPreviewCaptionTop + kPreviewCaptionHeight};
+    ::MapDialogRect(m_hWnd, &area);
+    ::MapDialogRect(m_hWnd, &caption);
+    m_preview.Move(area);
+    ::MoveWindow(m_hPreviewCaption, caption.left, caption.top, caption.right - caption.left,
+                 caption.bottom - caption.top, TRUE);
+    ::SendMessageW(m_hPreviewCaption, WM_SETFONT, ::SendMessageW(m_hWnd, WM_GETFONT, 0, 0), TRUE);
+    for (const int id : kTipsWhenDisabled)
+    {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = m_hWnd;
+        tool.uId = static_cast<UINT_PTR>(id);
+        const HWND hControl = ::GetDlgItem(m_hWnd, id);
+        ::GetWindowRect(hControl, &tool.rect);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&tool.rect), 2);
+        ::SendMessageW(m_hTips, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
 }
 
 void CConverterDlg::UpdatePreview()
 {
-    if (!m_hPreview)
-        return;
     const ConversionRequest request = m_logic.BuildRequest();
-    const std::string key = request.lod1Path ? *request.lod1Path + '\0' + request.lod2Path.value_or("") : "";
-    if (key != m_strPreviewKey)
-    {
-        m_strPreviewKey = key;
-        m_pPendingLoad.reset(); // a load under way is not wanted any more
-        m_preview.SetModels(nullptr);
-        if (request.lod1Path)
-        {
-            m_pPendingLoad = std::make_shared<PendingLoad>();
-            std::thread([pLoad = m_pPendingLoad, hWnd = m_hWnd, lod1 = *request.lod1Path,
-                         lod2 = request.lod2Path] {
-                std::shared_ptr<const PreviewModels> pModels = LoadPreviewModels(lod1, lod2);
-                {
-                    const std::lock_guard lock(pLoad->mutex);
-                    pLoad->pResult = std::move(pModels);
-                }
-                ::PostMessageW(hWnd, kMsgPreviewLoaded, 0, 0);
-            }).detach();
-        }
-    }
+    CPreviewState& preview = m_preview.m_state;
+    preview.Choose(request.lod1Path, request.lod2Path);
     const float multiplier = ConversionJob::Multiplier(request.scaleMode, request.scaleFactor).value_or(1.0f);
-    std::string caption = m_pPendingLoad ? "Reading the model..." : m_preview.Caption(multiplier);
+    std::string caption = preview.Caption(multiplier);
     for (std::size_t at = 0; (at = caption.find('\n', at)) != std::string::npos; at += 2)
         caption.insert(at, 1, '\r');
     ::SetWindowTextW(m_hPreviewCaption, platform::Widen(caption).c_str());
-    ::InvalidateRect(m_hPreview, nullptr, FALSE);
-}
-
-void CConverterDlg::OnPreviewLoaded()
-{
-    if (!m_pPendingLoad)
-        return;
-    std::shared_ptr<const PreviewModels> pResult;
-    {
-        const std::lock_guard lock(m_pPendingLoad->mutex);
-        pResult = m_pPendingLoad->pResult;
-    }
-    if (!pResult)
-        return; // another, older load has finished
-    m_pPendingLoad.reset();
-    m_preview.SetModels(std::move(pResult));
-    UpdatePreview();
-}
-
-LRESULT CALLBACK CConverterDlg::PreviewProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* pDialog = reinterpret_cast<CConverterDlg*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-    if (!pDialog)
-        return ::DefWindowProcW(hWnd, message, wParam, lParam);
-    const POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-    switch (message)
-    {
-    case WM_PAINT:
-        pDialog->PaintPreview();
-        return 0;
-    case WM_LBUTTONDOWN:
-        ::SetCapture(hWnd);
-        pDialog->m_lastDragPoint = point;
-        return 0;
-    case WM_LBUTTONUP:
-        ::ReleaseCapture();
-        return 0;
-    case WM_MOUSEMOVE:
-        if (!(wParam & MK_LBUTTON))
-            return 0;
-        pDialog->m_preview.Orbit(point.x - pDialog->m_lastDragPoint.x, point.y - pDialog->m_lastDragPoint.y);
-        pDialog->m_lastDragPoint = point;
-        break;
-    case WM_LBUTTONDBLCLK:
-        pDialog->m_preview.Reset();
-        break;
-    case WM_MOUSEWHEEL:
-        pDialog->m_preview.Zoom(GET_WHEEL_DELTA_WPARAM(wParam));
-        break;
-    default:
-        return ::DefWindowProcW(hWnd, message, wParam, lParam);
-    }
-    ::InvalidateRect(hWnd, nullptr, FALSE);
-    return 0;
-}
-
-void CConverterDlg::PaintPreview()
-{
-    PAINTSTRUCT paint;
-    const HDC hdc = ::BeginPaint(m_hPreview, &paint);
-    RECT area;
-    ::GetClientRect(m_hPreview, &area);
-    if (!m_preview.HasPicture())
-    {
-        ::FillRect(hdc, &area, ::GetSysColorBrush(COLOR_WINDOW));
-        ::EndPaint(m_hPreview, &paint);
-        return;
-    }
-    RgbaImage image;
-    image.width = area.right;
-    image.height = area.bottom;
-    const COLORREF face = ::GetSysColor(COLOR_WINDOW); // 0x00BBGGRR
-    m_preview.Draw(image, static_cast<std::uint32_t>(GetRValue(face)) << 24 | GetGValue(face) << 16 |
-                              GetBValue(face) << 8 | 0xFF);
-    // A device-independent bitmap of 32 bits is blue, green, red, unused.
-    for (std::size_t i = 0; i < image.pixels.size(); i += 4)
-        std::swap(image.pixels[i], image.pixels[i + 2]);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = image.width;
-    info.bmiHeader.biHeight = -image.height; // rows from the top
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    ::SetDIBitsToDevice(hdc, 0, 0, static_cast<DWORD>(image.width), static_cast<DWORD>(image.height), 0, 0, 0,
-                        static_cast<UINT>(image.height), image.pixels.data(), &info, DIB_RGB_COLORS);
-    ::EndPaint(m_hPreview, &paint);
+    ::InvalidateRect(m_preview.Handle(), nullptr, FALSE);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "dialog/converter_logic.h"
-#include "render/model_preview.h"
+#include "win32/preview_window.h"
 
 // <windows.h> comes before the other Windows headers, which build on it.
 #include <windows.h>
@@ -58,17 +58,14 @@ private:
     std::optional<std::string> ChooseModelFile();
     void BrowseForFolder(std::string& result, const wchar_t* title);
     void CreateToolTips();
+    void NameForScreenReaders();
 
-    // The preview area to the right of the designed controls: the window
-    // grows by it. The models are read on a worker thread, which posts
-    // kMsgPreviewLoaded when done.
-    struct PendingLoad;
-    static constexpr UINT kMsgPreviewLoaded = WM_APP + 19;
+    // The preview to the right of the designed controls: the window grows
+    // by it, and its place follows the dialog units at every DPI.
+    static constexpr UINT kMsgLayout = WM_APP + 19;
     void CreatePreview();
+    void LayoutPreview();
     void UpdatePreview();
-    void OnPreviewLoaded();
-    static LRESULT CALLBACK PreviewProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
-    void PaintPreview();
 
     HWND m_hWnd = nullptr;
     HICON m_hIcon;
@@ -77,10 +74,7 @@ private:
     std::string m_strInitialLod1;
     int m_nEndAfterRun = 0; // the command to end with once the run has stopped
 
-    HWND m_hPreview = nullptr;
+    HWND m_hTips = nullptr;
     HWND m_hPreviewCaption = nullptr;
-    CModelPreview m_preview;
-    std::string m_strPreviewKey;                 // the models shown or being read
-    std::shared_ptr<PendingLoad> m_pPendingLoad; // the load whose result is awaited
-    POINT m_lastDragPoint{};
+    CPreviewWindow m_preview;
 };

@@ -44,6 +44,13 @@ inline void DeleteFont(HFONT font)
 }
 
 using CFontHandle = CUniqueHandle<HFONT, &DeleteFont>;
+
+inline void DeleteBitmap(HBITMAP bitmap)
+{
+    ::DeleteObject(bitmap);
+}
+
+using CBitmapHandle = CUniqueHandle<HBITMAP, &DeleteBitmap>;
 using CItemIdList = CUniqueHandle<void*, &::CoTaskMemFree>;
 
 // OLE for the thread, for as long as the object lives.

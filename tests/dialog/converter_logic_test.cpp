@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <future>
+#include <limits>
 
 using namespace build3ds;
 
@@ -200,4 +201,47 @@ TEST(ConverterLogic, ARunRefusesEveryCommandAndACancelKeepsTheOldOutput)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
     EXPECT_TRUE(!logic.IsRunning() && logic.IsConvertEnabled() && window.m_nEnded == 1 &&
                 logic.GetScaleMode() == ScaleMode::ScaleNone);
+}
+
+// Stop means stop at every step where the run asks whether to go on: a
+// run stopped after its n-th question, for each n it asks, writes
+// nothing, keeps the old output, leaves no temporary file and says
+// nothing.
+TEST(ConverterLogic, AStopAtAnyStepLeavesTheOldOutput)
+{
+    struct StopAfter final : IProgress
+    {
+        bool Continue(std::uint64_t, std::uint64_t) override { return ++m_nCalls < m_nStopAt; }
+        int m_nCalls = 0, m_nStopAt = 0;
+    };
+    TempDir dir;
+    std::vector<Bytes> objects = {Material("Wood")};
+    for (int i = 0; i < 6; ++i)
+        objects.push_back(Object(Cube("Crate" + std::to_string(i))));
+    WriteFile(dir / "Crate.3ds", File(objects));
+    RecordingNotifier notes;
+    CConverterLogic logic;
+    logic.OnLod1Chosen(platform::Utf8FromPath(dir / "Crate.3ds"));
+    TestWindow window;
+    StopAfter counter;
+    counter.m_nStopAt = std::numeric_limits<int>::max();
+    logic.SetProgressObserver(&counter);
+    logic.Convert(window);
+    logic.WaitForRun();
+    const int steps = counter.m_nCalls;
+    ASSERT_GE(steps, 2);
+    for (int n = 1; n <= steps; ++n)
+    {
+        WriteFile(dir / "crate.vnp", Str("old"));
+        notes.m_events.clear();
+        StopAfter stopper;
+        stopper.m_nStopAt = n;
+        logic.SetProgressObserver(&stopper);
+        logic.Convert(window);
+        logic.WaitForRun();
+        EXPECT_EQ(stopper.m_nCalls, n);
+        EXPECT_EQ(ReadWholeFile(dir / "crate.vnp"), std::string("old") + '\0') << "stopped at step " << n;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2) << "at step " << n;
+        EXPECT_EQ(notes.m_events, (std::vector<std::string>{"wait", "restore"})) << "at step " << n;
+    }
 }

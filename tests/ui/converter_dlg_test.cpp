@@ -6,6 +6,7 @@
 #include "ui/qt_platform.h"
 #include "ui/static_link.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -94,21 +95,77 @@ private slots:
         QVERIFY(!icon.isNull() && qAlpha(icon.pixel(16, 16)) > 0);
     }
 
-    void tabVisitsEveryScaleOption()
+    // Real key presses, as on Windows: Tab passes over the disabled
+    // Convert, factor box and LOD 2 chooser, stops once on the checked
+    // scale option and last on the preview; the arrow keys go round the
+    // scale options in template order (up, down, none) and check them.
+    void tabStopsOnceOnTheCheckedScaleOption()
     {
-        // Real Tab presses; the disabled Convert, factor box and LOD 2
-        // chooser are passed over.
         CConverterDlg dialog(&m_services);
         dialog.show();
         QApplication::setActiveWindow(&dialog);
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        auto* pPreview = dialog.findChild<QWidget*>(QStringLiteral("preview"));
         Item(dialog, kIdOpenLod1)->setFocus();
-        for (const int id : {kIdOk, kIdAbout, kIdSetOutputDir, kIdKeepSameDir, kIdScaleUp, kIdScaleDown,
-                             kIdNoScaling, kIdSmoothingGroups, kIdCopyTextures, kIdOpenLod1})
-        {
+        const auto tabTo = [&](QWidget* pExpected) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget(), Item(dialog, id));
-        }
+            return QApplication::focusWidget() == pExpected;
+        };
+        for (const int id : {kIdOk, kIdAbout, kIdSetOutputDir, kIdKeepSameDir, kIdNoScaling})
+            QVERIFY2(tabTo(Item(dialog, id)), qPrintable(QString::number(id)));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), Item(dialog, kIdScaleUp));
+        QVERIFY(Item<QRadioButton>(dialog, kIdScaleUp)->isChecked() &&
+                Item(dialog, kIdScaleFactor)->isEnabled());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+        QCOMPARE(QApplication::focusWidget(), Item(dialog, kIdScaleDown));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        QCOMPARE(QApplication::focusWidget(), Item(dialog, kIdNoScaling));
+        QVERIFY(!Item<QRadioButton>(dialog, kIdScaleUp)->isChecked() &&
+                !Item(dialog, kIdScaleFactor)->isEnabled());
+        for (QWidget* pNext : {Item(dialog, kIdSmoothingGroups), Item(dialog, kIdCopyTextures), pPreview,
+                               Item(dialog, kIdOpenLod1)})
+            QVERIFY(tabTo(pNext));
+        // From the other end, Tab comes to the scale option checked now.
+        Click(dialog, kIdScaleDown);
+        Item(dialog, kIdKeepSameDir)->setFocus();
+        QVERIFY(tabTo(Item(dialog, kIdScaleDown)));
+    }
+
+    // Screen readers: the scale options are radio buttons, the boxes carry
+    // their labels' names, the two "Open file..." buttons are told apart,
+    // and the preview says what it shows.
+    void accessibleNamesAndRoles()
+    {
+        const TempDir dir;
+        WriteFile(dir / "crate.3ds", File({Material("Wood", "wood.bmp"), Object(Cube("Crate"))}));
+        CConverterDlg dialog(&m_services);
+        dialog.show();
+        const auto role = [&](int id) {
+            return QAccessible::queryAccessibleInterface(Item(dialog, id))->role();
+        };
+        const auto name = [&](QWidget* pWidget) {
+            return QAccessible::queryAccessibleInterface(pWidget)->text(QAccessible::Name);
+        };
+        for (const int id : {kIdScaleUp, kIdScaleDown, kIdNoScaling})
+            QCOMPARE(role(id), QAccessible::RadioButton);
+        QCOMPARE(name(Item(dialog, kIdLod1Path)), QStringLiteral("Level of detail 1"));
+        QCOMPARE(name(Item(dialog, kIdLod2Path)), QStringLiteral("Level of detail 2 (optional)"));
+        QCOMPARE(name(Item(dialog, kIdOutputDir)), QStringLiteral("Output directory"));
+        QCOMPARE(name(Item(dialog, kIdScaleFactor)), QStringLiteral("Scale factor"));
+        QCOMPARE(name(Item(dialog, kIdOpenLod1)), QStringLiteral("Open file... (level of detail 1)"));
+        QCOMPARE(name(Item(dialog, kIdOpenLod2)), QStringLiteral("Open file... (level of detail 2)"));
+        QCOMPARE(Item<QPushButton>(dialog, kIdOpenLod1)->text(), QStringLiteral("&Open file..."));
+
+        auto* pPreview = dialog.findChild<QWidget*>(QStringLiteral("preview"));
+        const QAccessibleInterface* pPreviewInfo = QAccessible::queryAccessibleInterface(pPreview);
+        QCOMPARE(pPreviewInfo->text(QAccessible::Name), QStringLiteral("Preview"));
+        QCOMPARE(pPreviewInfo->text(QAccessible::Description),
+                 QStringLiteral("Choose a model to see it here"));
+        dialog.OpenStartupModel(QString::fromStdString((dir / "crate.3ds").string()));
+        QTRY_COMPARE(pPreviewInfo->text(QAccessible::Description),
+                     QStringLiteral("crate.3ds: 1 mesh, 12 faces; textures 0 found"));
     }
 
     void choicesReachTheLogicAndShow()
@@ -188,17 +245,36 @@ private slots:
         QTRY_VERIFY(!dialog.Logic().IsRunning());
         QCOMPARE(dialog.windowTitle() + pConvert->text(), QStringLiteral("3ds to Vantrel v1.1&Convert file"));
 
+        // A run that ends well: the warning's caption says how far it is,
+        // the success box's does not.
+        QStringList titles;
+        notes.m_onMessage = [&] {
+            QTest::qWait(600);
+            titles.append(dialog.windowTitle());
+        };
+        Click(dialog, kIdConvert);
+        QTRY_VERIFY(!dialog.Logic().IsRunning());
+        QCOMPARE(titles.size(), 2);
+        QVERIFY(QRegularExpression(QStringLiteral("^3ds to Vantrel v1\\.1 - \\d+%$"))
+                    .match(titles[0])
+                    .hasMatch());
+        QCOMPARE(titles[1], QStringLiteral("3ds to Vantrel v1.1"));
+        m_services.m_nAsked = 0;
+        notes.m_events.clear();
+        const std::string written = ReadWholeFile(dir / "v4.vnp");
+
         notes.m_onMessage = [&] {
             dialog.reject(); // answered No: the run goes on
             m_services.m_bStop = true;
-            dialog.reject();
-            QVERIFY(dialog.isVisible());
+            dialog.reject(); // Yes: the window goes at once, the run ends after
+            QVERIFY(!dialog.isVisible() && dialog.Logic().IsRunning());
         };
         Click(dialog, kIdConvert);
-        QTRY_VERIFY(!dialog.isVisible());
+        QTRY_VERIFY(!dialog.isVisible() && !dialog.Logic().IsRunning());
         QCOMPARE(m_services.m_nAsked, 2);
-        QCOMPARE(notes.m_events.size(), 6u); // wait, the warning, restore; twice
-        QCOMPARE(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+        QCOMPARE(notes.m_events.size(), 3u); // wait, the warning, restore
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+        QVERIFY(ReadWholeFile(dir / "v4.vnp") == written);
     }
 
     void enterEscapeAndExitEndTheDialog()
@@ -312,17 +388,19 @@ private slots:
         Item<QLineEdit>(dialog, kIdScaleFactor)->setText(QStringLiteral("3"));
         QVERIFY(pCaption->text().endsWith(QStringLiteral("Size: 3 x 3 x 3")));
 
-        const QImage first = pPreview->grab().toImage();
-        QVERIFY(first.pixelColor(first.rect().center()) != pPreview->palette().color(QPalette::Base));
+        const auto picture = [pPreview] { return pPreview->grab().toImage(); };
+        QTRY_VERIFY(picture().pixelColor(pPreview->rect().center()) !=
+                    pPreview->palette().color(QPalette::Base));
+        const QImage first = picture();
         const QPointF from(10, 10), to(60, 30);
         for (const auto& [type, pos] : {std::pair{QEvent::MouseButtonPress, from}, {QEvent::MouseMove, to}})
         {
             QMouseEvent event(type, pos, pPreview->mapToGlobal(pos), Qt::LeftButton, Qt::LeftButton, {});
             QCoreApplication::sendEvent(pPreview, &event);
         }
-        QVERIFY(pPreview->grab().toImage() != first);
+        QTRY_VERIFY(picture() != first);
         QTest::mouseDClick(pPreview, Qt::LeftButton);
-        QCOMPARE(pPreview->grab().toImage(), first);
+        QTRY_COMPARE(picture(), first);
 
         dialog.OpenStartupModel(QString::fromStdString((dir / "bad.3ds").string()));
         QTRY_VERIFY(!pCaption->text().isEmpty() && !pCaption->text().startsWith(QStringLiteral("Reading")));
