@@ -159,8 +159,8 @@ void ConversionJob::Convert(const ConversionRequest& request, const RunContext& 
     const auto draw = [&]() -> bool {
         try
         {
-            return context.pPainter->Paint(request.pictureSize, *m_pLod1, model, m_pLod2.get(), lod2Path, png,
-                                           pictureNotes);
+            return context.pPainter->Paint(request.pictureSize, *m_pLod1, model, m_pLod2.get(), lod2Path,
+                                           report.textures, png, pictureNotes);
         }
         catch (const std::exception& error)
         {

@@ -73,7 +73,8 @@ public:
 };
 
 // Draws the picture of a run's models: PNG bytes of size x size pixels;
-// false when it could not be made. What the user is to hear of it (a
+// false when it could not be made. found: the textures the run has found
+// (none when it has not looked), which the painter need not look for. What the user is to hear of it (a
 // texture drawn grey, why it failed) goes into notes, to be shown as
 // warnings. Called on any thread, with models that nothing changes
 // meanwhile.
@@ -83,6 +84,6 @@ public:
     virtual ~IPicturePainter() = default;
     [[nodiscard]] virtual bool Paint(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path,
                                      const C3dsModel* pLod2, const std::string& lod2Path,
-                                     std::vector<unsigned char>& png,
+                                     const std::vector<TextureUse>& found, std::vector<unsigned char>& png,
                                      std::vector<std::string>& notes) const = 0;
 };

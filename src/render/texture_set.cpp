@@ -102,7 +102,8 @@ bool EncodePng(const RgbaImage& image, std::vector<unsigned char>& png)
            !png.empty();
 }
 
-void CTextureSet::Load(const C3dsModel& model, const std::string& folder)
+void CTextureSet::Load(const C3dsModel& model, const std::string& folder,
+                       const std::vector<TextureUse>* pFound)
 {
     // The files are found as the conversion's texture check finds them, so
     // that the preview and the warning agree on what is there.
@@ -112,7 +113,26 @@ void CTextureSet::Load(const C3dsModel& model, const std::string& folder)
         if (!material.mapName.empty() && !m_textures.count(material.mapName) &&
             listed.insert(material.mapName).second)
             names.push_back(material.mapName);
-    const std::vector<std::optional<TextureFile>> files = FindTextures(folder.empty() ? "." : folder, names);
+    std::vector<std::optional<TextureFile>> files(names.size());
+    std::vector<std::string> unknown; // not looked for by the run
+    for (std::size_t i = 0; i < names.size(); ++i)
+    {
+        const auto use = !pFound ? std::vector<TextureUse>::const_iterator()
+                                 : std::find_if(pFound->begin(), pFound->end(),
+                                                [&](const TextureUse& u) { return u.name == names[i]; });
+        if (!pFound || use == pFound->end())
+            unknown.push_back(names[i]);
+        else if (use->foundPath)
+            files[i] = TextureFile{*use->foundPath, std::string(), use->exact};
+    }
+    if (!unknown.empty())
+    {
+        const std::vector<std::optional<TextureFile>> more =
+            FindTextures(folder.empty() ? "." : folder, unknown);
+        for (std::size_t i = 0, k = 0; i < names.size() && k < unknown.size(); ++i)
+            if (names[i] == unknown[k])
+                files[i] = more[k++];
+    }
     for (std::size_t i = 0; i < names.size(); ++i)
     {
         std::vector<unsigned char> bytes;

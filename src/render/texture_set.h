@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pipeline/run_report.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -35,10 +37,13 @@ public:
     CTextureSet() = default;
     explicit CTextureSet(std::int64_t pixelBudget) : m_nBudget(pixelBudget), m_nPixelsLeft(pixelBudget) {}
 
-    // Decodes every texture of the model not decoded yet, looking in folder
-    // (the model's own) for the name as written and, where the file system
-    // tells cases apart, for the name in any case.
-    void Load(const C3dsModel& model, const std::string& folder);
+    // Decodes every texture of the model not decoded yet, found as the
+    // conversion's texture check finds them (FindTextures in folder, the
+    // model's own). A run that has looked already hands over what it
+    // found (found): those names are not looked for again, so that each
+    // folder is listed once a run.
+    void Load(const C3dsModel& model, const std::string& folder,
+              const std::vector<TextureUse>* pFound = nullptr);
 
     // Decodes a texture's file bytes under a map name, within the budget;
     // false (the map then drawn grey) for a file that is no picture, is

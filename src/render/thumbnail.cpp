@@ -8,7 +8,7 @@
 
 bool DrawThumbnail(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path,
                    const C3dsModel* pLod2, const std::string& lod2Path, std::vector<unsigned char>& png,
-                   std::vector<std::string>* pNotes)
+                   std::vector<std::string>* pNotes, const std::vector<TextureUse>* pFound)
 {
     // Kept by each thread between the pictures of a batch, which mostly
     // share one size: the picture and its depth are not allocated and
@@ -20,9 +20,9 @@ bool DrawThumbnail(std::int32_t size, const C3dsModel& lod1, const std::string& 
     try
     {
         CTextureSet textures(CTextureSet::kThumbnailBudget);
-        textures.Load(lod1, ParentFolder(lod1Path));
+        textures.Load(lod1, ParentFolder(lod1Path), pFound);
         if (pLod2)
-            textures.Load(*pLod2, ParentFolder(lod2Path));
+            textures.Load(*pLod2, ParentFolder(lod2Path), pFound);
         notes = std::move(textures.m_notes);
         t_image.width = t_image.height = size;
         t_renderer.Draw(lod1, pLod2, textures, ViewAngles{}, t_image);
@@ -65,7 +65,8 @@ bool WriteThumbnail(const std::string& pngPath, std::int32_t size, const C3dsMod
 
 bool CThumbnailPainter::Paint(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path,
                               const C3dsModel* pLod2, const std::string& lod2Path,
-                              std::vector<unsigned char>& png, std::vector<std::string>& notes) const
+                              const std::vector<TextureUse>& found, std::vector<unsigned char>& png,
+                              std::vector<std::string>& notes) const
 {
-    return DrawThumbnail(size, lod1, lod1Path, pLod2, lod2Path, png, &notes);
+    return DrawThumbnail(size, lod1, lod1Path, pLod2, lod2Path, png, &notes, &found);
 }

@@ -15,9 +15,11 @@ class C3dsModel;
 // drawn or encoded, memory running out included. Tells nothing, so it may
 // run on any thread: what the user is to see (a texture drawn grey for the
 // textures' budget, why the picture failed) is added to *pNotes.
+// found: the textures the run found already, which are not looked for again.
 [[nodiscard]] bool DrawThumbnail(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path,
                                  const C3dsModel* pLod2, const std::string& lod2Path,
-                                 std::vector<unsigned char>& png, std::vector<std::string>* pNotes = nullptr);
+                                 std::vector<unsigned char>& png, std::vector<std::string>* pNotes = nullptr,
+                                 const std::vector<TextureUse>* pFound = nullptr);
 
 // DrawThumbnail, then the PNG file written at pngPath, which is replaced
 // whole or not at all. False with a warning in log that says why; the
@@ -30,6 +32,6 @@ class CThumbnailPainter final : public IPicturePainter
 {
 public:
     bool Paint(std::int32_t size, const C3dsModel& lod1, const std::string& lod1Path, const C3dsModel* pLod2,
-               const std::string& lod2Path, std::vector<unsigned char>& png,
-               std::vector<std::string>& notes) const override;
+               const std::string& lod2Path, const std::vector<TextureUse>& found,
+               std::vector<unsigned char>& png, std::vector<std::string>& notes) const override;
 };
