@@ -39,7 +39,6 @@ constexpr double kMapLimit = 2147483647.0; // 2^31 - 1: 32767 repeats of a textu
 // radius * sqrt(1 + f^2) just fills the shorter side; f = 3 is a moderate
 // telephoto, about 37 degrees across.
 constexpr double kFocal = 3.0;
-constexpr float kMinZoom = 0.25f, kMaxZoom = 2.0f;
 
 constexpr std::uint8_t kGrey[3] = {176, 176, 172};
 constexpr std::uint8_t kWarning[3] = {236, 40, 150};
@@ -273,7 +272,7 @@ void CRenderer::Draw(const C3dsModel& lod1, const C3dsModel* pLod2, const CTextu
             std::clamp(std::asin(toEye.z) + view.pitchDegrees * kDegree, -85 * kDegree, 85 * kDegree);
         toEye = {std::sin(yaw) * std::cos(pitch), -std::cos(yaw) * std::cos(pitch), std::sin(pitch)};
     }
-    const double distance = std::sqrt(1.0 + kFocal * kFocal) / std::clamp(view.zoom, kMinZoom, kMaxZoom);
+    const double distance = std::sqrt(1.0 + kFocal * kFocal) / std::clamp(view.zoom, ViewAngles::kMinZoom, ViewAngles::kMaxZoom);
     camera.eye = {toEye.x * distance, toEye.y * distance, toEye.z * distance};
     camera.forward = {-toEye.x, -toEye.y, -toEye.z};
     camera.right = Unit(Cross(camera.forward, {0, 0, 1}));

@@ -12,10 +12,13 @@ struct MeshObject;
 // Where the camera stands, as a turn away from the product shot (from the
 // front, the right and above): degrees round the model's upright axis and
 // up or down, and a zoom factor (1: the model's bounding sphere fills the
-// picture's shorter side). The zoom is held between 0.25 and 2.5, which
-// keeps the camera outside the model's bounding sphere.
+// picture's shorter side). The zoom is held between kMinZoom and kMaxZoom,
+// which keep the camera outside the model's bounding sphere.
 struct ViewAngles
 {
+    static constexpr float kMinZoom = 0.25f;
+    static constexpr float kMaxZoom = 2.0f;
+
     float yawDegrees = 0;
     float pitchDegrees = 0;
     float zoom = 1;

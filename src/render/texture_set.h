@@ -17,9 +17,10 @@ struct RgbaImage
     std::vector<std::uint8_t> pixels;
 };
 
-// The texture files that the materials of a model name, decoded from the
-// model's folder. A file that is missing, unreadable or too large counts as
-// missing and is drawn in grey; nothing is reported, the counts tell.
+// The texture files that the materials of a model name, found in the
+// model's folder or below it as the texture check finds them, and decoded.
+// A file that is missing, unreadable or too large counts as missing and is
+// drawn in grey; the counts tell.
 // Every picture is sized from its header before it is decoded, and all the
 // textures of one set together are held to one budget of pixels: past it a
 // texture is drawn grey too, and m_notes says which and why, for the
