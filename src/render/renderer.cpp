@@ -272,7 +272,8 @@ void CRenderer::Draw(const C3dsModel& lod1, const C3dsModel* pLod2, const CTextu
             std::clamp(std::asin(toEye.z) + view.pitchDegrees * kDegree, -85 * kDegree, 85 * kDegree);
         toEye = {std::sin(yaw) * std::cos(pitch), -std::cos(yaw) * std::cos(pitch), std::sin(pitch)};
     }
-    const double distance = std::sqrt(1.0 + kFocal * kFocal) / std::clamp(view.zoom, ViewAngles::kMinZoom, ViewAngles::kMaxZoom);
+    const double distance =
+        std::sqrt(1.0 + kFocal * kFocal) / std::clamp(view.zoom, ViewAngles::kMinZoom, ViewAngles::kMaxZoom);
     camera.eye = {toEye.x * distance, toEye.y * distance, toEye.z * distance};
     camera.forward = {-toEye.x, -toEye.y, -toEye.z};
     camera.right = Unit(Cross(camera.forward, {0, 0, 1}));
