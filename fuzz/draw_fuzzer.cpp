@@ -10,32 +10,16 @@
 // size, which the budget must catch before it is decoded.
 
 #include "model/c3ds_model.h"
-#include "platform/notifier.h"
 #include "render/renderer.h"
 #include "render/texture_set.h"
 
 #include <cstdint>
 #include <string>
 
-namespace
-{
-
-class SilentNotifier final : public platform::INotifier
-{
-public:
-    void ShowMessage(const std::string&, platform::MessageKind, platform::MessageOwner) override {}
-    platform::CursorHandle SetWaitCursor() override { return 0; }
-    void RestoreCursor(platform::CursorHandle) override {}
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size < 4)
         return 0;
-    static SilentNotifier s_notifier;
-    const platform::ScopedThreadNotifier useIt(s_notifier);
     const int side = 1 + data[0] % 128;
     ViewAngles view;
     view.yawDegrees = static_cast<float>(data[1] & 15) * 24.0f;

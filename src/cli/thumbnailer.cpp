@@ -87,7 +87,7 @@ int Fail(const std::string& reason)
 
 int main(int argc, char** argv)
 {
-    OutputFile::RemoveTemporariesOnInterrupt();
+    COutputFile::RemoveTemporariesOnInterrupt();
     const std::string input = argc == 4 ? argv[2] : "";
     StartTimeLimit(input);
     CapMemory();

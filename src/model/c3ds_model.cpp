@@ -109,11 +109,11 @@ struct Chunk
 // Walks the chunk tree of a whole file held in memory and fills a model.
 // Every child must fit its parent and the primary chunk the file, so no
 // read leaves the buffer; a contradiction throws DamagedFile.
-class ChunkReader
+class CChunkReader
 {
 public:
-    ChunkReader(const unsigned char* data, std::size_t size, C3dsModel& model, platform::CMessageLog& log,
-                IProgress* pProgress, std::uint64_t total)
+    CChunkReader(const unsigned char* data, std::size_t size, C3dsModel& model, platform::CMessageLog& log,
+                 IProgress* pProgress, std::uint64_t total)
         : m_pData(data), m_nSize(size), m_model(model), m_log(log), m_pProgress(pProgress), m_nTotal(total)
     {
     }
@@ -593,7 +593,7 @@ bool C3dsModel::ReadBytes(const unsigned char* data, std::size_t size, const std
 {
     Clear();
     m_bStopped = false;
-    ChunkReader reader(data, size, *this, log, pProgress, total);
+    CChunkReader reader(data, size, *this, log, pProgress, total);
     Chunk primary;
     if (!reader.ReadPrimaryHeader(primary))
     {

@@ -262,7 +262,7 @@ void PutAt(MeshObject& mesh, std::uint32_t faceAndCorners, const Vector3& normal
 // addition asks (summing while the surfaces still merge would add in
 // another order). A few faces are joined pair by pair; many through the
 // bits of their masks.
-class VertexSolver
+class CVertexSolver
 {
 public:
     void Solve(MeshObject& mesh, const Around* begin, std::size_t n)
@@ -357,7 +357,7 @@ private:
 // order the rule asks. A face that joins both merges them when the second
 // is a single face that came after all of the first's: the sum of the two
 // is then the merged surface's sum in ascending order. Any other merge, or
-// a third surface, leaves the vertex to VertexSolver.
+// a third surface, leaves the vertex to CVertexSolver.
 struct TwoSurfaces
 {
     std::uint32_t bits[2];   // the union of the masks of each one's faces; 0: none yet
@@ -526,7 +526,7 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
                     around[faceCounts[v[j]]++ - 1] = {
                         static_cast<std::uint32_t>(f) | CornersAt(v, v[j]) << 29, maskOf(f)};
         }
-        VertexSolver solver;
+        CVertexSolver solver;
         for (std::size_t g = 0; g + 1 < generalFirst.size(); ++g)
             solver.Solve(mesh, around.data() + generalFirst[g], generalFirst[g + 1] - generalFirst[g]);
     }

@@ -242,7 +242,7 @@ void ConversionJob::WritePicture(const std::string& path, const std::vector<unsi
 {
     if (!guard.Claim(path, OutputKind::Picture, model, std::string(), log))
         return;
-    OutputFile file;
+    COutputFile file;
     if (file.Create(path) && file.Put(reinterpret_cast<const char*>(png.data()), png.size()) && file.Commit())
         report.written.push_back({OutputKind::Picture, path});
     else

@@ -290,7 +290,7 @@ std::optional<std::string> CopyTexture(const std::string& from, const std::strin
     bool bNotFound = false;
     if (!platform::OpenForReading(from, source, facts, reason, bNotFound))
         return reason;
-    OutputFile file;
+    COutputFile file;
     if (!file.Create(to))
         return file.Error();
     // No wider access than the source gives: a private texture stays private.

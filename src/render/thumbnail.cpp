@@ -50,7 +50,7 @@ bool WriteThumbnail(const std::string& pngPath, std::int32_t size, const C3dsMod
     const bool bDrawn = DrawThumbnail(size, lod1, lod1Path, nullptr, std::string(), png, &notes);
     for (std::string& note : notes)
         log.Warning(std::move(note));
-    OutputFile file;
+    COutputFile file;
     std::string reason = "the picture could not be drawn";
     if (bDrawn)
     {

@@ -73,7 +73,7 @@ QString PathText(const std::string& path)
 
 CConverterDlg::CConverterDlg(IDialogServices* services, QWidget* parent)
     : CTemplateDialog(259 + kPreviewGrowth, 250, parent), m_hIcon(QStringLiteral(":/res/icon32.png")),
-      m_pOwnServices(services ? nullptr : std::make_unique<DesktopDialogServices>()),
+      m_pOwnServices(services ? nullptr : std::make_unique<CDesktopDialogServices>()),
       m_pServices(services ? services : m_pOwnServices.get())
 {
     m_hIcon.addFile(QStringLiteral(":/res/icon16.png"));

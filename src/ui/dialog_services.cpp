@@ -5,10 +5,10 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-const char* const DesktopDialogServices::kFilter3ds = "3d Studio Files (*.3ds *.3dS *.3Ds *.3DS)";
-const char* const DesktopDialogServices::kFilterAll = "All Files (*)";
+const char* const CDesktopDialogServices::kFilter3ds = "3d Studio Files (*.3ds *.3dS *.3Ds *.3DS)";
+const char* const CDesktopDialogServices::kFilterAll = "All Files (*)";
 
-std::optional<QString> DesktopDialogServices::ChooseModelFile(QWidget* owner)
+std::optional<QString> CDesktopDialogServices::ChooseModelFile(QWidget* owner)
 {
     QString selected = QString::fromLatin1(kFilter3ds);
     const QString path = QFileDialog::getOpenFileName(
@@ -19,8 +19,8 @@ std::optional<QString> DesktopDialogServices::ChooseModelFile(QWidget* owner)
     return path;
 }
 
-std::optional<QString> DesktopDialogServices::ChooseFolder(QWidget* owner, const QString& title,
-                                                           const QString& start)
+std::optional<QString> CDesktopDialogServices::ChooseFolder(QWidget* owner, const QString& title,
+                                                            const QString& start)
 {
     const QString folder = QFileDialog::getExistingDirectory(owner, title, start);
     if (folder.isEmpty())
@@ -28,7 +28,7 @@ std::optional<QString> DesktopDialogServices::ChooseFolder(QWidget* owner, const
     return folder;
 }
 
-bool DesktopDialogServices::AskToStop(QWidget* owner)
+bool CDesktopDialogServices::AskToStop(QWidget* owner)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Warning"),
                     QString::fromUtf8(CConverterLogic::kStopQuestion), QMessageBox::Yes | QMessageBox::No,

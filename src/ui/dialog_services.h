@@ -23,7 +23,7 @@ public:
     virtual bool AskToStop(QWidget* owner) = 0;
 };
 
-class DesktopDialogServices final : public IDialogServices
+class CDesktopDialogServices final : public IDialogServices
 {
 public:
     std::optional<QString> ChooseModelFile(QWidget* owner) override;

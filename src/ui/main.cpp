@@ -49,8 +49,8 @@ int main(int argc, char** argv)
         return std::fflush(stdout) == 0 ? 0 : 1;
     QApplication application(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/icon.svg")));
-    OutputFile::RemoveTemporariesOnInterrupt();
-    QtNotifier notifier;
+    COutputFile::RemoveTemporariesOnInterrupt();
+    CQtNotifier notifier;
     platform::InstallNotifier(&notifier);
     {
         CConverterDlg dialog;

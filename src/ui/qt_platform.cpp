@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
-void QtNotifier::ShowMessage(const std::string& text, platform::MessageKind kind,
-                             platform::MessageOwner owner)
+void CQtNotifier::ShowMessage(const std::string& text, platform::MessageKind kind,
+                              platform::MessageOwner owner)
 {
     QWidget* pOwner = nullptr;
     if (owner == platform::MessageOwner::ActiveWindow)
@@ -19,13 +19,13 @@ void QtNotifier::ShowMessage(const std::string& text, platform::MessageKind kind
     box.exec();
 }
 
-platform::CursorHandle QtNotifier::SetWaitCursor()
+platform::CursorHandle CQtNotifier::SetWaitCursor()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     return m_nOverrides++;
 }
 
-void QtNotifier::RestoreCursor(platform::CursorHandle cursor)
+void CQtNotifier::RestoreCursor(platform::CursorHandle cursor)
 {
     while (m_nOverrides > cursor)
     {

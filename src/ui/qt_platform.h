@@ -8,7 +8,7 @@
 // The platform services on Qt: a modal QMessageBox with the caption, the
 // warning or information icon and an OK button; the wait cursor as the
 // application's override cursor.
-class QtNotifier final : public platform::INotifier
+class CQtNotifier final : public platform::INotifier
 {
 public:
     // The window that owns the messages for the active window: a run's

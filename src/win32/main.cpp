@@ -17,7 +17,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
 
-    OutputFile::RemoveTemporariesOnInterrupt();
+    COutputFile::RemoveTemporariesOnInterrupt();
     CWin32Notifier notifier;
     platform::InstallNotifier(&notifier);
     {

@@ -36,14 +36,14 @@ std::string WhyNotReplaceable(const platform::FileFacts& target)
 
 } // namespace
 
-OutputFile::WriteFunction OutputFile::s_pfnWrite = &platform::WriteSome;
+COutputFile::WriteFunction COutputFile::s_pfnWrite = &platform::WriteSome;
 
-OutputFile::~OutputFile()
+COutputFile::~COutputFile()
 {
     Discard();
 }
 
-bool OutputFile::Create(const std::string& path)
+bool COutputFile::Create(const std::string& path)
 {
     m_strPath = path;
     const platform::FileFacts target = platform::Inspect(path);
@@ -89,13 +89,13 @@ bool OutputFile::Create(const std::string& path)
     return true;
 }
 
-void OutputFile::KeepModeOf(const platform::FileFacts& source)
+void COutputFile::KeepModeOf(const platform::FileFacts& source)
 {
     if (source.regular && m_file.IsOpen())
         platform::NarrowMode(m_file, source.mode);
 }
 
-bool OutputFile::Put(const char* data, std::size_t size)
+bool COutputFile::Put(const char* data, std::size_t size)
 {
     if (m_bReserveAhead && m_nWritten + size > m_nReserved)
         ReserveAhead();
@@ -103,7 +103,7 @@ bool OutputFile::Put(const char* data, std::size_t size)
     return WriteAll(m_file, data, size) || Fail();
 }
 
-bool OutputFile::WriteAll(platform::CFile& file, const char* data, std::size_t size)
+bool COutputFile::WriteAll(platform::CFile& file, const char* data, std::size_t size)
 {
     while (size > 0)
     {
@@ -120,7 +120,7 @@ bool OutputFile::WriteAll(platform::CFile& file, const char* data, std::size_t s
     return true;
 }
 
-void OutputFile::ReserveAhead()
+void COutputFile::ReserveAhead()
 {
     constexpr std::uint64_t kStretch = 8 << 20;
     if (platform::ReserveBeyondEnd(m_file, m_nReserved, kStretch))
@@ -129,7 +129,7 @@ void OutputFile::ReserveAhead()
         m_bReserveAhead = false;
 }
 
-bool OutputFile::Commit()
+bool COutputFile::Commit()
 {
     if (m_nReserved > 0) // gives back the blocks reserved beyond the end
         (void)platform::Resize(m_file, m_nWritten);
@@ -143,7 +143,7 @@ bool OutputFile::Commit()
     return true;
 }
 
-bool OutputFile::CommitInPlace()
+bool COutputFile::CommitInPlace()
 {
     // Another run writing the same file waits here, so that the file is
     // always one run's text.
@@ -162,7 +162,7 @@ bool OutputFile::CommitInPlace()
     return bCopied;
 }
 
-bool OutputFile::CopyInPlace(std::uint64_t oldSize)
+bool COutputFile::CopyInPlace(std::uint64_t oldSize)
 {
     // The space first: what goes beyond the old end is appended, and cut
     // off again when it does not fit, which leaves the old file as it was.
@@ -186,7 +186,7 @@ bool OutputFile::CopyInPlace(std::uint64_t oldSize)
     return true;
 }
 
-bool OutputFile::CopyIntoTarget(std::uint64_t from, std::uint64_t to)
+bool COutputFile::CopyIntoTarget(std::uint64_t from, std::uint64_t to)
 {
     std::vector<char> buffer(std::min<std::uint64_t>(to - from, 1 << 20));
     if (!platform::SeekTo(m_file, from) || !platform::SeekTo(m_target, from))
@@ -208,14 +208,14 @@ bool OutputFile::CopyIntoTarget(std::uint64_t from, std::uint64_t to)
     return true;
 }
 
-bool OutputFile::Fail()
+bool COutputFile::Fail()
 {
     m_strError = platform::LastFileError();
     Discard();
     return false;
 }
 
-void OutputFile::Discard()
+void COutputFile::Discard()
 {
     m_file.Close();
     m_target.Close();

@@ -33,13 +33,13 @@ public:
 //
 // An existing target that the caller could not open for writing (another
 // user's file) is refused, as a plain write would be.
-class OutputFile final : public IByteSink
+class COutputFile final : public IByteSink
 {
 public:
-    OutputFile() = default;
-    ~OutputFile() override;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
+    COutputFile() = default;
+    ~COutputFile() override;
+    COutputFile(const COutputFile&) = delete;
+    COutputFile& operator=(const COutputFile&) = delete;
 
     // Checks the target and creates the temporary file; false when the
     // target must not or cannot be written, or the temporary file cannot

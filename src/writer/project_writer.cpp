@@ -99,10 +99,10 @@ char* NormalText(char* p, const Vector3& n)
 }
 
 // The project text on its way to the sink, in large blocks.
-class TextBuffer
+class CTextBuffer
 {
 public:
-    TextBuffer(IByteSink& sink, IProgress* pProgress, std::uint64_t total)
+    CTextBuffer(IByteSink& sink, IProgress* pProgress, std::uint64_t total)
         : m_sink(sink), m_buffer(kSize), m_pProgress(pProgress), m_nTotal(total)
     {
     }
@@ -258,7 +258,7 @@ const std::string& TextureOf(const MaterialEntry& material)
 // One face record: the corners a, c, b, a (the winding turned round, the
 // first corner repeated), the face normal turned round, the texture name
 // ("default.bmp" for a material without a texture).
-void WriteFace(TextBuffer& out, const MeshObject& mesh, const VertexText& text, std::int32_t f,
+void WriteFace(CTextBuffer& out, const MeshObject& mesh, const VertexText& text, std::int32_t f,
                const std::vector<std::string>& textureLines)
 {
     const FaceEntry& face = mesh.faces[static_cast<std::size_t>(f)];
@@ -328,7 +328,7 @@ std::vector<std::string> TextureLines(const std::vector<MaterialEntry>& material
 
 // A section: the level line, the face count, the LOD value, the faces. The
 // LOD 1 and LOD 2 sections differ only in these arguments.
-void WriteSection(TextBuffer& out, const char* levelLine, std::int32_t lodValue, const MeshObject& mesh,
+void WriteSection(CTextBuffer& out, const char* levelLine, std::int32_t lodValue, const MeshObject& mesh,
                   const std::vector<std::string>& textureLines)
 {
     out.Literal(levelLine, std::strlen(levelLine));
@@ -390,7 +390,7 @@ void CProjectWriter::WarnOfLineBreaks(platform::CMessageLog& log) const
 bool CProjectWriter::Write(platform::CMessageLog& log)
 {
     WarnOfLineBreaks(log);
-    OutputFile file;
+    COutputFile file;
     if (!file.Create(m_szOutputPath))
     {
         log.Error("Could not create output file: " + m_szOutputPath + "\n\n" + file.Error());
@@ -427,7 +427,7 @@ bool CProjectWriter::Emit(IByteSink& sink)
         if (i < lod2MeshCount)
             faces += static_cast<std::uint64_t>(m_pLod2->m_meshes.at(static_cast<std::size_t>(i)).faceCount);
     }
-    TextBuffer out(sink, m_pProgress, faces);
+    CTextBuffer out(sink, m_pProgress, faces);
     out.Literal("v1.1\r\n");
     out.IntLine(m_pLod1->m_nMeshCount);
     out.IntLine(m_nTextureCount);

@@ -347,7 +347,7 @@ private slots:
     {
         // The main window owns the active window's messages, also when
         // another program is active.
-        QtNotifier notifier;
+        CQtNotifier notifier;
         QWidget owner;
         notifier.SetOwner(&owner);
         QString seen;

@@ -19,7 +19,7 @@ std::size_t EntryCount(const std::filesystem::path& folder)
 
 bool WriteText(const std::filesystem::path& path, const std::string& text)
 {
-    OutputFile file;
+    COutputFile file;
     return file.Create(path.string()) && file.Put(text.data(), text.size()) && file.Commit();
 }
 
@@ -49,11 +49,11 @@ TEST(OutputFile, InPlaceWritesKeepTheOldFileUntilTheyCannot)
     build3ds::WriteFile(target, build3ds::Str("old"));
     std::filesystem::create_hard_link(target, second);
     const std::string text(3000, 'n');
-    OutputFile::s_pfnWrite = &FailingWrite;
+    COutputFile::s_pfnWrite = &FailingWrite;
     for (s_nFailAt = 1; s_nFailAt <= 3; ++s_nFailAt)
     {
         s_nCalls = 0;
-        OutputFile file;
+        COutputFile file;
         EXPECT_FALSE(file.Create(target.string()) && file.Put(text.data(), text.size()) && file.Commit());
         if (s_nFailAt < 3)
         {
@@ -73,7 +73,7 @@ TEST(OutputFile, InPlaceWritesKeepTheOldFileUntilTheyCannot)
     build3ds::WriteFile(target, build3ds::Str("old"));
     const std::size_t entries = EntryCount(dir.Path());
     s_nCalls = 0;
-    OutputFile::s_pfnWrite = [](platform::CFile& file, const void* data, std::size_t size) -> long {
+    COutputFile::s_pfnWrite = [](platform::CFile& file, const void* data, std::size_t size) -> long {
         ++s_nCalls;
         if (s_nCalls == 2) // the first bytes beyond the old end
             return platform::WriteSome(file, data, size / 2);
@@ -85,13 +85,13 @@ TEST(OutputFile, InPlaceWritesKeepTheOldFileUntilTheyCannot)
         return platform::WriteSome(file, data, size);
     };
     {
-        OutputFile file;
+        COutputFile file;
         EXPECT_FALSE(file.Create(target.string()) && file.Put(text.data(), text.size()) && file.Commit());
         EXPECT_EQ(file.Error(), "No space left on device");
         EXPECT_EQ(ReadWholeFile(second), std::string("old") + '\0');
         EXPECT_EQ(EntryCount(dir.Path()), entries);
     }
-    OutputFile::s_pfnWrite = &platform::WriteSome;
+    COutputFile::s_pfnWrite = &platform::WriteSome;
 
     // A run that writes the file in place waits while another holds it,
     // so that the file is always one run's text.
@@ -137,12 +137,12 @@ namespace
 // In a child: a write beyond RLIMIT_FSIZE fails like a full disk.
 [[noreturn]] void WriteOverSizeLimit(const std::filesystem::path& target)
 {
-    OutputFile::RemoveTemporariesOnInterrupt();
+    COutputFile::RemoveTemporariesOnInterrupt();
     rlimit limit{};
     limit.rlim_cur = limit.rlim_max = 1000;
     ::setrlimit(RLIMIT_FSIZE, &limit);
     const std::string text(5000, 'x');
-    OutputFile file;
+    COutputFile file;
     const bool bFailed = file.Create(target.string()) && !file.Put(text.data(), text.size());
     std::_Exit(bFailed && file.Error() == std::strerror(EFBIG) ? 0 : 4);
 }
@@ -178,7 +178,7 @@ TEST(OutputFile, ReplacingKeepsModeLinksAndNames)
     // What was reserved ahead of the writes to a new file is given back
     // at the end.
     const auto large = dir / "large.vnp";
-    OutputFile file;
+    COutputFile file;
     const std::string block(1 << 20, 'b');
     ASSERT_TRUE(file.Create(large.string()));
     for (int i = 0; i < 9; ++i)
@@ -219,7 +219,7 @@ TEST(OutputFile, LinksToNoFileAreRefused)
         const auto link = dir / "link.vnp";
         std::filesystem::remove(link);
         std::filesystem::create_symlink(target, link);
-        OutputFile file;
+        COutputFile file;
         EXPECT_FALSE(file.Create(link.string()));
         EXPECT_EQ(file.Error().rfind("It is a symbolic link to " + target + ", which ", 0), 0u)
             << file.Error();
@@ -239,14 +239,14 @@ TEST(OutputFileDeathTest, InterruptsAndSizeLimitsLeaveNoTemporaryFile)
     {
         EXPECT_EXIT(
             {
-                OutputFile::RemoveTemporariesOnInterrupt();
+                COutputFile::RemoveTemporariesOnInterrupt();
                 std::vector<std::thread> writers;
                 for (int t = 0; t < 16; ++t)
                     writers.emplace_back([&, t] {
                         const std::string text(4000000, 'x');
                         for (;;)
                         {
-                            OutputFile file;
+                            COutputFile file;
                             (void)(file.Create((dir / std::to_string(t)).string()) &&
                                    file.Put(text.data(), text.size()));
                         }
@@ -267,8 +267,8 @@ TEST(OutputFileDeathTest, InterruptsAndSizeLimitsLeaveNoTemporaryFile)
     const std::string text(3000, 'n');
     EXPECT_EXIT(
         {
-            OutputFile::RemoveTemporariesOnInterrupt();
-            OutputFile::s_pfnWrite = [](platform::CFile& file, const void* data, std::size_t size) {
+            COutputFile::RemoveTemporariesOnInterrupt();
+            COutputFile::s_pfnWrite = [](platform::CFile& file, const void* data, std::size_t size) {
                 if (++s_nCalls == 2) // appending beyond the old end
                     ::kill(::getpid(), SIGTERM);
                 return platform::WriteSome(file, data, size);
@@ -285,9 +285,9 @@ TEST(OutputFileDeathTest, InterruptsAndSizeLimitsLeaveNoTemporaryFile)
     build3ds::WriteFile(target, build3ds::Str("old"));
     EXPECT_EXIT(
         {
-            OutputFile::RemoveTemporariesOnInterrupt();
+            COutputFile::RemoveTemporariesOnInterrupt();
             static std::atomic<bool> s_bCopying{false};
-            OutputFile::s_pfnWrite = [](platform::CFile& file, const void* data, std::size_t size) -> long {
+            COutputFile::s_pfnWrite = [](platform::CFile& file, const void* data, std::size_t size) -> long {
                 if (++s_nCalls >= 2) // the copy: slow, a few bytes at a time
                 {
                     s_bCopying = true;
@@ -313,8 +313,8 @@ TEST(OutputFileDeathTest, InterruptsAndSizeLimitsLeaveNoTemporaryFile)
     EXPECT_EXIT(
         {
             std::signal(SIGHUP, SIG_IGN);
-            OutputFile::RemoveTemporariesOnInterrupt();
-            OutputFile file;
+            COutputFile::RemoveTemporariesOnInterrupt();
+            COutputFile file;
             const bool bCreated = file.Create((dir / "nohup.vnp").string());
             ::kill(::getpid(), SIGHUP);
             std::_Exit(bCreated && file.Put("x", 1) && file.Commit() ? 0 : 4);
@@ -325,7 +325,7 @@ TEST(OutputFileDeathTest, InterruptsAndSizeLimitsLeaveNoTemporaryFile)
     EXPECT_EXIT(
         {
             std::signal(SIGHUP, SIG_IGN);
-            OutputFile::RemoveTemporariesOnInterrupt();
+            COutputFile::RemoveTemporariesOnInterrupt();
             ::kill(::getpid(), SIGTERM);
             std::_Exit(3);
         },

@@ -195,13 +195,13 @@ TEST(ProjectWriter, FileFailuresKeepTheOldFile)
     const auto path = dir / "ship.vnp";
     WriteFile(path, Str("old"));
     {
-        const OutputFile::WriteFunction previous = OutputFile::s_pfnWrite;
-        OutputFile::s_pfnWrite = [](platform::CFile&, const void*, std::size_t) -> long {
+        const COutputFile::WriteFunction previous = COutputFile::s_pfnWrite;
+        COutputFile::s_pfnWrite = [](platform::CFile&, const void*, std::size_t) -> long {
             platform::SetLastFileError("No space left on device"); // a full disk
             return -1;
         };
         EXPECT_FALSE(CProjectWriter(path.string(), &model, nullptr).Write(TestLog()));
-        OutputFile::s_pfnWrite = previous;
+        COutputFile::s_pfnWrite = previous;
     }
     EXPECT_EQ(notes.m_events.back(),
               "Error: Could not write output file: " + path.string() + "\n\nNo space left on device");
