@@ -131,14 +131,13 @@ void CPreviewState::SetSize(std::int32_t width, std::int32_t height, std::uint32
 
 void CPreviewState::Orbit(int dx, int dy)
 {
-    m_view.yawDegrees = std::fmod(m_view.yawDegrees - dx * kDegreesPerPixel, 360.0f);
-    m_view.pitchDegrees = std::clamp(m_view.pitchDegrees + dy * kDegreesPerPixel, kMinPitch, kMaxPitch);
+    m_view.Orbit(dx, dy);
     Ask(true);
 }
 
 void CPreviewState::Zoom(int wheelDelta)
 {
-    m_view.zoom = std::clamp(m_view.zoom * (1.0f + wheelDelta / 960.0f), kMinZoom, kMaxZoom);
+    m_view.Zoom(wheelDelta);
     Ask(true);
 }
 

@@ -50,12 +50,12 @@ public:
     // The view turns by kDegreesPerPixel per pixel of a drag, and by
     // kDegreesPerKey per arrow key; the zoom stays within the renderer's
     // bounds, which keep the camera outside the model's bounding sphere.
-    static constexpr float kDegreesPerPixel = 0.5f;
+    static constexpr float kDegreesPerPixel = ViewAngles::kDegreesPerPixel;
     static constexpr float kDegreesPerKey = 15.0f;
     static constexpr float kMinZoom = ViewAngles::kMinZoom;
     static constexpr float kMaxZoom = ViewAngles::kMaxZoom;
-    static constexpr float kMinPitch = -110.0f;
-    static constexpr float kMaxPitch = 60.0f;
+    static constexpr float kMinPitch = ViewAngles::kMinPitch;
+    static constexpr float kMaxPitch = ViewAngles::kMaxPitch;
     // A reduced picture takes at most 33 ms on this budget (see bench/).
     static constexpr std::size_t kReducedFaceBudget = 20000;
     static constexpr int kRestMilliseconds = 150;

@@ -735,3 +735,14 @@ void CRenderer::DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pT
         rowStart[2] += stepY[2];
     }
 }
+
+void ViewAngles::Orbit(int dx, int dy)
+{
+    yawDegrees = std::fmod(yawDegrees - static_cast<float>(dx) * kDegreesPerPixel, 360.0f);
+    pitchDegrees = std::clamp(pitchDegrees + static_cast<float>(dy) * kDegreesPerPixel, kMinPitch, kMaxPitch);
+}
+
+void ViewAngles::Zoom(int wheelDelta)
+{
+    zoom = std::clamp(zoom * (1.0f + static_cast<float>(wheelDelta) / 960.0f), kMinZoom, kMaxZoom);
+}

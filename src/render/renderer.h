@@ -18,10 +18,20 @@ struct ViewAngles
 {
     static constexpr float kMinZoom = 0.25f;
     static constexpr float kMaxZoom = 2.0f;
+    static constexpr float kMinPitch = -110.0f;
+    static constexpr float kMaxPitch = 60.0f;
+    // Half a degree a pixel: a drag across a preview turns the model round.
+    static constexpr float kDegreesPerPixel = 0.5f;
 
     float yawDegrees = 0;
     float pitchDegrees = 0;
     float zoom = 1;
+
+    // The hand's moves, as every preview takes them: a drag of dx, dy
+    // pixels turns the view; a wheel turn (120 a notch) comes an eighth
+    // nearer or goes an eighth further.
+    void Orbit(int dx, int dy);
+    void Zoom(int wheelDelta);
 };
 
 // What the picture of a model shows, for the line under it.

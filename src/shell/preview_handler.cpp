@@ -145,7 +145,7 @@ public:
         if (m_hWnd)
             ::DestroyWindow(m_hWnd); // destroys the caption with it
         m_hWnd = m_hCaption = nullptr;
-        m_preview.SetModels(nullptr);
+        m_preview.pModels.reset();
         if (m_pStream)
             m_pStream->Release();
         m_pStream = nullptr;
@@ -360,10 +360,10 @@ private:
 
     void ShowModels(std::shared_ptr<const PreviewModels> pModels)
     {
-        m_preview.SetModels(std::move(pModels));
+        m_preview.pModels = std::move(pModels);
         // The dialog's lines but the textures': a stream brings none to
         // find or miss.
-        std::string caption = m_preview.Caption(1.0f);
+        std::string caption = m_preview.pModels ? PreviewCaption(*m_preview.pModels, 1.0f) : std::string();
         if (const std::size_t textures = caption.find("\nTextures: "); textures != std::string::npos)
             caption.erase(textures, caption.find('\n', textures + 1) - textures);
         SetCaption(caption);
@@ -440,7 +440,9 @@ private:
         image.height = picture.bottom;
         try
         {
-            m_preview.Draw(image, ToRgba(m_background));
+            const PreviewModels& models = *m_preview.pModels;
+            m_preview.renderer.Draw(*models.pLod1, models.pLod2.get(), models.textures, m_preview.view, image,
+                                    ToRgba(m_background));
         }
         catch (const std::bad_alloc&)
         {
@@ -524,14 +526,14 @@ private:
         case WM_MOUSEMOVE:
             if (!(wParam & MK_LBUTTON) || ::GetCapture() != hWnd)
                 return 0;
-            m_preview.Orbit(point.x - m_lastDragPoint.x, point.y - m_lastDragPoint.y);
+            m_preview.view.Orbit(point.x - m_lastDragPoint.x, point.y - m_lastDragPoint.y);
             m_lastDragPoint = point;
             break;
         case WM_LBUTTONDBLCLK:
-            m_preview.Reset();
+            m_preview.view = ViewAngles{};
             break;
         case WM_MOUSEWHEEL:
-            m_preview.Zoom(GET_WHEEL_DELTA_WPARAM(wParam));
+            m_preview.view.Zoom(GET_WHEEL_DELTA_WPARAM(wParam));
             break;
         default:
             return ::DefWindowProcW(hWnd, message, wParam, lParam);
@@ -551,7 +553,14 @@ private:
     HBRUSH m_hBackground = nullptr;
     HFONT m_hFont = nullptr;
     std::shared_ptr<LoadState> m_pLoad;
-    CModelPreview m_preview;
+    // The pane's picture: the models read, and the view the hand turned to.
+    struct
+    {
+        std::shared_ptr<const PreviewModels> pModels;
+        CRenderer renderer;
+        ViewAngles view;
+        bool HasPicture() const { return pModels && pModels->pLod1 && pModels->reason.empty(); }
+    } m_preview;
     POINT m_lastDragPoint = {};
 };
 

@@ -461,13 +461,21 @@ struct Pane
     }
 };
 
-RgbaImage DialogPicture(CModelPreview& preview, const RgbaImage& like, COLORREF background)
+// The dialog's picture of the models at a view, as its preview draws it at rest.
+struct DialogPreview
+{
+    std::shared_ptr<const PreviewModels> pModels;
+    ViewAngles view;
+};
+
+RgbaImage DialogPicture(const DialogPreview& preview, const RgbaImage& like, COLORREF background)
 {
     RgbaImage image;
     image.width = like.width;
     image.height = like.height;
-    preview.Draw(image, static_cast<std::uint32_t>(GetRValue(background)) << 24 |
-                            GetGValue(background) << 16 | GetBValue(background) << 8 | 0xFF);
+    CRenderer().Draw(*preview.pModels->pLod1, nullptr, preview.pModels->textures, preview.view, image,
+                     static_cast<std::uint32_t>(GetRValue(background)) << 24 | GetGValue(background) << 16 |
+                         GetBValue(background) << 8 | 0xFF);
     return image;
 }
 
@@ -525,8 +533,7 @@ TEST_F(ShellTest, PreviewPaneTurnsZoomsResizesAndUnloads)
     // The dialog's preview of the same model, turned as the pane is.
     auto pModels = std::make_shared<PreviewModels>();
     pModels->pLod1 = std::make_unique<C3dsModel>(LoadOk(bytes));
-    CModelPreview preview;
-    preview.SetModels(pModels);
+    DialogPreview preview{pModels, ViewAngles{}};
     const COLORREF window = GetSysColor(COLOR_WINDOW);
 
     const RgbaImage first = pane.Picture();
@@ -535,13 +542,13 @@ TEST_F(ShellTest, PreviewPaneTurnsZoomsResizesAndUnloads)
     SendMessageW(pane.hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
     SendMessageW(pane.hWnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(160, 80));
     SendMessageW(pane.hWnd, WM_LBUTTONUP, 0, MAKELPARAM(160, 80));
-    preview.Orbit(60, -20);
+    preview.view.Orbit(60, -20);
     const RgbaImage turned = pane.Picture();
     EXPECT_FALSE(turned.pixels == first.pixels) << "a drag turns the model";
     ExpectSame(DialogPicture(preview, turned, window), turned, "after a drag");
 
     SendMessageW(pane.hWnd, WM_MOUSEWHEEL, MAKEWPARAM(0, 240), MAKELPARAM(100, 100));
-    preview.Zoom(240);
+    preview.view.Zoom(240);
     ExpectSame(DialogPicture(preview, turned, window), pane.Picture(), "after two wheel notches");
 
     SendMessageW(pane.hWnd, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(100, 100));
@@ -553,7 +560,7 @@ TEST_F(ShellTest, PreviewPaneTurnsZoomsResizesAndUnloads)
     GetClientRect(pane.hWnd, &client);
     EXPECT_EQ(client.right, 200);
     EXPECT_EQ(client.bottom, 180);
-    preview.Reset();
+    preview.view = ViewAngles{};
     const RgbaImage smaller = pane.Picture();
     ExpectSame(DialogPicture(preview, smaller, window), smaller, "after SetRect");
 
