@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -58,14 +59,29 @@ private:
     std::atomic<ULONG> m_nReferences = 1;
 };
 
+// The end of QueryInterface once *ppv holds the interface asked for, or
+// null when the handler has none of that kind: a reference for the caller.
+template <typename T> HRESULT HandOut(T& handler, void** ppv)
+{
+    if (!*ppv)
+        return E_NOINTERFACE;
+    handler.AddRef();
+    return S_OK;
+}
+
+// IInitializeWithStream::Initialize for a handler that reads its stream
+// later: the stream kept, with a reference, the first time only.
+HRESULT KeepStream(IStream* pStream, IStream*& pKept);
+
 // Files larger than this get no picture and no details: reading them would
 // cost Explorer's surrogate process more memory and time than a picture is worth.
 inline constexpr std::uint64_t kMaxStreamBytes = 100'000'000;
-// Neither the reader nor the renderer can be stopped once started, so the
-// time a picture may take is bounded by its input: the size above and this
-// many faces in all meshes together, which the renderer draws well within
-// the 5 s Explorer is promised at 1024 pixels.
+// The reader gives up at kMaxReadTime; the renderer cannot be stopped once
+// started, so the time a picture may take is bounded by its input: the
+// size above and this many faces in all meshes together, which the
+// renderer draws well within the 5 s Explorer is promised at 1024 pixels.
 inline constexpr std::int64_t kMaxFaces = 4'000'000;
+inline constexpr std::chrono::seconds kMaxReadTime{5};
 
 // Reads the bytes of the model a handler was given, only through its
 // stream: its size from Stat first, then at most kMaxStreamBytes bytes from

@@ -72,12 +72,8 @@ public:
         else if (riid == IID_IOleWindow)
             *ppv = static_cast<IOleWindow*>(this);
         else
-        {
             *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        return shell::HandOut(*this, ppv);
     }
     IFACEMETHODIMP_(ULONG) AddRef() override { return AddReference(); }
     IFACEMETHODIMP_(ULONG) Release() override { return ReleaseReference(); }
@@ -85,13 +81,7 @@ public:
     // IInitializeWithStream: the stream is read at DoPreview.
     IFACEMETHODIMP Initialize(IStream* pStream, DWORD) override
     {
-        if (!pStream)
-            return E_INVALIDARG;
-        if (m_pStream)
-            return HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED);
-        m_pStream = pStream;
-        m_pStream->AddRef();
-        return S_OK;
+        return shell::KeepStream(pStream, m_pStream);
     }
 
     // IPreviewHandler

@@ -36,12 +36,8 @@ public:
         else if (riid == IID_IPropertyStoreCapabilities)
             *ppv = static_cast<IPropertyStoreCapabilities*>(this);
         else
-        {
             *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        return shell::HandOut(*this, ppv);
     }
     IFACEMETHODIMP_(ULONG) AddRef() override { return AddReference(); }
     IFACEMETHODIMP_(ULONG) Release() override { return ReleaseReference(); }

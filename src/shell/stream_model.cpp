@@ -4,6 +4,7 @@
 #include "shell/module.h"
 
 #include "model/c3ds_model.h"
+#include "platform/progress.h"
 #include "platform/text_path.h"
 #include "render/renderer.h"
 
@@ -103,10 +104,23 @@ HRESULT ModelFromBytes(const std::vector<unsigned char>& bytes, const std::strin
         // Nothing is shown: a message box in Explorer's surrogate process
         // would wait for a click nobody sees. The first error is the reason.
         platform::CMessageLog log;
-        auto pLoaded = std::make_unique<C3dsModel>();
-        if (!pLoaded->LoadBytes(bytes.data(), bytes.size(), name.empty() ? kStreamName : name, log))
+        // The reader asks as it goes whether to go on: past the time a
+        // picture may take, it stops.
+        struct CDeadline final : IProgress
         {
-            reason = log.FirstError().empty() ? "The model could not be read." : log.FirstError();
+            const std::chrono::steady_clock::time_point end = std::chrono::steady_clock::now() + kMaxReadTime;
+            bool Continue(std::uint64_t, std::uint64_t) override
+            {
+                return std::chrono::steady_clock::now() < end;
+            }
+        } deadline;
+        auto pLoaded = std::make_unique<C3dsModel>();
+        if (!pLoaded->LoadBytes(bytes.data(), bytes.size(), name.empty() ? kStreamName : name, log,
+                                &deadline))
+        {
+            reason = pLoaded->IsStopped()       ? "The model takes too long to read."
+                     : log.FirstError().empty() ? "The model could not be read."
+                                                : log.FirstError();
             return E_FAIL;
         }
         std::int64_t faces = 0;
@@ -142,6 +156,17 @@ std::string CountsText(const C3dsModel& model)
     const ModelCounts counts = CountModel(model);
     return Plural(counts.meshes, "mesh", "meshes") + ", " + Plural(counts.faces, "face", "faces") + ", " +
            Plural(counts.vertices, "vertex", "vertices");
+}
+
+HRESULT KeepStream(IStream* pStream, IStream*& pKept)
+{
+    if (!pStream)
+        return E_INVALIDARG;
+    if (pKept)
+        return HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED);
+    pKept = pStream;
+    pKept->AddRef();
+    return S_OK;
 }
 
 } // namespace shell

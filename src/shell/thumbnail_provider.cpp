@@ -42,12 +42,8 @@ public:
         else if (riid == IID_IInitializeWithStream)
             *ppv = static_cast<IInitializeWithStream*>(this);
         else
-        {
             *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        return shell::HandOut(*this, ppv);
     }
     IFACEMETHODIMP_(ULONG) AddRef() override { return AddReference(); }
     IFACEMETHODIMP_(ULONG) Release() override { return ReleaseReference(); }
@@ -55,13 +51,7 @@ public:
     // Only the stream is kept; it is read when the picture is asked for.
     IFACEMETHODIMP Initialize(IStream* pStream, DWORD) override
     {
-        if (!pStream)
-            return E_INVALIDARG;
-        if (m_pStream)
-            return HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED);
-        m_pStream = pStream;
-        m_pStream->AddRef();
-        return S_OK;
+        return shell::KeepStream(pStream, m_pStream);
     }
 
     IFACEMETHODIMP GetThumbnail(UINT cx, HBITMAP* phbmp, WTS_ALPHATYPE* pdwAlpha) override
