@@ -1,13 +1,16 @@
 #include "cli/cli.h"
 
+#include "cli/json_report.h"
 #include "model/c3ds_model.h"
 #include "pipeline/batch.h"
 #include "pipeline/conversion_job.h"
+#include "pipeline/run_guard.h"
 #include "pipeline/texture_files.h"
 #include "platform/console_text.h"
 #include "platform/file_system.h"
 #include "platform/text_path.h"
 #include "render/thumbnail.h"
+#include "writer/output_file.h"
 #include "vnp_config.h"
 
 #include <CLI/CLI.hpp>
@@ -34,7 +37,10 @@ struct Options
     ConversionRequest base; // the choices every model shares
     std::size_t jobs = 1;
     bool bInfo = false;
+    bool bJson = false;
     bool bQuiet = false;
+    bool bUpdate = false;
+    std::optional<std::string> reportPath; // "-": standard output
 };
 
 // The exit status: a run whose report could not be written (a closed pipe,
@@ -82,7 +88,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
     // below: a model named "-x.3ds" needs "--" before it.
     app.allow_extras();
     ConversionRequest& base = options.base;
-    std::string outputDir, lod2Path, scaleUp, scaleDown, jobsText, thumbnailText;
+    std::string outputDir, lod2Path, scaleUp, scaleDown, jobsText, thumbnailText, reportPath;
     bool bThumbnailOnly = false;
 
     app.add_option("MODEL.3ds", options.models, "the models to convert, one .vnp file each");
@@ -99,11 +105,19 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
         app.add_option("--scale-down", scaleDown, "divide every coordinate by the whole number N (N >= 1)")
             ->option_text("N"),
         app.add_option("-j,--jobs", jobsText, "convert N models at once (default: the number of cores)")
-            ->option_text("N")};
+            ->option_text("N"),
+        app.add_option("--report", reportPath,
+                       "also write what happened to each model as JSON into FILE ('-': standard output, "
+                       "the other lines then go to standard error)")
+            ->option_text("FILE.json")};
     valueOptions[2]->excludes(valueOptions[3]);
     app.add_flag("--info", options.bInfo,
                  "print each model's meshes (vertices, faces, mapping coordinates), materials and texture "
                  "files; write nothing");
+    app.add_flag("--json", options.bJson, "with --info: print the facts as one JSON document");
+    app.add_flag("-u,--update", options.bUpdate,
+                 "skip each model whose project file is newer than the model, its LOD 2 and the texture "
+                 "files it copies (the options are not remembered: after changing one, run without -u)");
     app.add_flag("--smoothing-groups", base.smoothingGroups,
                  "give each face the normals of its smoothing groups, so hard edges stay hard");
     app.add_flag("--copy-textures", base.copyTextures,
@@ -192,6 +206,14 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
     // variable), not "not given".
     if (app.count("--output-dir") && outputDir.empty())
         return UsageError("--output-dir: the folder name is empty", err);
+    if (app.count("--report") && reportPath.empty())
+        return UsageError("--report: the file name is empty", err);
+    if (app.count("--report") && options.bInfo)
+        return UsageError("--report goes with a conversion; for the facts as JSON use --info --json", err);
+    if (options.bJson && !options.bInfo)
+        return UsageError("--json goes with --info; a conversion writes JSON with --report FILE.json", err);
+    if (app.count("--report"))
+        options.reportPath = reportPath;
     if (app.count("--lod2") && lod2Path.empty())
         return UsageError("--lod2: the file name is empty", err);
     if (!lod2Path.empty())
@@ -268,6 +290,8 @@ public:
 
     void OnReport(std::size_t index, const RunReport& report) override
     {
+        if (index < m_reports.size())
+            m_reports[index] = report;
         const bool bQuiet = m_options.bQuiet;
         if (m_options.models.size() > 1 && !bQuiet)
             m_out << platform::ShownName(m_options.models[index]) << ":\n";
@@ -292,6 +316,7 @@ public:
 
     int m_nConverted = 0;
     int m_nCopyFailed = 0;
+    std::vector<std::optional<RunReport>> m_reports; // kept for the JSON report when one is asked for
 
 private:
     const Options& m_options;
@@ -299,19 +324,98 @@ private:
     std::ostream& m_err;
 };
 
+// Why the run's report must not go to path: it is a model or LOD 2 of the
+// run, or a file the run writes; empty when it may.
+std::string ReportClash(const std::string& path, const std::vector<ConversionRequest>& requests)
+{
+    const CRunGuard::Key key = CRunGuard::OutputKey(path);
+    for (const ConversionRequest& request : requests)
+    {
+        for (const std::optional<std::string>& input : {request.lod1Path, request.lod2Path})
+            if (input && platform::SameFile(path, *input))
+                return "it is " + *input + ", an input of this run";
+        const std::string project = ConversionJob::OutputPath(request.outputDir, request.lod1Title);
+        if (request.writeProject && CRunGuard::OutputKey(project) == key)
+            return "it is " + project + ", an output of this run";
+        const std::string picture = ConversionJob::PicturePath(project);
+        if (request.pictureSize > 0 && CRunGuard::OutputKey(picture) == key)
+            return "it is " + picture + ", an output of this run";
+    }
+    return {};
+}
+
+// The textures are known only once their models are read: the report must
+// not replace one that the run read or copied either.
+std::string TextureClash(const std::string& path, const std::vector<std::optional<RunReport>>& reports)
+{
+    for (const std::optional<RunReport>& report : reports)
+    {
+        if (!report)
+            continue;
+        for (const TextureUse& texture : report->textures)
+        {
+            if (texture.foundPath && platform::SameFile(path, *texture.foundPath))
+                return "it is " + *texture.foundPath + ", a texture file this run read";
+            if (!texture.copiedTo.empty() && platform::SameFile(path, texture.copiedTo))
+                return "it is " + texture.copiedTo + ", a texture copy this run wrote";
+        }
+    }
+    return {};
+}
+
+int ReportRefused(const std::string& path, const std::string& reason, std::ostream& err)
+{
+    err << "3ds2vnp: the report " << platform::ShownName(path) << " cannot be written: "
+        << platform::OneLine(reason) << '\n';
+    return kExitFailed;
+}
+
 int ConvertModels(const Options& options, std::ostream& out, std::ostream& err)
 {
-    CConsoleBatch console(options, out, err);
+    const std::vector<ConversionRequest> requests = BuildRequests(options);
+    // A report on standard output leaves it to the document alone.
+    const bool bReportToOut = options.reportPath && *options.reportPath == "-";
+    std::ostream& people = bReportToOut ? err : out;
+    // The report's file is checked, and its temporary file made, before
+    // anything is converted: a run whose report cannot be written would be
+    // a run the pipeline cannot read.
+    OutputFile reportFile;
+    const bool bReportFile = options.reportPath && !bReportToOut;
+    if (bReportFile)
+    {
+        if (const std::string clash = ReportClash(*options.reportPath, requests); !clash.empty())
+            return ReportRefused(*options.reportPath, clash, err);
+        if (!reportFile.Create(*options.reportPath))
+            return ReportRefused(*options.reportPath, reportFile.Error(), err);
+    }
+
+    CConsoleBatch console(options, people, err);
+    console.m_reports.resize(options.reportPath ? requests.size() : 0);
     const CThumbnailPainter painter;
-    RunBatch(BuildRequests(options), options.jobs, &painter, console);
+    RunBatch(requests, options.jobs, &painter, console);
     const int failed = static_cast<int>(options.models.size()) - console.m_nConverted;
     if (options.models.size() > 1 && (failed > 0 || !options.bQuiet))
-        (failed > 0 ? err : out) << console.m_nConverted << " converted, " << failed << " failed\n";
+        (failed > 0 ? err : people) << console.m_nConverted << " converted, " << failed << " failed\n";
     if (console.m_nCopyFailed > 0)
         err << "3ds2vnp: texture files of " << console.m_nCopyFailed
             << (console.m_nCopyFailed == 1 ? " model" : " models")
             << " could not be copied (see the warnings); the output folder lacks them\n";
-    return Finish(failed == 0 && console.m_nCopyFailed == 0, out, err);
+    bool bReportWritten = true;
+    if (options.reportPath)
+    {
+        ReportedOptions reported{options.base, options.jobs, options.bUpdate};
+        std::vector<ReportedModel> models;
+        for (std::size_t i = 0; i < requests.size(); ++i)
+            models.push_back({options.models[i], console.m_reports[i], false});
+        const std::string json = RunReportJson(reported, models);
+        if (bReportToOut)
+            out << json;
+        else if (const std::string clash = TextureClash(*options.reportPath, console.m_reports); !clash.empty())
+            bReportWritten = ReportRefused(*options.reportPath, clash, err) == 0;
+        else if (!reportFile.Put(json.data(), json.size()) || !reportFile.Commit())
+            bReportWritten = ReportRefused(*options.reportPath, reportFile.Error(), err) == 0;
+    }
+    return Finish(failed == 0 && console.m_nCopyFailed == 0 && bReportWritten, out, err);
 }
 
 } // namespace
