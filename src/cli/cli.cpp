@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <thread>
@@ -262,6 +263,39 @@ bool PrintInfo(const std::string& path, bool bQuiet, std::ostream& out, std::ost
     return true;
 }
 
+// --info --json: the same facts for programs, one document on standard
+// output; the messages for people go to standard error.
+bool PrintInfoJson(const std::vector<std::string>& paths, bool bQuiet, std::ostream& out, std::ostream& err)
+{
+    std::vector<std::unique_ptr<C3dsModel>> models;
+    std::vector<InfoModel> infos;
+    bool bAllRead = true;
+    for (const std::string& path : paths)
+    {
+        InfoModel& info = infos.emplace_back();
+        info.path = path;
+        auto pModel = std::make_unique<C3dsModel>();
+        platform::CMessageLog log([&](const platform::Message& message) {
+            platform::PrintMessage(message, err, err, bQuiet);
+            if (message.kind == platform::MessageKind::Error)
+                info.errors.push_back(message.text);
+        });
+        if (!pModel->Load(path.c_str(), log))
+        {
+            bAllRead = false;
+            continue;
+        }
+        std::vector<std::string> names;
+        for (const MaterialEntry& material : pModel->m_materials)
+            names.push_back(material.mapName);
+        info.textures = FindTextures(ParentFolder(path), names);
+        info.pModel = pModel.get();
+        models.push_back(std::move(pModel));
+    }
+    out << InfoJson(infos);
+    return bAllRead;
+}
+
 // One request per model, each into its own folder unless one is given.
 std::vector<ConversionRequest> BuildRequests(const Options& options)
 {
@@ -425,6 +459,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     Options options;
     if (const std::optional<int> status = ParseOptions(argc, argv, options, out, err))
         return *status;
+    if (options.bInfo && options.bJson)
+        return Finish(PrintInfoJson(options.models, options.bQuiet, out, err), out, err);
     if (options.bInfo)
     {
         bool bAllRead = true;

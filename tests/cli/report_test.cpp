@@ -125,3 +125,32 @@ TEST(RunReport, RefusesABadPathBeforeConverting)
     EXPECT_EQ(RunCli({"--json", model}).status, 2);
     EXPECT_EQ(RunCli({"--report", "", model}).status, 2);
 }
+
+// --info --json: the facts --info prints, for programs; a name that is no
+// UTF-8 is replaced in the text and given whole in hex beside it.
+TEST(InfoJson, DescribesEachModelAndKeepsNamesThatAreNoUtf8)
+{
+    TempDir dir;
+    WriteFile(dir / "ship.3ds", File({Material("Hull", "hull.bmp"), Material("Gl\xE4s"), Object(Cube("Hull"))}));
+    WriteFile(dir / "hull.bmp", Bytes{'B', 'M'});
+    WriteFile(dir / "broken.3ds", Bytes{0x4D, 0x4D, 0x02});
+    const Result result = RunCli({"--info", "--json", (dir / "ship.3ds").string(), (dir / "broken.3ds").string()});
+    EXPECT_EQ(result.status, 1);
+    const json document = json::parse(result.out);
+    const json& models = document["models"];
+    ASSERT_EQ(models.size(), 2u);
+    EXPECT_TRUE(models[0]["read"]);
+    ASSERT_EQ(models[0]["meshes"].size(), 1u);
+    EXPECT_EQ(models[0]["meshes"][0]["vertices"], 8);
+    EXPECT_EQ(models[0]["meshes"][0]["faces"], 12);
+    const json& materials = models[0]["materials"];
+    ASSERT_EQ(materials.size(), 2u);
+    EXPECT_EQ(materials[0]["texture"]["name"], "hull.bmp");
+    EXPECT_EQ(materials[0]["texture"]["found"], (dir / "hull.bmp").string());
+    EXPECT_EQ(materials[1]["name"], "Gl\xEF\xBF\xBDs");
+    EXPECT_EQ(materials[1]["nameHex"], "476ce473");
+    EXPECT_TRUE(materials[1]["texture"].is_null());
+    EXPECT_FALSE(models[1]["read"]);
+    EXPECT_FALSE(models[1]["errors"].empty());
+    EXPECT_NE(result.err.find("Error: "), std::string::npos);
+}
