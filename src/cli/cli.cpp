@@ -312,8 +312,73 @@ std::vector<ConversionRequest> BuildRequests(const Options& options)
     return requests;
 }
 
+// The time a file's content last changed; none when it cannot be told.
+std::optional<std::int64_t> Modified(const std::string& path)
+{
+    const platform::FileFacts facts = platform::Inspect(path);
+    return facts.exists ? std::optional(facts.modified) : std::nullopt;
+}
+
+// Whether request's outputs all exist and none is older than what they are
+// made from (as make decides): the models and, when they are copied, the
+// textures they name. The options are not compared: nothing records them.
+// The report to show for a model left alone; none when it is to be
+// converted.
+std::optional<RunReport> UpToDate(const ConversionRequest& request)
+{
+    const std::string project = ConversionJob::OutputPath(request.outputDir, request.lod1Title);
+    std::vector<std::string> outputs;
+    if (request.writeProject)
+        outputs.push_back(project);
+    if (request.pictureSize > 0)
+        outputs.push_back(ConversionJob::PicturePath(project));
+    std::int64_t oldestOutput = std::numeric_limits<std::int64_t>::max();
+    for (const std::string& output : outputs)
+    {
+        const std::optional<std::int64_t> modified = Modified(output);
+        if (!modified)
+            return std::nullopt;
+        oldestOutput = std::min(oldestOutput, *modified);
+    }
+    std::vector<std::string> inputs;
+    for (const std::optional<std::string>& model : {request.lod1Path, request.lod2Path})
+    {
+        if (!model)
+            continue;
+        inputs.push_back(*model);
+        // Which textures a model copies only its file says: it is read
+        // then, with its messages unheard, as the conversion would read it.
+        if (!request.copyTextures)
+            continue;
+        C3dsModel loaded;
+        platform::CMessageLog silent;
+        if (!loaded.Load(model->c_str(), silent))
+            return std::nullopt;
+        std::vector<std::string> names;
+        for (const MaterialEntry& material : loaded.m_materials)
+            names.push_back(material.mapName);
+        for (const std::optional<TextureFile>& file : FindTextures(ParentFolder(*model), names))
+            if (file)
+                inputs.push_back(file->path);
+    }
+    for (const std::string& input : inputs)
+    {
+        const std::optional<std::int64_t> modified = Modified(input);
+        if (!modified || *modified > oldestOutput)
+            return std::nullopt;
+    }
+    RunReport report;
+    report.lod1Path = request.lod1Path.value_or(std::string());
+    report.lod2Path = request.lod2Path;
+    report.outputPath = project;
+    report.outcome = RunOutcome::Converted;
+    report.messages.push_back({platform::MessageKind::Info, outputs.front() + " is up to date"});
+    return report;
+}
+
 // Prints each model's report whole, in the order of the models, whichever
-// finishes first: its name (in a batch), its messages, what it wrote.
+// finishes first: its name (in a batch), its messages, what it wrote. The
+// models left alone as up to date take their places in that order.
 class CConsoleBatch final : public IBatchHost
 {
 public:
@@ -324,21 +389,18 @@ public:
 
     void OnReport(std::size_t index, const RunReport& report) override
     {
-        if (index < m_reports.size())
-            m_reports[index] = report;
-        const bool bQuiet = m_options.bQuiet;
-        if (m_options.models.size() > 1 && !bQuiet)
-            m_out << platform::ShownName(m_options.models[index]) << ":\n";
-        for (const platform::Message& message : report.messages)
-            platform::PrintMessage(message, m_out, m_err, bQuiet);
-        for (const WrittenFile& file : report.written)
-            if (!bQuiet && file.kind != OutputKind::Texture)
-                m_out << "Wrote " << platform::ShownName(file.path) << '\n';
-        m_out << std::flush;
-        if (report.outcome == RunOutcome::Converted)
-            ++m_nConverted;
-        if (report.bCopyFailed)
-            ++m_nCopyFailed;
+        const std::size_t model = index < m_modelOf.size() ? m_modelOf[index] : index;
+        ShowUpToDate(model);
+        Show(model, report);
+        m_nNext = model + 1;
+    }
+
+    // Shows the models up to date before model that are not shown yet.
+    void ShowUpToDate(std::size_t model)
+    {
+        for (; m_nNext < model && m_nNext < m_reports.size(); ++m_nNext)
+            if (m_reports[m_nNext])
+                Show(m_nNext, *m_reports[m_nNext]);
     }
 
     void OnFewerThreads(std::size_t started, std::size_t asked) override
@@ -349,13 +411,37 @@ public:
     }
 
     int m_nConverted = 0;
+    int m_nUpToDate = 0;
     int m_nCopyFailed = 0;
-    std::vector<std::optional<RunReport>> m_reports; // kept for the JSON report when one is asked for
+    std::vector<std::optional<RunReport>> m_reports; // per model: up to date, or as its run went
+    std::vector<std::size_t> m_modelOf;              // per request: its model
+    std::vector<bool> m_upToDate;                    // per model
 
 private:
+    void Show(std::size_t model, const RunReport& report)
+    {
+        m_reports[model] = report;
+        const bool bQuiet = m_options.bQuiet;
+        if (m_options.models.size() > 1 && !bQuiet)
+            m_out << platform::ShownName(m_options.models[model]) << ":\n";
+        for (const platform::Message& message : report.messages)
+            platform::PrintMessage(message, m_out, m_err, bQuiet);
+        for (const WrittenFile& file : report.written)
+            if (!bQuiet && file.kind != OutputKind::Texture)
+                m_out << "Wrote " << platform::ShownName(file.path) << '\n';
+        m_out << std::flush;
+        if (m_upToDate[model])
+            ++m_nUpToDate;
+        else if (report.outcome == RunOutcome::Converted)
+            ++m_nConverted;
+        if (report.bCopyFailed)
+            ++m_nCopyFailed;
+    }
+
     const Options& m_options;
     std::ostream& m_out;
     std::ostream& m_err;
+    std::size_t m_nNext = 0; // the first model not shown
 };
 
 // Why the run's report must not go to path: it is a model or LOD 2 of the
@@ -424,12 +510,32 @@ int ConvertModels(const Options& options, std::ostream& out, std::ostream& err)
     }
 
     CConsoleBatch console(options, people, err);
-    console.m_reports.resize(options.reportPath ? requests.size() : 0);
+    console.m_reports.resize(requests.size());
+    console.m_upToDate.resize(requests.size());
+    std::vector<ConversionRequest> toConvert;
+    for (std::size_t i = 0; i < requests.size(); ++i)
+    {
+        if (options.bUpdate)
+        {
+            if (std::optional<RunReport> report = UpToDate(requests[i]))
+            {
+                console.m_reports[i] = std::move(report);
+                console.m_upToDate[i] = true;
+                continue;
+            }
+        }
+        toConvert.push_back(requests[i]);
+        console.m_modelOf.push_back(i);
+    }
     const CThumbnailPainter painter;
-    RunBatch(requests, options.jobs, &painter, console);
-    const int failed = static_cast<int>(options.models.size()) - console.m_nConverted;
+    RunBatch(toConvert, options.jobs, &painter, console);
+    console.ShowUpToDate(requests.size());
+    const int failed = static_cast<int>(options.models.size()) - console.m_nConverted - console.m_nUpToDate;
     if (options.models.size() > 1 && (failed > 0 || !options.bQuiet))
-        (failed > 0 ? err : people) << console.m_nConverted << " converted, " << failed << " failed\n";
+        (failed > 0 ? err : people) << console.m_nConverted << " converted, "
+                                    << (console.m_nUpToDate > 0 ? std::to_string(console.m_nUpToDate) + " up to date, "
+                                                                : std::string())
+                                    << failed << " failed\n";
     if (console.m_nCopyFailed > 0)
         err << "3ds2vnp: texture files of " << console.m_nCopyFailed
             << (console.m_nCopyFailed == 1 ? " model" : " models")
@@ -440,7 +546,7 @@ int ConvertModels(const Options& options, std::ostream& out, std::ostream& err)
         ReportedOptions reported{options.base, options.jobs, options.bUpdate};
         std::vector<ReportedModel> models;
         for (std::size_t i = 0; i < requests.size(); ++i)
-            models.push_back({options.models[i], console.m_reports[i], false});
+            models.push_back({options.models[i], console.m_reports[i], console.m_upToDate[i]});
         const std::string json = RunReportJson(reported, models);
         if (bReportToOut)
             out << json;

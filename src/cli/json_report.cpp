@@ -152,7 +152,10 @@ ordered_json ModelJson(const ReportedModel& model)
     }
     const RunReport& report = *model.report;
     Merge(json, NameOrNull(report.lod2Path, "lod2"));
-    Merge(json, NameOrNull(report.Written(OutputKind::Project), "output"));
+    // A model up to date keeps the output an earlier run wrote.
+    Merge(json, NameOrNull(model.bUpToDate && report.written.empty() ? std::optional(report.outputPath)
+                                                                      : report.Written(OutputKind::Project),
+                           "output"));
     json["outcome"] = model.bUpToDate ? "up-to-date" : OutcomeName(report.outcome);
     ordered_json messages = ordered_json::array();
     for (const platform::Message& message : report.messages)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 
@@ -153,4 +154,42 @@ TEST(InfoJson, DescribesEachModelAndKeepsNamesThatAreNoUtf8)
     EXPECT_FALSE(models[1]["read"]);
     EXPECT_FALSE(models[1]["errors"].empty());
     EXPECT_NE(result.err.find("Error: "), std::string::npos);
+}
+
+// -u leaves a model alone while its project file is no older than the
+// model, its LOD 2 and the textures it copies; a newer input, or a missing
+// output, converts it again.
+TEST(Update, SkipsWhatIsUpToDateAsMakeDoes)
+{
+    TempDir dir;
+    WriteFile(dir / "ship.3ds", File({Material("Hull", "hull.bmp"), Object(Cube("Hull"))}));
+    WriteFile(dir / "hull.bmp", Bytes{'B', 'M'});
+    WriteFile(dir / "cube.3ds", File({Material("Plain"), Object(Cube("Plain"))}));
+    const std::string ship = (dir / "ship.3ds").string(), cube = (dir / "cube.3ds").string();
+    const std::string report = (dir / "run.json").string();
+    ASSERT_EQ(RunCli({"--copy-textures", "-o", (dir / "out").string(), ship, cube}).status, 1); // no out folder
+    std::filesystem::create_directory(dir / "out");
+    const std::vector<std::string> args = {"-u", "--copy-textures", "-o", (dir / "out").string(), "--report",
+                                           report, ship, cube};
+    ASSERT_EQ(RunCli(args).status, 0);
+    const auto outcomes = [&] {
+        const json document = json::parse(ReadWholeFile(report));
+        return std::vector<std::string>{document["models"][0]["outcome"], document["models"][1]["outcome"]};
+    };
+    EXPECT_EQ(outcomes(), (std::vector<std::string>{"converted", "converted"}));
+    const Result again = RunCli(args);
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(outcomes(), (std::vector<std::string>{"up-to-date", "up-to-date"}));
+    EXPECT_NE(again.out.find("is up to date"), std::string::npos) << again.out;
+    EXPECT_NE(again.out.find("0 converted, 2 up to date, 0 failed"), std::string::npos) << again.out;
+    // A texture changed after the project was written makes its model
+    // stale, not the other.
+    const auto earlier = std::filesystem::last_write_time(dir / "hull.bmp") - std::chrono::seconds(5);
+    std::filesystem::last_write_time(dir / "out" / "ship.vnp", earlier);
+    std::filesystem::last_write_time(dir / "ship.3ds", earlier - std::chrono::seconds(5));
+    EXPECT_EQ(RunCli(args).status, 0);
+    EXPECT_EQ(outcomes(), (std::vector<std::string>{"converted", "up-to-date"}));
+    std::filesystem::remove(dir / "out" / "cube.vnp");
+    EXPECT_EQ(RunCli(args).status, 0);
+    EXPECT_EQ(outcomes(), (std::vector<std::string>{"up-to-date", "converted"}));
 }
