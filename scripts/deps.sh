@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libcli11-dev qt6-base-dev libqt6svg6 xvfb xauth locales desktop-file-utils clang-format libstb-dev zlib1g-dev
-          help2man nlohmann-json3-dev python3-jsonschema)
+          help2man nlohmann-json3-dev python3-jsonschema bash-completion)
 case "${1:-}" in
   --sanitize) packages+=(clang libclang-rt-dev) ;;
   --fuzz) packages+=(clang libclang-rt-dev) ;;
