@@ -10,7 +10,7 @@ case "${1:-}" in
   --sanitize) packages+=(clang libclang-rt-dev) ;;
   --fuzz) packages+=(clang libclang-rt-dev) ;;
   --bench) packages+=(assimp-utils time) ;;
-  --package) packages+=(dpkg-dev lintian wixl msitools) ;;
+  --package) packages+=(dpkg-dev lintian wixl msitools appstream) ;;
   --windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 fonts-wine googletest xdotool x11-apps imagemagick) ;;
 esac
 
