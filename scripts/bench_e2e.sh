@@ -11,6 +11,7 @@
 #  - the peak memory of a conversion beside the model's size in memory;
 #  - bounded reading: a 2 GB file of zeros refused, 2,000,000 empty
 #    objects converted (time, time an object and peak memory).
+#  - the JSON report's cost and -u over a library (bench_report.sh).
 #
 #   scripts/bench_e2e.sh BUILD_DIR [RUNS]
 set -euo pipefail
@@ -149,3 +150,4 @@ if [ -x /usr/bin/time ]; then
   echo "2,000,000 empty objects: peak ${peak} KiB, bound $(( 3 * size_kib + 32768 )) KiB"
 fi
 rm -f "$work/empty.3ds" "$work/empty.vnp"
+bash "$here/bench_report.sh" "$build" "$runs"
