@@ -10,8 +10,8 @@
 #include "platform/file_system.h"
 #include "platform/text_path.h"
 #include "render/thumbnail.h"
-#include "writer/output_file.h"
 #include "vnp_config.h"
+#include "writer/output_file.h"
 
 #include <CLI/CLI.hpp>
 
@@ -485,8 +485,8 @@ std::string TextureClash(const std::string& path, const std::vector<std::optiona
 
 int ReportRefused(const std::string& path, const std::string& reason, std::ostream& err)
 {
-    err << "3ds2vnp: the report " << platform::ShownName(path) << " cannot be written: "
-        << platform::OneLine(reason) << '\n';
+    err << "3ds2vnp: the report " << platform::ShownName(path)
+        << " cannot be written: " << platform::OneLine(reason) << '\n';
     return kExitFailed;
 }
 
@@ -533,8 +533,9 @@ int ConvertModels(const Options& options, std::ostream& out, std::ostream& err)
     const int failed = static_cast<int>(options.models.size()) - console.m_nConverted - console.m_nUpToDate;
     if (options.models.size() > 1 && (failed > 0 || !options.bQuiet))
         (failed > 0 ? err : people) << console.m_nConverted << " converted, "
-                                    << (console.m_nUpToDate > 0 ? std::to_string(console.m_nUpToDate) + " up to date, "
-                                                                : std::string())
+                                    << (console.m_nUpToDate > 0
+                                            ? std::to_string(console.m_nUpToDate) + " up to date, "
+                                            : std::string())
                                     << failed << " failed\n";
     if (console.m_nCopyFailed > 0)
         err << "3ds2vnp: texture files of " << console.m_nCopyFailed
@@ -550,7 +551,8 @@ int ConvertModels(const Options& options, std::ostream& out, std::ostream& err)
         const std::string json = RunReportJson(reported, models);
         if (bReportToOut)
             out << json;
-        else if (const std::string clash = TextureClash(*options.reportPath, console.m_reports); !clash.empty())
+        else if (const std::string clash = TextureClash(*options.reportPath, console.m_reports);
+                 !clash.empty())
             bReportWritten = ReportRefused(*options.reportPath, clash, err) == 0;
         else if (!reportFile.Put(json.data(), json.size()) || !reportFile.Commit())
             bReportWritten = ReportRefused(*options.reportPath, reportFile.Error(), err) == 0;

@@ -126,7 +126,8 @@ ordered_json OptionsJson(const ReportedOptions& options)
 {
     const ConversionRequest& base = options.base;
     ordered_json json = ordered_json::object();
-    Merge(json, NameOrNull(base.outputDir.empty() ? std::nullopt : std::optional(base.outputDir), "outputDir"));
+    Merge(json,
+          NameOrNull(base.outputDir.empty() ? std::nullopt : std::optional(base.outputDir), "outputDir"));
     json["scale"] = base.scaleMode == ScaleMode::ScaleUp     ? "up"
                     : base.scaleMode == ScaleMode::ScaleDown ? "down"
                                                              : "none";
@@ -154,7 +155,7 @@ ordered_json ModelJson(const ReportedModel& model)
     Merge(json, NameOrNull(report.lod2Path, "lod2"));
     // A model up to date keeps the output an earlier run wrote.
     Merge(json, NameOrNull(model.bUpToDate && report.written.empty() ? std::optional(report.outputPath)
-                                                                      : report.Written(OutputKind::Project),
+                                                                     : report.Written(OutputKind::Project),
                            "output"));
     json["outcome"] = model.bUpToDate ? "up-to-date" : OutcomeName(report.outcome);
     ordered_json messages = ordered_json::array();

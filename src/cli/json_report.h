@@ -36,8 +36,8 @@ std::string RunReportJson(const ReportedOptions& options, const std::vector<Repo
 struct InfoModel
 {
     std::string path;
-    const C3dsModel* pModel = nullptr;               // none: it could not be read
-    std::vector<std::string> errors;                 // why not
+    const C3dsModel* pModel = nullptr;                // none: it could not be read
+    std::vector<std::string> errors;                  // why not
     std::vector<std::optional<TextureFile>> textures; // per material, as FindTextures found them
 };
 

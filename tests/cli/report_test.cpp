@@ -60,7 +60,7 @@ TEST(RunReport, RecordsEveryModelOfABatchInOrder)
     WriteFile(dir / "cube.3ds", File({Material("Plain"), Object(Cube("Plain"))}));
     const std::string report = (dir / "run.json").string();
     const Result result = RunCli({"-j", "2", "--report", report, (dir / "ship.3ds").string(),
-                               (dir / "broken.3ds").string(), (dir / "cube.3ds").string()});
+                                  (dir / "broken.3ds").string(), (dir / "cube.3ds").string()});
     EXPECT_EQ(result.status, 1);
     const json document = json::parse(ReadWholeFile(report));
     EXPECT_EQ(document["program"], "3ds2vnp");
@@ -132,10 +132,12 @@ TEST(RunReport, RefusesABadPathBeforeConverting)
 TEST(InfoJson, DescribesEachModelAndKeepsNamesThatAreNoUtf8)
 {
     TempDir dir;
-    WriteFile(dir / "ship.3ds", File({Material("Hull", "hull.bmp"), Material("Gl\xE4s"), Object(Cube("Hull"))}));
+    WriteFile(dir / "ship.3ds",
+              File({Material("Hull", "hull.bmp"), Material("Gl\xE4s"), Object(Cube("Hull"))}));
     WriteFile(dir / "hull.bmp", Bytes{'B', 'M'});
     WriteFile(dir / "broken.3ds", Bytes{0x4D, 0x4D, 0x02});
-    const Result result = RunCli({"--info", "--json", (dir / "ship.3ds").string(), (dir / "broken.3ds").string()});
+    const Result result =
+        RunCli({"--info", "--json", (dir / "ship.3ds").string(), (dir / "broken.3ds").string()});
     EXPECT_EQ(result.status, 1);
     const json document = json::parse(result.out);
     const json& models = document["models"];
@@ -167,10 +169,11 @@ TEST(Update, SkipsWhatIsUpToDateAsMakeDoes)
     WriteFile(dir / "cube.3ds", File({Material("Plain"), Object(Cube("Plain"))}));
     const std::string ship = (dir / "ship.3ds").string(), cube = (dir / "cube.3ds").string();
     const std::string report = (dir / "run.json").string();
-    ASSERT_EQ(RunCli({"--copy-textures", "-o", (dir / "out").string(), ship, cube}).status, 1); // no out folder
+    ASSERT_EQ(RunCli({"--copy-textures", "-o", (dir / "out").string(), ship, cube}).status,
+              1); // no out folder
     std::filesystem::create_directory(dir / "out");
-    const std::vector<std::string> args = {"-u", "--copy-textures", "-o", (dir / "out").string(), "--report",
-                                           report, ship, cube};
+    const std::vector<std::string> args = {
+        "-u", "--copy-textures", "-o", (dir / "out").string(), "--report", report, ship, cube};
     ASSERT_EQ(RunCli(args).status, 0);
     const auto outcomes = [&] {
         const json document = json::parse(ReadWholeFile(report));
