@@ -92,6 +92,7 @@ test-windows: windows build
 	cd $(WINDOWS_BUILD) && VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) ctest --output-on-failure -j $(JOBS)
 	VNP_WINE_BUILD=$(CURDIR)/$(WINDOWS_BUILD) bash scripts/win_gui_smoke.sh $(WINDOWS_BUILD) $(BUILD)
 	bash tests/shell/preview_under_xvfb.sh $(WINDOWS_BUILD)
+	bash tests/cli/report_under_wine.sh $(BUILD) $(WINDOWS_BUILD)
 
 # The Explorer extension's speed and memory on a 65,535-face model, under
 # Wine and Xvfb.

@@ -11,6 +11,7 @@
 #  - the peak memory of a conversion beside the model's size in memory;
 #  - bounded reading: a 2 GB file of zeros refused, 2,000,000 empty
 #    objects converted (time, time an object and peak memory).
+#  - the JSON report's cost and -u over a library (bench_report.sh).
 #
 #   scripts/bench_e2e.sh BUILD_DIR [RUNS]
 set -euo pipefail
@@ -211,3 +212,5 @@ for folder in claims real8k real4k; do
   echo "$line"
 done
 rm -rf "$work/claims" "$work/real8k" "$work/real4k"
+
+bash "$here/bench_report.sh" "$build" "$runs"

@@ -23,9 +23,14 @@ dpkg -x "$deb" "$root"
 for file in usr/bin/3ds2vnp usr/bin/3ds2vnp-gui usr/share/applications/3ds2vnp.desktop \
             usr/share/icons/hicolor/scalable/apps/3ds2vnp.svg usr/share/doc/3ds2vnp/copyright \
             usr/share/man/man1/3ds2vnp.1.gz usr/share/man/man1/3ds2vnp-gui.1.gz usr/share/man/man1/3ds2vnp-thumbnailer.1.gz \
-            usr/bin/3ds2vnp-thumbnailer usr/share/thumbnailers/3ds2vnp.thumbnailer; do
+            usr/bin/3ds2vnp-thumbnailer usr/share/thumbnailers/3ds2vnp.thumbnailer \
+            usr/share/bash-completion/completions/3ds2vnp usr/share/metainfo/org.example.threeds2vnp.metainfo.xml; do
   [ -e "$root/$file" ] || fail "$deb lacks $file"
 done
+# Software centres read the AppStream file; the screenshots are on the web
+# site, which the check does not fetch.
+appstreamcli validate --no-net "$root/usr/share/metainfo/org.example.threeds2vnp.metainfo.xml" >&2 ||
+  fail "appstreamcli rejects the package's metainfo file"
 # A version bump needs its changelog entry.
 zcat "$root/usr/share/doc/3ds2vnp/changelog.gz" | head -n 1 | grep -q "^3ds2vnp ($version)" ||
   fail "the changelog's latest entry is not $version (res/debian/changelog.in)"

@@ -5,12 +5,12 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libcli11-dev qt6-base-dev libqt6svg6 xvfb xauth locales desktop-file-utils clang-format libstb-dev zlib1g-dev
-          help2man)
+          help2man nlohmann-json3-dev python3-jsonschema bash-completion)
 case "${1:-}" in
   --sanitize) packages+=(clang libclang-rt-dev) ;;
   --fuzz) packages+=(clang libclang-rt-dev) ;;
   --bench) packages+=(assimp-utils time) ;;
-  --package) packages+=(dpkg-dev lintian wixl msitools) ;;
+  --package) packages+=(dpkg-dev lintian wixl msitools appstream) ;;
   --windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 fonts-wine googletest xdotool x11-apps imagemagick) ;;
 esac
 

@@ -1,19 +1,23 @@
 #include "cli/cli.h"
 
+#include "cli/json_report.h"
 #include "model/c3ds_model.h"
 #include "pipeline/batch.h"
 #include "pipeline/conversion_job.h"
+#include "pipeline/run_guard.h"
 #include "pipeline/texture_files.h"
 #include "platform/console_text.h"
 #include "platform/file_system.h"
 #include "platform/text_path.h"
 #include "render/thumbnail.h"
 #include "vnp_config.h"
+#include "writer/output_file.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <thread>
@@ -34,7 +38,10 @@ struct Options
     ConversionRequest base; // the choices every model shares
     std::size_t jobs = 1;
     bool bInfo = false;
+    bool bJson = false;
     bool bQuiet = false;
+    bool bUpdate = false;
+    std::optional<std::string> reportPath; // "-": standard output
 };
 
 // The exit status: a run whose report could not be written (a closed pipe,
@@ -82,7 +89,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
     // below: a model named "-x.3ds" needs "--" before it.
     app.allow_extras();
     ConversionRequest& base = options.base;
-    std::string outputDir, lod2Path, scaleUp, scaleDown, jobsText, thumbnailText;
+    std::string outputDir, lod2Path, scaleUp, scaleDown, jobsText, thumbnailText, reportPath;
     bool bThumbnailOnly = false;
 
     app.add_option("MODEL.3ds", options.models, "the models to convert, one .vnp file each");
@@ -99,11 +106,19 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
         app.add_option("--scale-down", scaleDown, "divide every coordinate by the whole number N (N >= 1)")
             ->option_text("N"),
         app.add_option("-j,--jobs", jobsText, "convert N models at once (default: the number of cores)")
-            ->option_text("N")};
+            ->option_text("N"),
+        app.add_option("--report", reportPath,
+                       "also write what happened to each model as JSON into FILE ('-': standard output, "
+                       "the other lines then go to standard error)")
+            ->option_text("FILE.json")};
     valueOptions[2]->excludes(valueOptions[3]);
     app.add_flag("--info", options.bInfo,
                  "print each model's meshes (vertices, faces, mapping coordinates), materials and texture "
                  "files; write nothing");
+    app.add_flag("--json", options.bJson, "with --info: print the facts as one JSON document");
+    app.add_flag("-u,--update", options.bUpdate,
+                 "skip each model whose project file is newer than the model, its LOD 2 and the texture "
+                 "files it copies (the options are not remembered: after changing one, run without -u)");
     app.add_flag("--smoothing-groups", base.smoothingGroups,
                  "give each face the normals of its smoothing groups, so hard edges stay hard");
     app.add_flag("--copy-textures", base.copyTextures,
@@ -192,6 +207,14 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
     // variable), not "not given".
     if (app.count("--output-dir") && outputDir.empty())
         return UsageError("--output-dir: the folder name is empty", err);
+    if (app.count("--report") && reportPath.empty())
+        return UsageError("--report: the file name is empty", err);
+    if (app.count("--report") && options.bInfo)
+        return UsageError("--report goes with a conversion; for the facts as JSON use --info --json", err);
+    if (options.bJson && !options.bInfo)
+        return UsageError("--json goes with --info; a conversion writes JSON with --report FILE.json", err);
+    if (app.count("--report"))
+        options.reportPath = reportPath;
     if (app.count("--lod2") && lod2Path.empty())
         return UsageError("--lod2: the file name is empty", err);
     if (!lod2Path.empty())
@@ -240,6 +263,39 @@ bool PrintInfo(const std::string& path, bool bQuiet, std::ostream& out, std::ost
     return true;
 }
 
+// --info --json: the same facts for programs, one document on standard
+// output; the messages for people go to standard error.
+bool PrintInfoJson(const std::vector<std::string>& paths, bool bQuiet, std::ostream& out, std::ostream& err)
+{
+    std::vector<std::unique_ptr<C3dsModel>> models;
+    std::vector<InfoModel> infos;
+    bool bAllRead = true;
+    for (const std::string& path : paths)
+    {
+        InfoModel& info = infos.emplace_back();
+        info.path = path;
+        auto pModel = std::make_unique<C3dsModel>();
+        platform::CMessageLog log([&](const platform::Message& message) {
+            platform::PrintMessage(message, err, err, bQuiet);
+            if (message.kind == platform::MessageKind::Error)
+                info.errors.push_back(message.text);
+        });
+        if (!pModel->Load(path.c_str(), log))
+        {
+            bAllRead = false;
+            continue;
+        }
+        std::vector<std::string> names;
+        for (const MaterialEntry& material : pModel->m_materials)
+            names.push_back(material.mapName);
+        info.textures = FindTextures(ParentFolder(path), names);
+        info.pModel = pModel.get();
+        models.push_back(std::move(pModel));
+    }
+    out << InfoJson(infos);
+    return bAllRead;
+}
+
 // One request per model, each into its own folder unless one is given.
 std::vector<ConversionRequest> BuildRequests(const Options& options)
 {
@@ -256,8 +312,73 @@ std::vector<ConversionRequest> BuildRequests(const Options& options)
     return requests;
 }
 
+// The time a file's content last changed; none when it cannot be told.
+std::optional<std::int64_t> Modified(const std::string& path)
+{
+    const platform::FileFacts facts = platform::Inspect(path);
+    return facts.exists ? std::optional(facts.modified) : std::nullopt;
+}
+
+// Whether request's outputs all exist and none is older than what they are
+// made from (as make decides): the models and, when they are copied, the
+// textures they name. The options are not compared: nothing records them.
+// The report to show for a model left alone; none when it is to be
+// converted.
+std::optional<RunReport> UpToDate(const ConversionRequest& request)
+{
+    const std::string project = ConversionJob::OutputPath(request.outputDir, request.lod1Title);
+    std::vector<std::string> outputs;
+    if (request.writeProject)
+        outputs.push_back(project);
+    if (request.pictureSize > 0)
+        outputs.push_back(ConversionJob::PicturePath(project));
+    std::int64_t oldestOutput = std::numeric_limits<std::int64_t>::max();
+    for (const std::string& output : outputs)
+    {
+        const std::optional<std::int64_t> modified = Modified(output);
+        if (!modified)
+            return std::nullopt;
+        oldestOutput = std::min(oldestOutput, *modified);
+    }
+    std::vector<std::string> inputs;
+    for (const std::optional<std::string>& model : {request.lod1Path, request.lod2Path})
+    {
+        if (!model)
+            continue;
+        inputs.push_back(*model);
+        // Which textures a model copies only its file says: it is read
+        // then, with its messages unheard, as the conversion would read it.
+        if (!request.copyTextures)
+            continue;
+        C3dsModel loaded;
+        platform::CMessageLog silent;
+        if (!loaded.Load(model->c_str(), silent))
+            return std::nullopt;
+        std::vector<std::string> names;
+        for (const MaterialEntry& material : loaded.m_materials)
+            names.push_back(material.mapName);
+        for (const std::optional<TextureFile>& file : FindTextures(ParentFolder(*model), names))
+            if (file)
+                inputs.push_back(file->path);
+    }
+    for (const std::string& input : inputs)
+    {
+        const std::optional<std::int64_t> modified = Modified(input);
+        if (!modified || *modified > oldestOutput)
+            return std::nullopt;
+    }
+    RunReport report;
+    report.lod1Path = request.lod1Path.value_or(std::string());
+    report.lod2Path = request.lod2Path;
+    report.outputPath = project;
+    report.outcome = RunOutcome::Converted;
+    report.messages.push_back({platform::MessageKind::Info, outputs.front() + " is up to date"});
+    return report;
+}
+
 // Prints each model's report whole, in the order of the models, whichever
-// finishes first: its name (in a batch), its messages, what it wrote.
+// finishes first: its name (in a batch), its messages, what it wrote. The
+// models left alone as up to date take their places in that order.
 class CConsoleBatch final : public IBatchHost
 {
 public:
@@ -268,19 +389,18 @@ public:
 
     void OnReport(std::size_t index, const RunReport& report) override
     {
-        const bool bQuiet = m_options.bQuiet;
-        if (m_options.models.size() > 1 && !bQuiet)
-            m_out << platform::ShownName(m_options.models[index]) << ":\n";
-        for (const platform::Message& message : report.messages)
-            platform::PrintMessage(message, m_out, m_err, bQuiet);
-        for (const WrittenFile& file : report.written)
-            if (!bQuiet && file.kind != OutputKind::Texture)
-                m_out << "Wrote " << platform::ShownName(file.path) << '\n';
-        m_out << std::flush;
-        if (report.outcome == RunOutcome::Converted)
-            ++m_nConverted;
-        if (report.bCopyFailed)
-            ++m_nCopyFailed;
+        const std::size_t model = index < m_modelOf.size() ? m_modelOf[index] : index;
+        ShowUpToDate(model);
+        Show(model, report);
+        m_nNext = model + 1;
+    }
+
+    // Shows the models up to date before model that are not shown yet.
+    void ShowUpToDate(std::size_t model)
+    {
+        for (; m_nNext < model && m_nNext < m_reports.size(); ++m_nNext)
+            if (m_reports[m_nNext])
+                Show(m_nNext, *m_reports[m_nNext]);
     }
 
     void OnFewerThreads(std::size_t started, std::size_t asked) override
@@ -291,27 +411,153 @@ public:
     }
 
     int m_nConverted = 0;
+    int m_nUpToDate = 0;
     int m_nCopyFailed = 0;
+    std::vector<std::optional<RunReport>> m_reports; // per model: up to date, or as its run went
+    std::vector<std::size_t> m_modelOf;              // per request: its model
+    std::vector<bool> m_upToDate;                    // per model
 
 private:
+    void Show(std::size_t model, const RunReport& report)
+    {
+        m_reports[model] = report;
+        const bool bQuiet = m_options.bQuiet;
+        if (m_options.models.size() > 1 && !bQuiet)
+            m_out << platform::ShownName(m_options.models[model]) << ":\n";
+        for (const platform::Message& message : report.messages)
+            platform::PrintMessage(message, m_out, m_err, bQuiet);
+        for (const WrittenFile& file : report.written)
+            if (!bQuiet && file.kind != OutputKind::Texture)
+                m_out << "Wrote " << platform::ShownName(file.path) << '\n';
+        m_out << std::flush;
+        if (m_upToDate[model])
+            ++m_nUpToDate;
+        else if (report.outcome == RunOutcome::Converted)
+            ++m_nConverted;
+        if (report.bCopyFailed)
+            ++m_nCopyFailed;
+    }
+
     const Options& m_options;
     std::ostream& m_out;
     std::ostream& m_err;
+    std::size_t m_nNext = 0; // the first model not shown
 };
+
+// Why the run's report must not go to path: it is a model or LOD 2 of the
+// run, or a file the run writes; empty when it may.
+std::string ReportClash(const std::string& path, const std::vector<ConversionRequest>& requests)
+{
+    const CRunGuard::Key key = CRunGuard::OutputKey(path);
+    for (const ConversionRequest& request : requests)
+    {
+        for (const std::optional<std::string>& input : {request.lod1Path, request.lod2Path})
+            if (input && platform::SameFile(path, *input))
+                return "it is " + *input + ", an input of this run";
+        const std::string project = ConversionJob::OutputPath(request.outputDir, request.lod1Title);
+        if (request.writeProject && CRunGuard::OutputKey(project) == key)
+            return "it is " + project + ", an output of this run";
+        const std::string picture = ConversionJob::PicturePath(project);
+        if (request.pictureSize > 0 && CRunGuard::OutputKey(picture) == key)
+            return "it is " + picture + ", an output of this run";
+    }
+    return {};
+}
+
+// The textures are known only once their models are read: the report must
+// not replace one that the run read or copied either.
+std::string TextureClash(const std::string& path, const std::vector<std::optional<RunReport>>& reports)
+{
+    for (const std::optional<RunReport>& report : reports)
+    {
+        if (!report)
+            continue;
+        for (const TextureUse& texture : report->textures)
+        {
+            if (texture.foundPath && platform::SameFile(path, *texture.foundPath))
+                return "it is " + *texture.foundPath + ", a texture file this run read";
+            if (!texture.copiedTo.empty() && platform::SameFile(path, texture.copiedTo))
+                return "it is " + texture.copiedTo + ", a texture copy this run wrote";
+        }
+    }
+    return {};
+}
+
+int ReportRefused(const std::string& path, const std::string& reason, std::ostream& err)
+{
+    err << "3ds2vnp: the report " << platform::ShownName(path)
+        << " cannot be written: " << platform::OneLine(reason) << '\n';
+    return kExitFailed;
+}
 
 int ConvertModels(const Options& options, std::ostream& out, std::ostream& err)
 {
-    CConsoleBatch console(options, out, err);
+    const std::vector<ConversionRequest> requests = BuildRequests(options);
+    // A report on standard output leaves it to the document alone.
+    const bool bReportToOut = options.reportPath && *options.reportPath == "-";
+    std::ostream& people = bReportToOut ? err : out;
+    // The report's file is checked, and its temporary file made, before
+    // anything is converted: a run whose report cannot be written would be
+    // a run the pipeline cannot read.
+    COutputFile reportFile;
+    const bool bReportFile = options.reportPath && !bReportToOut;
+    if (bReportFile)
+    {
+        if (const std::string clash = ReportClash(*options.reportPath, requests); !clash.empty())
+            return ReportRefused(*options.reportPath, clash, err);
+        if (!reportFile.Create(*options.reportPath))
+            return ReportRefused(*options.reportPath, reportFile.Error(), err);
+    }
+
+    CConsoleBatch console(options, people, err);
+    console.m_reports.resize(requests.size());
+    console.m_upToDate.resize(requests.size());
+    std::vector<ConversionRequest> toConvert;
+    for (std::size_t i = 0; i < requests.size(); ++i)
+    {
+        if (options.bUpdate)
+        {
+            if (std::optional<RunReport> report = UpToDate(requests[i]))
+            {
+                console.m_reports[i] = std::move(report);
+                console.m_upToDate[i] = true;
+                continue;
+            }
+        }
+        toConvert.push_back(requests[i]);
+        console.m_modelOf.push_back(i);
+    }
     const CThumbnailPainter painter;
-    RunBatch(BuildRequests(options), options.jobs, &painter, console);
-    const int failed = static_cast<int>(options.models.size()) - console.m_nConverted;
+    RunBatch(toConvert, options.jobs, &painter, console);
+    console.ShowUpToDate(requests.size());
+    const int failed = static_cast<int>(options.models.size()) - console.m_nConverted - console.m_nUpToDate;
     if (options.models.size() > 1 && (failed > 0 || !options.bQuiet))
-        (failed > 0 ? err : out) << console.m_nConverted << " converted, " << failed << " failed\n";
+        (failed > 0 ? err : people) << console.m_nConverted << " converted, "
+                                    << (console.m_nUpToDate > 0
+                                            ? std::to_string(console.m_nUpToDate) + " up to date, "
+                                            : std::string())
+                                    << failed << " failed\n";
     if (console.m_nCopyFailed > 0)
         err << "3ds2vnp: texture files of " << console.m_nCopyFailed
             << (console.m_nCopyFailed == 1 ? " model" : " models")
             << " could not be copied (see the warnings); the output folder lacks them\n";
-    return Finish(failed == 0 && console.m_nCopyFailed == 0, out, err);
+    bool bReportWritten = true;
+    if (options.reportPath)
+    {
+        ReportedOptions reported{options.base, options.jobs, options.bUpdate};
+        std::vector<ReportedModel> models;
+        for (std::size_t i = 0; i < requests.size(); ++i)
+            models.push_back({options.models[i], console.m_reports[i], console.m_upToDate[i]});
+        const std::string json = RunReportJson(reported, models);
+        if (bReportToOut)
+            out << json;
+        else if (const std::string clash = TextureClash(*options.reportPath, console.m_reports);
+                 !clash.empty())
+            bReportWritten = ReportRefused(*options.reportPath, clash, err) == 0;
+        else if (!reportFile.Put(json.data(), json.size()) || !reportFile.Commit())
+            bReportWritten = ReportRefused(*options.reportPath, reportFile.Error(), err) == 0;
+    }
+    return Finish(failed == 0 && console.m_nCopyFailed == 0 && bReportWritten, out, err);
 }
 
 } // namespace
@@ -321,6 +567,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     Options options;
     if (const std::optional<int> status = ParseOptions(argc, argv, options, out, err))
         return *status;
+    if (options.bInfo && options.bJson)
+        return Finish(PrintInfoJson(options.models, options.bQuiet, out, err), out, err);
     if (options.bInfo)
     {
         bool bAllRead = true;

@@ -40,6 +40,10 @@ struct FileFacts
     std::uint32_t owner = 0;
     std::uint32_t group = 0;
     std::uint64_t size = 0; // bytes, for a regular file
+    // When its content last changed, in the system's own unit (POSIX:
+    // nanoseconds since 1970; Windows: 100 ns since 1601): only ever
+    // compared with another file's.
+    std::int64_t modified = 0;
 };
 
 FileFacts Inspect(const std::string& path);

@@ -105,6 +105,7 @@ FileFacts Inspect(const std::string& path)
     facts.owner = info.st_uid;
     facts.group = info.st_gid;
     facts.size = static_cast<std::uint64_t>(info.st_size);
+    facts.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     return facts;
 }
 

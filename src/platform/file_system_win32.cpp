@@ -120,6 +120,8 @@ FileFacts Inspect(const std::string& path)
     facts.linkCount = info.nNumberOfLinks;
     facts.id = {info.dwVolumeSerialNumber, (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
     facts.size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    facts.modified = static_cast<std::int64_t>((std::uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                               info.ftLastWriteTime.dwLowDateTime);
     ::CloseHandle(hFile);
     return facts;
 }
