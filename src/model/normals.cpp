@@ -126,6 +126,26 @@ bool FaceVanished(const MeshObject& mesh, std::size_t f)
     return exact[0] != 0 || exact[1] != 0 || exact[2] != 0;
 }
 
+// Whether every position is 0 or of a magnitude in [2^-20, 2^41). Then no
+// normal can vanish: a difference of two positions that is not 0 is at
+// least 2^-43, so a cross product that is not 0 is at least 2^-132, which
+// a float holds (as a subnormal), and none exceeds 2^85; the normalization
+// runs in double. Nearly every model is such, and this one pass over the
+// positions' bits, without branches, spares them the closer look.
+bool PositionsInSafeRange(const MeshObject& mesh)
+{
+    constexpr std::uint32_t kMagnitude = 0x7FFFFFFF, kLowest = (127 - 20) << 23, kHighest = (127 + 41) << 23;
+    std::uint32_t outside = 0;
+    for (const Vector3& p : mesh.vertices)
+        for (const float c : {p.x, p.y, p.z})
+        {
+            const std::uint32_t magnitude = std::bit_cast<std::uint32_t>(c) & kMagnitude;
+            outside |=
+                static_cast<std::uint32_t>(magnitude != 0 && (magnitude < kLowest || magnitude >= kHighest));
+        }
+    return outside == 0;
+}
+
 bool NormalsVanished(const MeshObject& mesh)
 {
     for (std::size_t f = 0; f < mesh.faceNormals.size(); ++f)
@@ -561,7 +581,7 @@ void C3dsModel::ComputeNormals()
         MeshObject& mesh = m_meshes.at(static_cast<std::size_t>(i));
         mesh.normalExponent = 0;
         ComputeMeshNormals(mesh);
-        if (NormalsVanished(mesh))
+        if (!PositionsInSafeRange(mesh) && NormalsVanished(mesh))
             RescueNormals(mesh);
     }
 }
