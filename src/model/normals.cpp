@@ -134,16 +134,18 @@ bool FaceVanished(const MeshObject& mesh, std::size_t f)
 // positions' bits, without branches, spares them the closer look.
 bool PositionsInSafeRange(const MeshObject& mesh)
 {
-    constexpr std::uint32_t kMagnitude = 0x7FFFFFFF, kLowest = (127 - 20) << 23, kHighest = (127 + 41) << 23;
-    std::uint32_t outside = 0;
+    // Signed comparisons of the magnitudes' bits (31 of them), which SSE2
+    // has for four at once.
+    constexpr std::int32_t kMagnitude = 0x7FFFFFFF, kLowest = (127 - 20) << 23, kHighest = (127 + 41) << 23;
+    const auto outside = [](float c) {
+        const std::int32_t magnitude = std::bit_cast<std::int32_t>(c) & kMagnitude;
+        return (static_cast<std::int32_t>(magnitude > 0) & static_cast<std::int32_t>(magnitude < kLowest)) |
+               static_cast<std::int32_t>(magnitude >= kHighest);
+    };
+    std::int32_t any = 0;
     for (const Vector3& p : mesh.vertices)
-        for (const float c : {p.x, p.y, p.z})
-        {
-            const std::uint32_t magnitude = std::bit_cast<std::uint32_t>(c) & kMagnitude;
-            outside |=
-                static_cast<std::uint32_t>(magnitude != 0 && (magnitude < kLowest || magnitude >= kHighest));
-        }
-    return outside == 0;
+        any |= outside(p.x) | outside(p.y) | outside(p.z);
+    return any == 0;
 }
 
 bool NormalsVanished(const MeshObject& mesh)
