@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,18 @@ template <typename T> HRESULT HandOut(T& handler, void** ppv)
         return E_NOINTERFACE;
     handler.AddRef();
     return S_OK;
+}
+
+// A class factory's CreateInstance for a handler class: a new handler
+// asked for the interface riid, which then holds the only reference.
+template <typename THandler> HRESULT CreateHandler(REFIID riid, void** ppv)
+{
+    auto* pHandler = new (std::nothrow) THandler;
+    if (!pHandler)
+        return E_OUTOFMEMORY;
+    const HRESULT result = pHandler->QueryInterface(riid, ppv);
+    pHandler->Release();
+    return result;
 }
 
 // IInitializeWithStream::Initialize for a handler that reads its stream

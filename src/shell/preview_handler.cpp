@@ -561,12 +561,7 @@ namespace shell
 
 HRESULT CreatePreviewHandler(REFIID riid, void** ppv)
 {
-    auto* pHandler = new (std::nothrow) CPreviewHandler;
-    if (!pHandler)
-        return E_OUTOFMEMORY;
-    const HRESULT result = pHandler->QueryInterface(riid, ppv);
-    pHandler->Release();
-    return result;
+    return CreateHandler<CPreviewHandler>(riid, ppv);
 }
 
 } // namespace shell

@@ -109,12 +109,7 @@ namespace shell
 
 HRESULT CreatePropertyHandler(REFIID riid, void** ppv)
 {
-    auto* pHandler = new (std::nothrow) CPropertyHandler;
-    if (!pHandler)
-        return E_OUTOFMEMORY;
-    const HRESULT result = pHandler->QueryInterface(riid, ppv);
-    pHandler->Release();
-    return result;
+    return CreateHandler<CPropertyHandler>(riid, ppv);
 }
 
 } // namespace shell

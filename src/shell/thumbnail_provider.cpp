@@ -126,12 +126,7 @@ namespace shell
 
 HRESULT CreateThumbnailProvider(REFIID riid, void** ppv)
 {
-    auto* pProvider = new (std::nothrow) CThumbnailProvider;
-    if (!pProvider)
-        return E_OUTOFMEMORY;
-    const HRESULT result = pProvider->QueryInterface(riid, ppv);
-    pProvider->Release();
-    return result;
+    return CreateHandler<CThumbnailProvider>(riid, ppv);
 }
 
 } // namespace shell

@@ -2,6 +2,7 @@
 #include "pipeline/conversion_job.h"
 #include "platform/text_path.h"
 #include "render/texture_set.h"
+#include "run_cli.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -21,23 +22,7 @@ using namespace build3ds;
 namespace
 {
 
-struct Result
-{
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Result RunCli(std::vector<std::string> args)
-{
-    args.insert(args.begin(), "3ds2vnp");
-    std::vector<const char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(arg.c_str());
-    std::ostringstream out, err;
-    const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
-}
+using Result = CliResult;
 
 const Bytes kShip = File({Material("Hull", "hull.bmp"), Material("Glass"), Object(Cube("Hull"))});
 

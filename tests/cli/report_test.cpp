@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "model/chunk_ids.h"
+#include "run_cli.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -15,23 +16,7 @@ using nlohmann::json;
 namespace
 {
 
-struct Result
-{
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Result RunCli(std::vector<std::string> args)
-{
-    args.insert(args.begin(), "3ds2vnp");
-    std::vector<const char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(arg.c_str());
-    std::ostringstream out, err;
-    const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
-}
+using Result = CliResult;
 
 // A model whose one object is mirrored (its local axes turn left-handed)
 // and whose material names a texture that is not there.
