@@ -22,28 +22,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 here="$(cd "$(dirname "$0")" && pwd)"
 
-# Best wall times of $runs runs of one or more commands, in milliseconds
-# (fractional): best_ms PRE1 CMD1 [PRE2 CMD2 ...] prints one time per
-# command. Each command is a string for eval, run after its untimed PRE;
-# several commands run by turns, so that all meet the same moments of a
-# busy machine.
-best_ms() {
-  local pairs=("$@") best=() start end us i
-  for _ in $(seq "$runs"); do
-    for (( i = 0; i < ${#pairs[@]}; i += 2 )); do
-      eval "${pairs[i]}"
-      start=$(date +%s%N)
-      eval "${pairs[i + 1]}" > /dev/null 2>&1
-      end=$(date +%s%N)
-      us=$(( (end - start) / 1000 ))
-      if [ -z "${best[i]:-}" ] || [ "$us" -lt "${best[i]}" ]; then best[i]=$us; fi
-    done
-  done
-  for (( i = 0; i < ${#pairs[@]}; i += 2 )); do
-    awk -v us="${best[i]}" 'BEGIN { printf "%.1f ", us / 1000 }'
-  done
-  echo
-}
+# shellcheck source=scripts/best_ms.sh
+source "$(dirname "$0")/best_ms.sh"
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / (b > 0 ? b : 1) }'; }
 
 # The grid assimp writes: 181 x 181 vertices, 64,800 triangles.
