@@ -6,12 +6,7 @@
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 here="$(cd "$(dirname "$0")" && pwd)"
-export VNP_WINE_BUILD="$build"
-if [ -z "${VNP_IN_XVFB:-}" ]; then
-  VNP_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-# Wine's services, started by a program without a display, keep their
-# desktop without one for a while: a window made meanwhile never shows.
-WINEPREFIX="${WINEPREFIX:-$build/wineprefix}" timeout 30 /usr/lib/wine/wineserver64 -w || true
+# shellcheck source=scripts/wine_display.sh
+source "$here/wine_display.sh" "$@"
 echo "machine: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n 1); Wine $(/usr/lib/wine/wine64 --version)"
 "$here/wine-run.sh" "$build/shell_bench.exe" "Z:$build/3ds2vnp-shell.dll" "${2:-30}"

@@ -6,13 +6,8 @@
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 here="$(cd "$(dirname "$0")" && pwd)"
-export VNP_WINE_BUILD="$build"
-if [ -z "${VNP_IN_XVFB:-}" ]; then
-  VNP_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-# Wine's services, started by a program without a display, keep their
-# desktop without one for a while: a window made meanwhile never shows.
-WINEPREFIX="${WINEPREFIX:-$build/wineprefix}" timeout 30 /usr/lib/wine/wineserver64 -w || true
+# shellcheck source=scripts/wine_display.sh
+source "$here/../../scripts/wine_display.sh" "$@"
 dll="Z:$build/3ds2vnp-shell.dll"
 "$here/../../scripts/wine-run.sh" regsvr32 /s "$dll"
 trap '"$here/../../scripts/wine-run.sh" regsvr32 /u /s "$dll"' EXIT
