@@ -403,6 +403,8 @@ public:
                 Show(m_nNext, *m_reports[m_nNext]);
     }
 
+    bool StopRequested() const override { return platform::StopRequested(); }
+
     void OnFewerThreads(std::size_t started, std::size_t asked) override
     {
         m_err << "3ds2vnp: the system started " << started << " of " << asked << " threads; converting on "
@@ -422,7 +424,9 @@ private:
     {
         m_reports[model] = report;
         const bool bQuiet = m_options.bQuiet;
-        if (m_options.models.size() > 1 && !bQuiet)
+        // A model that an interrupt stopped has nothing to show; the run's
+        // last line tells of it.
+        if (m_options.models.size() > 1 && !bQuiet && report.outcome != RunOutcome::Stopped)
             m_out << platform::ShownName(m_options.models[model]) << ":\n";
         for (const platform::Message& message : report.messages)
             platform::PrintMessage(message, m_out, m_err, bQuiet);
@@ -528,10 +532,20 @@ int ConvertModels(const Options& options, std::ostream& out, std::ostream& err)
         console.m_modelOf.push_back(i);
     }
     const CThumbnailPainter painter;
+    // Ctrl+C now ends the run as a whole: what is done stays, and the
+    // report tells which models were not reached.
+    platform::StopRunOnInterrupt();
     RunBatch(toConvert, options.jobs, &painter, console);
     console.ShowUpToDate(requests.size());
     const int failed = static_cast<int>(options.models.size()) - console.m_nConverted - console.m_nUpToDate;
-    if (options.models.size() > 1 && (failed > 0 || !options.bQuiet))
+    if (platform::StopRequested())
+    {
+        const auto notReached = std::count(console.m_reports.begin(), console.m_reports.end(), std::nullopt);
+        err << "3ds2vnp: interrupted: " << console.m_nConverted << " of " << options.models.size()
+            << (options.models.size() == 1 ? " model" : " models") << " converted, " << notReached
+            << " not reached\n";
+    }
+    else if (options.models.size() > 1 && (failed > 0 || !options.bQuiet))
         (failed > 0 ? err : people) << console.m_nConverted << " converted, "
                                     << (console.m_nUpToDate > 0
                                             ? std::to_string(console.m_nUpToDate) + " up to date, "

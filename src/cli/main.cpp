@@ -12,5 +12,11 @@ int main(int argc, char** argv)
     for (const std::string& argument : arguments)
         pointers.push_back(argument.c_str());
     std::ios::sync_with_stdio(false);
-    return RunCommandLine(static_cast<int>(pointers.size()), pointers.data(), std::cout, std::cerr);
+    const int status =
+        RunCommandLine(static_cast<int>(pointers.size()), pointers.data(), std::cout, std::cerr);
+    // An interrupt that stopped the run ends it as the interrupt would
+    // have, once its report is out.
+    if (platform::StopRequested())
+        platform::EndStoppedRun();
+    return status;
 }

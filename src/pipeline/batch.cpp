@@ -1,6 +1,7 @@
 #include "pipeline/batch.h"
 
 #include "pipeline/run_guard.h"
+#include "platform/progress.h"
 
 #include <algorithm>
 #include <atomic>
@@ -73,10 +74,22 @@ void RunTasks(const std::vector<Task>& tasks, std::size_t threads, Run run, Prin
     printReady(printed);
 }
 
+// Asks the host, at every check of every conversion, whether to go on.
+class CStopCheck final : public IProgress
+{
+public:
+    explicit CStopCheck(const IBatchHost& host) : m_host(host) {}
+    bool Continue(std::uint64_t, std::uint64_t) override { return !m_host.StopRequested(); }
+
+private:
+    const IBatchHost& m_host;
+};
+
 } // namespace
 
-std::vector<RunReport> RunBatch(const std::vector<ConversionRequest>& requests, std::size_t jobs,
-                                const IPicturePainter* pPainter, IBatchHost& host)
+std::vector<std::optional<RunReport>> RunBatch(const std::vector<ConversionRequest>& requests,
+                                               std::size_t jobs, const IPicturePainter* pPainter,
+                                               IBatchHost& host)
 {
     CRunGuard guard;
     // Requests whose outputs name one file go to one task, in the order
@@ -98,10 +111,12 @@ std::vector<RunReport> RunBatch(const std::vector<ConversionRequest>& requests, 
                 guard.AddInput(*input);
     }
 
-    std::vector<RunReport> reports(requests.size());
+    std::vector<std::optional<RunReport>> reports(requests.size());
     const auto done = std::make_unique<std::atomic<bool>[]>(requests.size());
     const std::size_t threads = std::min<std::size_t>(std::max<std::size_t>(jobs, 1), tasks.size());
+    CStopCheck stopCheck(host);
     RunContext context;
+    context.pProgress = &stopCheck;
     context.pGuard = &guard;
     context.pPainter = pPainter;
     context.bDrawBeside = threads < std::thread::hardware_concurrency();
@@ -109,13 +124,15 @@ std::vector<RunReport> RunBatch(const std::vector<ConversionRequest>& requests, 
         ConversionJob job;
         for (const std::size_t i : task)
         {
-            reports[i] = job.Run(requests[i], context);
+            if (!host.StopRequested())
+                reports[i] = job.Run(requests[i], context);
             done[i].store(true, std::memory_order_release);
         }
     };
     const auto handOver = [&](std::size_t next) {
         for (; next < reports.size() && done[next].load(std::memory_order_acquire); ++next)
-            host.OnReport(next, reports[next]);
+            if (reports[next])
+                host.OnReport(next, *reports[next]);
         return next;
     };
     RunTasks(tasks, threads, runTask, handOver,

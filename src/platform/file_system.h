@@ -170,6 +170,18 @@ bool HoldInterrupts();
 void AllowInterrupts();
 // What an interrupt does to the files, without ending the process.
 void RemoveAllTemporaries();
+// For a run that can end well when asked to (a batch of the command
+// line): from now on, the first Ctrl+C, SIGTERM or SIGHUP (on Windows
+// Ctrl+C or Ctrl+Break) only makes StopRequested true, and the run stops
+// at its next check, keeps what it finished, tells what it did not, and
+// calls EndStoppedRun. A second one, or closing the console, ends the
+// process at once, as RemoveTemporariesOnInterrupt says.
+void StopRunOnInterrupt();
+// Whether an interrupt asked the run to stop; safe on any thread.
+bool StopRequested();
+// Removes every temporary file and ends the process as stopped, as the
+// interrupt would have.
+[[noreturn]] void EndStoppedRun();
 
 // Prepares a console program: the user's locale (output names are lowered
 // by it), interrupts that remove temporary files, a reader that goes away

@@ -55,8 +55,18 @@ void Pause()
     ::nanosleep(&millisecond, nullptr); // async-signal-safe
 }
 
+// Whether the first interrupt only asks the run to stop, and the signal
+// that asked (0: none yet).
+std::atomic<bool> s_bStopRunOnInterrupt{false};
+std::atomic<int> s_nStopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "touched in a signal handler");
+
 void OnInterrupt(int signal)
 {
+    int none = 0;
+    if (s_bStopRunOnInterrupt.load() && s_nStopSignal.compare_exchange_strong(none, signal))
+        return;
     s_temporaries.Stop([](const char* path) { ::unlink(path); }, &Pause);
     std::signal(signal, SIG_DFL);
     std::raise(signal);
@@ -371,6 +381,32 @@ void AllowInterrupts()
 void RemoveAllTemporaries()
 {
     s_temporaries.RemoveAll([](const char* path) { ::unlink(path); }, true);
+}
+
+void StopRunOnInterrupt()
+{
+    s_bStopRunOnInterrupt.store(true);
+}
+
+bool StopRequested()
+{
+    return s_nStopSignal.load() != 0;
+}
+
+void EndStoppedRun()
+{
+    const int signal = s_nStopSignal.load();
+    RemoveAllTemporaries();
+    if (signal != 0)
+    {
+        std::signal(signal, SIG_DFL);
+        sigset_t unblocked;
+        ::sigemptyset(&unblocked);
+        ::sigaddset(&unblocked, signal);
+        ::pthread_sigmask(SIG_UNBLOCK, &unblocked, nullptr);
+        std::raise(signal);
+    }
+    std::_Exit(128 + (signal != 0 ? signal : SIGINT));
 }
 
 std::vector<std::string> PrepareConsoleProgram(int argc, char** argv)

@@ -68,11 +68,22 @@ void Pause()
     ::Sleep(1);
 }
 
+// STATUS_CONTROL_C_EXIT: what Windows reports for a stopped program.
+constexpr UINT kStoppedStatus = 0xC000013A;
+
+// Whether Ctrl+C or Ctrl+Break only asks the run to stop, and whether one
+// did.
+std::atomic<bool> s_bStopRunOnInterrupt{false};
+std::atomic<bool> s_bStopRequested{false};
+
 // Runs on a thread of its own while the conversions go on.
-BOOL WINAPI OnConsoleInterrupt(DWORD)
+BOOL WINAPI OnConsoleInterrupt(DWORD type)
 {
+    const bool bKey = type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT;
+    if (bKey && s_bStopRunOnInterrupt.load() && !s_bStopRequested.exchange(true))
+        return TRUE;
     s_temporaries.Stop([](const wchar_t* path) { ::DeleteFileW(path); }, &Pause);
-    ::ExitProcess(0xC000013A); // STATUS_CONTROL_C_EXIT: what Windows reports for a stopped program
+    ::ExitProcess(kStoppedStatus);
 }
 
 } // namespace
@@ -335,6 +346,22 @@ void AllowInterrupts()
 void RemoveAllTemporaries()
 {
     s_temporaries.RemoveAll([](const wchar_t* path) { ::DeleteFileW(path); }, true);
+}
+
+void StopRunOnInterrupt()
+{
+    s_bStopRunOnInterrupt.store(true);
+}
+
+bool StopRequested()
+{
+    return s_bStopRequested.load();
+}
+
+void EndStoppedRun()
+{
+    RemoveAllTemporaries();
+    ::ExitProcess(kStoppedStatus);
 }
 
 std::vector<std::string> PrepareConsoleProgram(int argc, char** argv)

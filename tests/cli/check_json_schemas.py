@@ -1,15 +1,17 @@
 #!/usr/bin/env python3
 """Runs 3ds2vnp as a pipeline would and checks both JSON documents it writes
 against the schemas in docs/: a batch with a failure, a missing texture and a
-mirrored mesh, an up-to-date rerun, and --info --json with a name that is no
-UTF-8. Usage: check_json_schemas.py PATH/TO/3ds2vnp DOCS_FOLDER"""
+mirrored mesh, an up-to-date rerun, an interrupted batch, and --info --json
+with a name that is no UTF-8. Usage: check_json_schemas.py PATH/TO/3ds2vnp DOCS_FOLDER"""
 
 import json
 import os
+import signal
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 
 import jsonschema
 
@@ -33,6 +35,51 @@ def model(material, texture, axes):
     mat = chunk(0xAFFF, chunk(0xA000, name(material)), chunk(0xA200, chunk(0xA300, name(texture))))
     editor = chunk(0x3D3D, mat, chunk(0x4000, name(b"Keel"), mesh))
     return chunk(0x4D4D, chunk(0x0002, struct.pack("<I", 3)), editor)
+
+
+def big_model(objects):
+    """objects meshes of 65,535 vertices and faces each: a few tenths of a
+    second to convert."""
+    count = 65535
+    vertices = struct.pack("<H", count) + struct.pack(f"<{3 * count}f", *range(3 * count))
+    faces = struct.pack("<H", count) + b"".join(struct.pack("<4H", i, (i + 1) % count, (i + 2) % count, 0)
+                                                 for i in range(count))
+    faces += chunk(0x4130, name(b"Hull"), struct.pack("<H", count), struct.pack(f"<{count}H", *range(count)))
+    mesh = chunk(0x4000, name(b"Part"), chunk(0x4100, chunk(0x4110, vertices), chunk(0x4120, faces)))
+    mat = chunk(0xAFFF, chunk(0xA000, name(b"Hull")))
+    return chunk(0x4D4D, chunk(0x3D3D, mat, *([mesh] * objects)))
+
+
+def interrupted_run(program, folder):
+    """A batch interrupted once its first model is written: the process ends
+    as interrupted, and its report is complete: the first model converted,
+    the last not reached, and no temporary file left."""
+    with open(os.path.join(folder, "big.3ds"), "wb") as file:
+        file.write(big_model(16))
+    models = []
+    for i in range(6):
+        models.append(os.path.join(folder, f"big{i}.3ds"))
+        os.link(os.path.join(folder, "big.3ds"), models[-1])
+    out = os.path.join(folder, "stopped")
+    os.makedirs(out)
+    report = os.path.join(folder, "stopped.json")
+    run = subprocess.Popen([program, "-q", "-j", "1", "-o", out, "--report", report, *models],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    deadline = time.monotonic() + 60
+    while not os.path.exists(os.path.join(out, "big0.vnp")) and time.monotonic() < deadline:
+        time.sleep(0.005)
+    run.send_signal(signal.SIGINT)
+    _, err = run.communicate(timeout=60)
+    if run.returncode != -signal.SIGINT:
+        sys.exit(f"an interrupted run ended with {run.returncode}: {err!r}")
+    with open(report, encoding="utf-8") as file:
+        document = json.load(file)
+    outcomes = [m["outcome"] for m in document["models"]]
+    if outcomes[0] != "converted" or outcomes[-1] != "not-reached":
+        sys.exit(f"interrupted run: {outcomes}")
+    if sorted(os.listdir(out)) != [f"big{i}.vnp" for i in range(outcomes.count("converted"))]:
+        sys.exit(f"interrupted run left {os.listdir(out)} for {outcomes}")
+    return document
 
 
 def main():
@@ -75,6 +122,7 @@ def main():
         run = subprocess.run([program, "--info", "--json", mirrored, broken, plain], capture_output=True,
                              check=False)
         documents.append(("info", json.loads(run.stdout)))
+        documents.append(("report", interrupted_run(program, folder)))
         for kind, document in documents:
             jsonschema.validate(document, schemas[kind], cls=jsonschema.Draft202012Validator)
     print(f"{len(documents)} documents valid")

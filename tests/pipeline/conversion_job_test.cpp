@@ -1,9 +1,11 @@
+#include "pipeline/batch.h"
 #include "pipeline/conversion_job.h"
 #include "platform/text_path.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <clocale>
 #include <new>
 
@@ -192,4 +194,57 @@ TEST_F(ConversionJobTest, ARunStartedWhileOneIsInProgressIsRefused)
     m_notes.m_onMessage = [&] { EXPECT_FALSE(Run(request)); };
     EXPECT_TRUE(Run(request));
     EXPECT_EQ(m_notes.m_events.size(), 4u); // wait, the version warning, restore, success
+}
+
+namespace
+{
+
+// Asks a batch to stop once a report has come, or from its question number
+// `stopAt` on (the batch asks before each conversion, then the conversion
+// after each object read and block written).
+class CStoppingHost final : public IBatchHost
+{
+public:
+    explicit CStoppingHost(int stopAt) : m_nStopAt(stopAt) {}
+    void OnReport(std::size_t index, const RunReport&) override { m_reported.push_back(index); }
+    bool StopRequested() const override { return !m_reported.empty() || ++m_nAsked >= m_nStopAt; }
+
+    std::vector<std::size_t> m_reported;
+
+private:
+    int m_nStopAt;
+    mutable std::atomic<int> m_nAsked{0};
+};
+
+} // namespace
+
+TEST_F(ConversionJobTest, AStoppedBatchKeepsWhatItFinishedAndLeavesTheRestUnreached)
+{
+    std::vector<ConversionRequest> requests;
+    for (const char* title : {"a", "b", "c"})
+    {
+        WriteFile(m_dir / (std::string(title) + ".3ds"), kShip);
+        requests.push_back(Request(std::string(title) + ".3ds", title));
+    }
+    const std::size_t models = FileCount();
+
+    CStoppingHost afterFirst(1000);
+    std::vector<std::optional<RunReport>> reports = RunBatch(requests, 1, nullptr, afterFirst);
+    ASSERT_EQ(reports.size(), 3u);
+    ASSERT_TRUE(reports[0]);
+    EXPECT_EQ(reports[0]->outcome, RunOutcome::Converted);
+    EXPECT_FALSE(reports[1] || reports[2]);
+    EXPECT_EQ(afterFirst.m_reported, std::vector<std::size_t>{0});
+    EXPECT_EQ(FileCount(), models + 1);
+
+    // Asked while the first model is read: it ends as stopped, and nothing
+    // is written or left behind.
+    std::filesystem::remove(m_dir / "a.vnp");
+    CStoppingHost duringRead(2);
+    reports = RunBatch(requests, 1, nullptr, duringRead);
+    ASSERT_TRUE(reports[0]);
+    EXPECT_EQ(reports[0]->outcome, RunOutcome::Stopped);
+    EXPECT_TRUE(reports[0]->written.empty());
+    EXPECT_FALSE(reports[1] || reports[2]);
+    EXPECT_EQ(FileCount(), models);
 }
