@@ -226,7 +226,7 @@ std::string InfoJson(const std::vector<InfoModel>& models)
             for (const MeshObject& mesh : model.m_meshes)
             {
                 ordered_json entry = ordered_json::object();
-                PutName(entry, "name", mesh.name);
+                PutName(entry, "name", mesh.name.Str());
                 entry["vertices"] = mesh.vertexCount;
                 entry["faces"] = mesh.faceCount;
                 entry["mappingCoordinates"] = mesh.mapCoordCount;

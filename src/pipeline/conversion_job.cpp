@@ -293,7 +293,7 @@ ConversionJob::Step ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pModel,
         report.faces += mesh.faceCount;
         report.vertices += mesh.vertexCount;
         if (mesh.mirrored)
-            report.mirroredMeshes.push_back(mesh.name);
+            report.mirroredMeshes.push_back(mesh.name.Str());
     }
     return Step::Loaded;
 }
