@@ -152,12 +152,13 @@ std::int64_t Wrap(std::int64_t value, std::int64_t size)
 bool ModelBounds(const C3dsModel& model, Vector3& low, Vector3& high)
 {
     bool bAny = false;
-    for (const MeshObject& mesh : model.m_meshes)
+    for (const MeshObject& object : model.m_meshes)
     {
-        if (mesh.Data().vertices.empty())
+        const MeshData& mesh = object.Data();
+        if (mesh.vertices.empty())
             continue;
         if (!bAny)
-            low = high = mesh.Data().vertices.front();
+            low = high = mesh.vertices.front();
         bAny = true;
         std::size_t i = 0;
 #if defined(__SSE2__)
@@ -166,7 +167,7 @@ bool ModelBounds(const C3dsModel& model, Vector3& low, Vector3& high)
         // smallest of a set of numbers is the same in any order, and
         // minps(a, b) chooses as std::min(b, a).
         static_assert(sizeof(Vector3) == 3 * sizeof(float));
-        const float* numbers = &mesh.Data().vertices.front().x;
+        const float* numbers = &mesh.vertices.front().x;
         const __m128 first = _mm_setr_ps(low.x, low.y, low.z, low.x);
         __m128 lows[3] = {first, _mm_shuffle_ps(first, first, _MM_SHUFFLE(1, 0, 2, 1)),
                           _mm_shuffle_ps(first, first, _MM_SHUFFLE(2, 1, 0, 2))};
@@ -175,7 +176,7 @@ bool ModelBounds(const C3dsModel& model, Vector3& low, Vector3& high)
         highs[0] = top;
         highs[1] = _mm_shuffle_ps(top, top, _MM_SHUFFLE(1, 0, 2, 1));
         highs[2] = _mm_shuffle_ps(top, top, _MM_SHUFFLE(2, 1, 0, 2));
-        for (; i + 4 <= mesh.Data().vertices.size(); i += 4)
+        for (; i + 4 <= mesh.vertices.size(); i += 4)
             for (int k = 0; k < 3; ++k)
             {
                 const __m128 four = _mm_loadu_ps(numbers + i * 3 + k * 4);
@@ -198,9 +199,9 @@ bool ModelBounds(const C3dsModel& model, Vector3& low, Vector3& high)
 #endif
         // Without a test per vertex of whether it is the first, the loop
         // runs on vector registers.
-        for (; i < mesh.Data().vertices.size(); ++i)
+        for (; i < mesh.vertices.size(); ++i)
         {
-            const Vector3& p = mesh.Data().vertices[i];
+            const Vector3& p = mesh.vertices[i];
             low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
             high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
         }
@@ -297,10 +298,10 @@ void CRenderer::Draw(const C3dsModel& lod1, const C3dsModel* pLod2, const CTextu
     }
 }
 
-void CRenderer::Project(const MeshObject& mesh, std::uint32_t i, bool bMapped, const Camera& camera,
+void CRenderer::Project(const MeshData& mesh, std::uint32_t i, bool bMapped, const Camera& camera,
                         ScreenVertex& vertex)
 {
-    const Vector3& p = mesh.Data().vertices[i];
+    const Vector3& p = mesh.vertices[i];
     const Vec local = {(p.x - camera.centre.x) * camera.inverseRadius,
                        (p.y - camera.centre.y) * camera.inverseRadius,
                        (p.z - camera.centre.z) * camera.inverseRadius};
@@ -313,10 +314,10 @@ void CRenderer::Project(const MeshObject& mesh, std::uint32_t i, bool bMapped, c
     // model made in 3D Studio, whose faces run counter-clockwise
     // seen from outside. The front side is lit with them turned
     // round, so that the rounding they give to hard edges shows.
-    const Vector3& n = mesh.Data().vertexNormals[i];
+    const Vector3& n = mesh.vertexNormals[i];
     const Vec normal = {Dot({n.x, n.y, n.z}, camera.right), Dot({n.x, n.y, n.z}, camera.up),
                         Dot({n.x, n.y, n.z}, camera.forward)};
-    const MapCoord uv = bMapped ? mesh.Data().mapCoords[i] : MapCoord{};
+    const MapCoord uv = bMapped ? mesh.mapCoords[i] : MapCoord{};
     const double keyDot = Dot(normal, kKeyLight), fillDot = Dot(normal, kFillLight);
     SnapVertex(x, y, depth, camera.nearDistance, Light(keyDot, fillDot, -1.0), Light(keyDot, fillDot, 1.0),
                uv.u, 1.0 - static_cast<double>(uv.v), vertex);
@@ -328,13 +329,13 @@ void CRenderer::Project(const MeshObject& mesh, std::uint32_t i, bool bMapped, c
 // as Project's, and so the same bits (the min and max instructions choose
 // as std::min and std::max do, and truncating to 32 bits is exact for the
 // clamped values). Half the instructions of two calls of Project.
-void CRenderer::ProjectPair(const MeshObject& mesh, std::uint32_t first, bool bMapped, const Camera& camera,
+void CRenderer::ProjectPair(const MeshData& mesh, std::uint32_t first, bool bMapped, const Camera& camera,
                             ScreenVertex* out)
 {
-    const Vector3& p0 = mesh.Data().vertices[first];
-    const Vector3& p1 = mesh.Data().vertices[first + 1];
-    const Vector3& n0 = mesh.Data().vertexNormals[first];
-    const Vector3& n1 = mesh.Data().vertexNormals[first + 1];
+    const Vector3& p0 = mesh.vertices[first];
+    const Vector3& p1 = mesh.vertices[first + 1];
+    const Vector3& n0 = mesh.vertexNormals[first];
+    const Vector3& n1 = mesh.vertexNormals[first + 1];
     const auto pair = [](float a, float b) { return _mm_set_pd(b, a); };
     const auto all = [](double value) { return _mm_set1_pd(value); };
     const auto dot = [](__m128d ax, __m128d ay, __m128d az, __m128d bx, __m128d by, __m128d bz) {
@@ -390,8 +391,8 @@ void CRenderer::ProjectPair(const MeshObject& mesh, std::uint32_t first, bool bM
                               _mm_cmplt_pd(_mm_andnot_pd(signBit, fy), all(kPositionLimit))));
     const int validLanes = _mm_movemask_pd(valid);
 
-    const MapCoord uv0 = bMapped ? mesh.Data().mapCoords[first] : MapCoord{};
-    const MapCoord uv1 = bMapped ? mesh.Data().mapCoords[first + 1] : MapCoord{};
+    const MapCoord uv0 = bMapped ? mesh.mapCoords[first] : MapCoord{};
+    const MapCoord uv1 = bMapped ? mesh.mapCoords[first + 1] : MapCoord{};
     const __m128d u = pair(uv0.u, uv1.u);
     const __m128d v = _mm_sub_pd(all(1.0), pair(uv0.v, uv1.v));
     const __m128d weightOne = all(static_cast<double>(kWeightOne));
@@ -420,12 +421,13 @@ void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, c
     for (const MaterialEntry& material : model.m_materials)
         materialTextures.push_back(textures.Find(material.mapName));
 
-    for (const MeshObject& mesh : model.m_meshes)
+    for (const MeshObject& object : model.m_meshes)
     {
+        const MeshData& mesh = object.Data();
         // A loaded model keeps these sizes; a model made otherwise must not
         // make the drawing read past an array.
-        const std::size_t count = std::min(mesh.Data().vertices.size(), mesh.Data().vertexNormals.size());
-        const bool bMapped = mesh.mapCoordCount > 0 && mesh.Data().mapCoords.size() >= count;
+        const std::size_t count = std::min(mesh.vertices.size(), mesh.vertexNormals.size());
+        const bool bMapped = object.mapCoordCount > 0 && mesh.mapCoords.size() >= count;
         // The cache no larger than the mesh's vertices (a power of two, for
         // the mask), so that drawing needs no more memory than the model
         // holds beside the picture and its depth.
@@ -448,7 +450,7 @@ void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, c
 #endif
         std::uint32_t* const cachedIndices = m_cachedIndices.data();
         ScreenVertex* const cache = m_cache.data();
-        for (const FaceEntry& face : mesh.Data().faces)
+        for (const FaceEntry& face : mesh.faces)
         {
             const std::uint32_t* index = face.vertexIndex;
             if (index[0] >= count || index[1] >= count || index[2] >= count)

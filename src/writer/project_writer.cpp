@@ -204,17 +204,18 @@ public:
     {
         const auto count = static_cast<std::size_t>(mesh.vertexCount);
         const bool bMapped = mesh.mapCoordCount > 0;
+        const MeshData& data = mesh.Data();
         m_lines.reserve(count * 3 + 1);
         m_text.reserve(count * (bMapped ? 72 : 56));
         char line[kMaxLineLength];
         for (std::size_t v = 0; v < count; ++v)
         {
-            Add(line, TripleText(line, mesh.Data().vertices[v]));
+            Add(line, TripleText(line, data.vertices[v]));
             if (bMapped)
-                Add(line, PairText(line, mesh.Data().mapCoords[v].u, mesh.Data().mapCoords[v].v));
+                Add(line, PairText(line, data.mapCoords[v].u, data.mapCoords[v].v));
             else
                 Add(line, line); // no line: the face writes its literal zeros
-            Add(line, NormalText(line, mesh.Data().vertexNormals[v]));
+            Add(line, NormalText(line, data.vertexNormals[v]));
         }
         m_lines.push_back(static_cast<std::uint32_t>(m_text.size()));
         m_text.append(kCopySlack, '\0');
@@ -262,7 +263,8 @@ const std::string& TextureOf(const MaterialEntry& material)
 void WriteFace(CTextBuffer& out, const MeshObject& mesh, const VertexText& text, std::int32_t f,
                const std::vector<std::string>& textureLines)
 {
-    const FaceEntry& face = mesh.Data().faces[static_cast<std::size_t>(f)];
+    const MeshData& data = mesh.Data();
+    const FaceEntry& face = data.faces[static_cast<std::size_t>(f)];
     const std::uint32_t corners[4] = {face.vertexIndex[0], face.vertexIndex[2], face.vertexIndex[1],
                                       face.vertexIndex[0]};
 
@@ -285,7 +287,7 @@ void WriteFace(CTextBuffer& out, const MeshObject& mesh, const VertexText& text,
         std::memcpy(p, kNoMapping, sizeof kNoMapping - 1);
         p += sizeof kNoMapping - 1;
     }
-    if (mesh.Data().cornerNormals.empty())
+    if (data.cornerNormals.empty())
     {
         for (const std::uint32_t v : corners)
             p = text.CopyLine(p, v, 2);
@@ -297,9 +299,8 @@ void WriteFace(CTextBuffer& out, const MeshObject& mesh, const VertexText& text,
         constexpr int kCornerOfLine[4] = {0, 2, 1, 0};
         for (int i = 0; i < 4; ++i)
         {
-            const Vector3& normal =
-                mesh.Data().cornerNormals[static_cast<std::size_t>(f) * 3 + kCornerOfLine[i]];
-            if (std::memcmp(&normal, &mesh.Data().vertexNormals[corners[i]], sizeof normal) == 0)
+            const Vector3& normal = data.cornerNormals[static_cast<std::size_t>(f) * 3 + kCornerOfLine[i]];
+            if (std::memcmp(&normal, &data.vertexNormals[corners[i]], sizeof normal) == 0)
                 p = text.CopyLine(p, corners[i], 2);
             else
                 p = NormalText(p, normal);
@@ -307,7 +308,7 @@ void WriteFace(CTextBuffer& out, const MeshObject& mesh, const VertexText& text,
     }
 
     Vector3 faceNormal;
-    ScaleVector(mesh.Data().faceNormals[static_cast<std::size_t>(f)], -1.0f, faceNormal);
+    ScaleVector(data.faceNormals[static_cast<std::size_t>(f)], -1.0f, faceNormal);
     p = NormalText(p, faceNormal);
     constexpr char kZeroLines[] = "0, 0, 0\r\n0, 0, 0\r\n";
     std::memcpy(p, kZeroLines, sizeof kZeroLines - 1);
