@@ -2,6 +2,7 @@
 
 #include "model/c3ds_model.h"
 #include "pipeline/texture_files.h"
+#include "platform/console_text.h"
 #include "render/thumbnail.h"
 
 #include <algorithm>
@@ -148,8 +149,9 @@ std::unique_ptr<C3dsModel> ReduceModel(const C3dsModel& model, std::size_t faceB
 
 std::string PreviewCaption(const PreviewModels& models, float multiplier)
 {
+    // Names come from files: shown as a message box shows them.
     if (!models.pLod1 || !models.reason.empty())
-        return models.reason;
+        return platform::BoxText(models.reason);
     std::string caption = CountLine("LOD 1", *models.pLod1);
     if (models.pLod2)
         caption.append("\n").append(CountLine("LOD 2", *models.pLod2));
@@ -160,9 +162,9 @@ std::string PreviewCaption(const PreviewModels& models, float multiplier)
 
     Vector3 low, high;
     if (!ModelBounds(*models.pLod1, low, high))
-        return caption;
+        return platform::BoxText(caption);
     caption += "\nSize: " + Number((static_cast<double>(high.x) - low.x) * multiplier) + " x " +
                Number((static_cast<double>(high.y) - low.y) * multiplier) + " x " +
                Number((static_cast<double>(high.z) - low.z) * multiplier);
-    return caption;
+    return platform::BoxText(caption);
 }

@@ -1,5 +1,6 @@
 #include "win32/win32_platform.h"
 
+#include "platform/console_text.h"
 #include "platform/text_path.h"
 
 #include <windows.h>
@@ -16,8 +17,8 @@ void CWin32Notifier::ShowMessage(const std::string& text, platform::MessageKind 
     // task-modal disables every window of the thread instead.
     if (!hOwner)
         style |= MB_TASKMODAL;
-    ::MessageBoxW(hOwner, platform::Widen(text).c_str(), platform::Widen(platform::Caption(kind)).c_str(),
-                  style);
+    ::MessageBoxW(hOwner, platform::Widen(platform::BoxText(text)).c_str(),
+                  platform::Widen(platform::Caption(kind)).c_str(), style);
 }
 
 platform::CursorHandle CWin32Notifier::SetWaitCursor()
