@@ -155,8 +155,12 @@ std::string PreviewCaption(const PreviewModels& models, float multiplier)
     std::string caption = CountLine("LOD 1", *models.pLod1);
     if (models.pLod2)
         caption.append("\n").append(CountLine("LOD 2", *models.pLod2));
-    caption += "\nTextures: " + std::to_string(models.textures.m_nFoundCount) + " found, " +
-               std::to_string(models.textures.m_nMissingCount) + " missing";
+    const CTextureSet& textures = models.textures;
+    caption += "\nTextures: " + std::to_string(textures.m_nFoundCount) + " found" +
+               (textures.m_nUndrawableCount > 0
+                    ? " (" + std::to_string(textures.m_nUndrawableCount) + " not drawable)"
+                    : std::string()) +
+               ", " + std::to_string(textures.m_nMissingCount) + " missing";
     for (const std::string& note : models.textures.m_notes)
         caption.append("\n").append(note);
 
