@@ -32,3 +32,19 @@ void CWin32Notifier::RestoreCursor(platform::CursorHandle cursor)
     m_bWaiting = false;
     ::SetCursor(reinterpret_cast<HCURSOR>(cursor));
 }
+
+void AnnotateForScreenReaders(const std::vector<AccessibleText>& texts)
+{
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IAccPropServices* pServices = nullptr;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IAccPropServices, reinterpret_cast<void**>(&pServices))))
+    {
+        for (const AccessibleText& text : texts)
+            pServices->SetHwndPropStr(text.hWnd, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                      text.property, text.text.c_str());
+        pServices->Release();
+    }
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
+}
