@@ -359,7 +359,7 @@ std::optional<RunReport> UpToDate(const ConversionRequest& request)
             names.push_back(material.mapName);
         for (const std::optional<TextureFile>& file : FindTextures(ParentFolder(*model), names))
             if (file)
-                inputs.push_back(file->path);
+                inputs.push_back(file->file.Path());
     }
     for (const std::string& input : inputs)
     {

@@ -247,7 +247,8 @@ std::string InfoJson(const std::vector<InfoModel>& models)
                     PutName(texture, "name", material.mapName);
                     const std::optional<TextureFile>& file =
                         i < info.textures.size() ? info.textures[i] : std::optional<TextureFile>();
-                    Merge(texture, NameOrNull(file ? std::optional(file->path) : std::nullopt, "found"));
+                    Merge(texture,
+                          NameOrNull(file ? std::optional(file->file.Path()) : std::nullopt, "found"));
                     texture["exact"] = file && file->exact;
                     entry["texture"] = std::move(texture);
                 }

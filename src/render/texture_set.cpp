@@ -123,7 +123,7 @@ void CTextureSet::Load(const C3dsModel& model, const std::string& folder,
         if (!pFound || use == pFound->end())
             unknown.push_back(names[i]);
         else if (use->foundPath)
-            files[i] = TextureFile{*use->foundPath, std::string(), use->exact};
+            files[i] = TextureFile{platform::CFileRef(*use->foundPath), std::string(), use->exact};
     }
     if (!unknown.empty())
     {
@@ -143,7 +143,7 @@ void CTextureSet::Load(const C3dsModel& model, const std::string& folder,
         else
         {
             ++m_nFoundCount;
-            if (ReadSmallFile(files[i]->path, bytes) && Add(names[i], bytes.data(), bytes.size()))
+            if (ReadSmallFile(files[i]->file.Path(), bytes) && Add(names[i], bytes.data(), bytes.size()))
                 continue;
             ++m_nUndrawableCount;
         }
