@@ -117,7 +117,7 @@ fi
 
 echo "== bounded reading (goals: a non-model refused within 10 ms; empty objects at most 0.5 us each and 3 x the file + 32 MB)"
 truncate -s 2G "$work/zeros.3ds"
-read -r ms < <(best_ms "" "'$build/3ds2vnp' --info '$work/zeros.3ds'")
+read -r ms < <(best_ms_tolerate=1 best_ms "" "'$build/3ds2vnp' --info '$work/zeros.3ds'") # refused: status 1
 echo "2 GB of zeros: refused in ${ms} ms (the whole process)"
 rm -f "$work/zeros.3ds"
 "$build/tools/make_model" --empty-objects 2000000 "$work/empty.3ds"
