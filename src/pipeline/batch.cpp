@@ -74,22 +74,27 @@ void RunTasks(const std::vector<Task>& tasks, std::size_t threads, Run run, Prin
     printReady(printed);
 }
 
-// Asks the host, at every check of every conversion, whether to go on.
+// Asks the host, at every check of every conversion, whether to go on,
+// and then the front end's own progress, if any.
 class CStopCheck final : public IProgress
 {
 public:
-    explicit CStopCheck(const IBatchHost& host) : m_host(host) {}
-    bool Continue(std::uint64_t, std::uint64_t) override { return !m_host.StopRequested(); }
+    CStopCheck(const IBatchHost& host, IProgress* pProgress) : m_host(host), m_pProgress(pProgress) {}
+    bool Continue(std::uint64_t done, std::uint64_t total) override
+    {
+        return !m_host.StopRequested() && (!m_pProgress || m_pProgress->Continue(done, total));
+    }
 
 private:
     const IBatchHost& m_host;
+    IProgress* m_pProgress;
 };
 
 } // namespace
 
 std::vector<std::optional<RunReport>> RunBatch(const std::vector<ConversionRequest>& requests,
                                                std::size_t jobs, const IPicturePainter* pPainter,
-                                               IBatchHost& host)
+                                               IBatchHost& host, const RunContext& base)
 {
     CRunGuard guard;
     // Requests whose outputs name one file go to one task, in the order
@@ -114,8 +119,8 @@ std::vector<std::optional<RunReport>> RunBatch(const std::vector<ConversionReque
     std::vector<std::optional<RunReport>> reports(requests.size());
     const auto done = std::make_unique<std::atomic<bool>[]>(requests.size());
     const std::size_t threads = std::min<std::size_t>(std::max<std::size_t>(jobs, 1), tasks.size());
-    CStopCheck stopCheck(host);
-    RunContext context;
+    CStopCheck stopCheck(host, base.pProgress);
+    RunContext context = base;
     context.pProgress = &stopCheck;
     context.pGuard = &guard;
     context.pPainter = pPainter;

@@ -30,8 +30,11 @@ public:
 // input of the run, and no later request replaces what an earlier one
 // wrote (requests whose project files are one file go, in their order, to
 // one thread). With a processor to spare, a conversion draws its picture
-// while it writes its project file. The reports, in the order of the
-// requests; none for a request not reached.
+// while it writes its project file. Each conversion hears and asks what
+// base gives (its host, its progress beside the host's StopRequested, and
+// whatever else a front end hands every job); the batch sets the guard,
+// the painter and where the picture is drawn. The reports, in the order of
+// the requests; none for a request not reached.
 std::vector<std::optional<RunReport>> RunBatch(const std::vector<ConversionRequest>& requests,
                                                std::size_t jobs, const IPicturePainter* pPainter,
-                                               IBatchHost& host);
+                                               IBatchHost& host, const RunContext& base = {});
