@@ -1,6 +1,7 @@
 #include "dialog/converter_logic.h"
 
 #include "dialog/control_ids.h"
+#include "pipeline/batch.h"
 #include "platform/file_system.h"
 #include "platform/notifier.h"
 #include "platform/text_path.h"
@@ -226,7 +227,13 @@ void CConverterLogic::Convert(IWindowThread& window)
                 RunContext context;
                 context.pHost = &host;
                 context.pProgress = &m_progress;
-                m_job.Run(request, context);
+                // The same run as the command line's, of one model: the
+                // host has shown every message by the time it ends.
+                struct COneModel final : IBatchHost
+                {
+                    void OnReport(std::size_t, const RunReport&) override {}
+                } batch;
+                RunBatch({request}, 1, nullptr, batch, context);
             }
             catch (...)
             {

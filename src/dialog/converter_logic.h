@@ -149,7 +149,6 @@ private:
     std::int32_t m_nScaleFactor = 0;
     ScaleMode m_scaleMode = ScaleMode::ScaleNone;
     std::string m_strScaleFactor; // the box's text, for what is wrong with it
-    ConversionJob m_job;
 
     CRunProgress m_progress;
     std::thread m_worker;
