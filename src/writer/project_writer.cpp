@@ -260,10 +260,9 @@ const std::string& TextureOf(const MaterialEntry& material)
 // One face record: the corners a, c, b, a (the winding turned round, the
 // first corner repeated), the face normal turned round, the texture name
 // ("default.bmp" for a material without a texture).
-void WriteFace(CTextBuffer& out, const MeshObject& mesh, const VertexText& text, std::int32_t f,
+void WriteFace(CTextBuffer& out, const MeshData& data, bool bMapped, const VertexText& text, std::int32_t f,
                const std::vector<std::string>& textureLines)
 {
-    const MeshData& data = mesh.Data();
     const FaceEntry& face = data.faces[static_cast<std::size_t>(f)];
     const std::uint32_t corners[4] = {face.vertexIndex[0], face.vertexIndex[2], face.vertexIndex[1],
                                       face.vertexIndex[0]};
@@ -276,7 +275,7 @@ void WriteFace(CTextBuffer& out, const MeshObject& mesh, const VertexText& text,
     p = EndLine(FormatInt(p + 5, f + 1));
     for (const std::uint32_t v : corners)
         p = text.CopyLine(p, v, 0);
-    if (mesh.mapCoordCount > 0)
+    if (bMapped)
     {
         for (const std::uint32_t v : corners)
             p = text.CopyLine(p, v, 1);
@@ -338,8 +337,10 @@ void WriteSection(CTextBuffer& out, const char* levelLine, std::int32_t lodValue
     out.IntLine(mesh.faceCount);
     out.IntLine(lodValue);
     const VertexText text(mesh);
+    const MeshData& data = mesh.Data();
+    const bool bMapped = mesh.mapCoordCount > 0;
     for (std::int32_t f = 0; f < mesh.faceCount; ++f)
-        WriteFace(out, mesh, text, f, textureLines);
+        WriteFace(out, data, bMapped, text, f, textureLines);
     out.AddDone(mesh.faceCount);
 }
 
