@@ -1,6 +1,7 @@
 #include "dialog/converter_logic.h"
 
 #include "dialog/control_ids.h"
+#include "platform/file_system.h"
 #include "platform/notifier.h"
 #include "platform/text_path.h"
 
@@ -81,6 +82,7 @@ CConverterLogic::~CConverterLogic()
 {
     Cancel();
     JoinRun();
+    platform::FinishRemovals(); // a stopped run's temporary file is gone before the program
 }
 
 void CConverterLogic::OnLod1Chosen(const std::optional<std::string>& path)
@@ -249,6 +251,7 @@ void CConverterLogic::Convert(IWindowThread& window)
 void CConverterLogic::WaitForRun()
 {
     JoinRun();
+    platform::FinishRemovals();
 }
 
 void CConverterLogic::JoinRun()

@@ -80,8 +80,9 @@ public:
     // run held at its next step meanwhile, so that it neither ends nor
     // reports under the question. Yes stops it as Cancel does.
     bool ConfirmStop(const std::function<bool()>& ask);
-    // Waits until a run has ended; for windows whose thread is not needed
-    // by the run (tests).
+    // Waits until a run has ended and a stopped run's temporary file is
+    // gone (its removal may go on after the run reports its end); for
+    // windows whose thread is not needed by the run (tests).
     void WaitForRun();
     // A progress told of every step of the next runs, whose false stops
     // the run as Cancel does; for tests and benchmarks, which stop a run

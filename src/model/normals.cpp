@@ -1,5 +1,7 @@
 #include "model/c3ds_model.h"
 
+#include "platform/progress.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -570,11 +572,15 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
 
 } // namespace
 
-void C3dsModel::ComputeCornerNormals(platform::CMessageLog& log)
+bool C3dsModel::ComputeCornerNormals(platform::CMessageLog& log, IProgress* pProgress)
 {
     std::string names;
     for (std::int32_t i = 0; i < m_nMeshCount; ++i)
     {
+        // A mesh takes milliseconds; a model may have thousands.
+        if (pProgress &&
+            !pProgress->Continue(static_cast<std::uint64_t>(i), static_cast<std::uint64_t>(m_nMeshCount)))
+            return false;
         MeshObject& mesh = m_meshes.at(static_cast<std::size_t>(i));
         bool bMatched = true;
         if (mesh.normalExponent == 0)
@@ -587,16 +593,21 @@ void C3dsModel::ComputeCornerNormals(platform::CMessageLog& log)
     if (!names.empty())
         log.Warning("The smoothing groups do not match the faces of " + names +
                     "; a face without a group is smoothed across all its edges");
+    return true;
 }
 
-void C3dsModel::ComputeNormals()
+bool C3dsModel::ComputeNormals(IProgress* pProgress)
 {
     for (std::int32_t i = 0; i < m_nMeshCount; ++i)
     {
+        if (pProgress &&
+            !pProgress->Continue(static_cast<std::uint64_t>(i), static_cast<std::uint64_t>(m_nMeshCount)))
+            return false;
         MeshObject& mesh = m_meshes.at(static_cast<std::size_t>(i));
         mesh.normalExponent = 0;
         ComputeMeshNormals(mesh);
         if (!PositionsInSafeRange(mesh) && NormalsVanished(mesh))
             RescueNormals(mesh);
     }
+    return true;
 }

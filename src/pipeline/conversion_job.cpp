@@ -284,9 +284,14 @@ ConversionJob::Step ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pModel,
         report.outcome = RunOutcome::Refused;
         return Step::Ended;
     }
-    pModel->ComputeNormals();
-    if (bSmoothingGroups)
-        pModel->ComputeCornerNormals(log);
+    // The normals of a big model take longer than the user waits for a
+    // stop, so they ask the progress between meshes too.
+    if (!pModel->ComputeNormals(pProgress) ||
+        (bSmoothingGroups && !pModel->ComputeCornerNormals(log, pProgress)))
+    {
+        report.outcome = RunOutcome::Stopped;
+        return Step::Ended;
+    }
     report.meshes += pModel->m_nMeshCount;
     for (const MeshObject& mesh : pModel->m_meshes)
     {

@@ -155,6 +155,7 @@ public:
     // Faces written, for the progress asked at each block.
     void AddDone(std::int32_t faces) { m_nDone += static_cast<std::uint64_t>(faces); }
     bool IsStopped() const { return m_bStopped; }
+    bool IsFailed() const { return m_bFailed; }
 
 private:
     // Blocks of 1 MiB: fewer, larger writes than the file system needs to
@@ -334,8 +335,12 @@ void WriteSection(CTextBuffer& out, const char* levelLine, std::int32_t lodValue
     out.Literal(levelLine, std::strlen(levelLine));
     out.IntLine(mesh.faceCount);
     out.IntLine(lodValue);
+    if (out.IsFailed())
+        return;
     const VertexText text(mesh);
-    for (std::int32_t f = 0; f < mesh.faceCount; ++f)
+    // A failed or stopped write formats nothing more: the rest of a big
+    // file would hold up the stop for a second.
+    for (std::int32_t f = 0; f < mesh.faceCount && !out.IsFailed(); ++f)
         WriteFace(out, mesh, text, f, textureLines);
     out.AddDone(mesh.faceCount);
 }
@@ -399,7 +404,10 @@ bool CProjectWriter::Write(platform::CMessageLog& log)
     if (!Emit(file))
     {
         if (m_bStopped)
+        {
+            file.Abandon();
             return false; // asked for: the user needs no message
+        }
         log.Error("Could not write output file: " + m_szOutputPath + "\n\n" + file.Error());
         return false;
     }
@@ -435,7 +443,7 @@ bool CProjectWriter::Emit(IByteSink& sink)
     const std::vector<std::string> lod1TextureLines = TextureLines(m_pLod1->m_materials);
     const std::vector<std::string> lod2TextureLines =
         m_bHasLod2 ? TextureLines(m_pLod2->m_materials) : std::vector<std::string>();
-    for (std::int32_t i = 0; i < m_pLod1->m_nMeshCount; ++i)
+    for (std::int32_t i = 0; i < m_pLod1->m_nMeshCount && !out.IsFailed(); ++i)
     {
         const MeshObject& mesh = m_pLod1->m_meshes.at(static_cast<std::size_t>(i));
         const bool bHasPartner = i < lod2MeshCount;
