@@ -185,7 +185,7 @@ ConversionRequest CConverterLogic::BuildRequest() const
     return request;
 }
 
-void CConverterLogic::Convert(IWindowThread& window)
+void CConverterLogic::Convert(IWindowThread& window, std::vector<LoadedModel> loaded)
 {
     if (m_bRunning)
     {
@@ -221,13 +221,15 @@ void CConverterLogic::Convert(IWindowThread& window)
     platform::INotifier& target = platform::Notifier();
     try
     {
-        m_worker = std::thread([this, &window, &target, request = BuildRequest()] {
+        m_worker = std::thread([this, &window, &target, request = BuildRequest(),
+                                loaded = std::move(loaded)] {
             CWindowHost host(window, target, m_bShowingMessage);
             try
             {
                 RunContext context;
                 context.pHost = &host;
                 context.pProgress = &m_progress;
+                context.pLoaded = &loaded;
                 m_job.Run(request, context);
             }
             catch (...)

@@ -70,8 +70,9 @@ public:
     // scaling chosen, a factor below 1 (an empty box, 0) or beyond 2^31 - 1
     // is refused before anything is loaded. While a run is in progress
     // every choice and command is refused; the Convert button then stops
-    // the run, once it shows "Cancel".
-    void Convert(IWindowThread& window);
+    // the run, once it shows "Cancel". A model of loaded (the preview's)
+    // serves the run in place of a fresh read when the job allows it.
+    void Convert(IWindowThread& window, std::vector<LoadedModel> loaded = {});
     bool IsRunning() const { return m_bRunning; }
     // Asks the run to stop: the output stays as it was and no temporary
     // file remains. The run ends soon after, without a further message.

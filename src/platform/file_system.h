@@ -48,6 +48,14 @@ struct FileFacts
 
 FileFacts Inspect(const std::string& path);
 
+// Whether two looks at a file, before and after, saw one regular file
+// unchanged: the same file, neither grown nor shrunk nor written between.
+inline bool Unchanged(const FileFacts& before, const FileFacts& after)
+{
+    return before.regular && after.regular && before.id == after.id && before.size == after.size &&
+           before.modified == after.modified;
+}
+
 // Whether two paths lead to one regular file.
 inline bool SameFile(const std::string& first, const std::string& second)
 {

@@ -1,10 +1,12 @@
 #include "dialog/converter_logic.h"
+#include "dialog/preview_state.h"
 #include "platform/text_path.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <limits>
 
@@ -258,4 +260,62 @@ TEST(ConverterLogic, AStopAtAnyStepLeavesTheOldOutput)
         });
         EXPECT_EQ(notes.m_events, (std::vector<std::string>{"wait", "restore"})) << "at step " << n;
     }
+}
+
+// The preview's model serves a run in place of a fresh read: the same
+// bytes and messages as a fresh read, but only while the file is as it was
+// read, and never when scaling or the smoothing groups would change it. A
+// model that is not the file's, given under the file's facts, shows which
+// one the run took.
+TEST(ConverterLogic, ThePreviewsModelServesTheRunWhileItsFileIsUnchanged)
+{
+    TempDir dir;
+    const std::string crate = platform::Utf8FromPath(dir / "Crate.3ds");
+    // Version 4 draws a warning, which a run on the preview's model repeats.
+    WriteFile(dir / "Crate.3ds", File({Version(4), Material("Wood", "wood.bmp"), Object(Cube("Crate"))}));
+    RecordingNotifier notes;
+    CConverterLogic logic;
+    logic.OnLod1Chosen(crate);
+    TestWindow window;
+    const auto convert = [&](std::vector<LoadedModel> loaded) {
+        notes.m_events.clear();
+        logic.Convert(window, std::move(loaded));
+        logic.WaitForRun();
+        return ReadWholeFile(dir / "crate.vnp");
+    };
+    const std::string fresh = convert({});
+    const std::vector<std::string> freshEvents = notes.m_events;
+    ASSERT_EQ(freshEvents.size(), 5u); // wait, version, texture, restore, success
+
+    CPreviewState preview([] {});
+    preview.Choose(crate, std::nullopt);
+    preview.WaitUntilIdle();
+    preview.Collect();
+    ASSERT_EQ(preview.LoadedModels().size(), 1u);
+    EXPECT_EQ(convert(preview.LoadedModels()), fresh);
+    EXPECT_EQ(notes.m_events, freshEvents);
+
+    std::vector<LoadedModel> other = preview.LoadedModels();
+    auto pOther = std::make_shared<C3dsModel>();
+    platform::CMessageLog log;
+    const Bytes otherFile = File({Material("Wood", "wood.bmp"), Object(Cube("Other"))});
+    ASSERT_TRUE(pOther->LoadBytes(otherFile.data(), otherFile.size(), "other", log));
+    pOther->ComputeNormals();
+    other[0].pModel = pOther;
+    other[0].messages.clear();
+    EXPECT_NE(convert(other).find("Other"), std::string::npos);
+
+    logic.OnScaleMode(ScaleMode::ScaleUp);
+    logic.OnScaleFactorChange("1");
+    EXPECT_EQ(convert(other), fresh) << "scaled";
+    logic.OnScaleMode(ScaleMode::ScaleNone);
+    logic.OnSmoothingGroups(true);
+    EXPECT_EQ(convert(other).find("Other"), std::string::npos) << "smoothing groups";
+    logic.OnSmoothingGroups(false);
+
+    // The same bytes written again: a new time of change.
+    const auto path = dir / "Crate.3ds";
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(2));
+    EXPECT_EQ(convert(other), fresh) << "changed";
+    EXPECT_EQ(notes.m_events, freshEvents);
 }
