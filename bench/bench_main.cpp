@@ -172,7 +172,7 @@ C3dsModel RibbonWithRandomMasks(int count)
     C3dsModel model = LoadRibbon(count);
     std::mt19937 random(7);
     for (std::int32_t f = 0; f < model.m_meshes[0].faceCount; ++f)
-        model.m_meshes[0].smoothGroups.push_back(random() & 15u);
+        model.m_meshes[0].Data().smoothGroups.push_back(random() & 15u);
     return model;
 }
 
@@ -299,21 +299,21 @@ template <typename Format> void WriteNumbersPerCorner(benchmark::State& state, F
     for (auto _ : state)
     {
         char* p = text.data();
-        for (const FaceEntry& face : mesh.faces)
+        for (const FaceEntry& face : mesh.Data().faces)
         {
             const std::uint32_t corners[4] = {face.vertexIndex[0], face.vertexIndex[2], face.vertexIndex[1],
                                               face.vertexIndex[0]};
             for (const std::uint32_t v : corners)
-                p = triple(p, mesh.vertices[v]);
+                p = triple(p, mesh.Data().vertices[v]);
             for (const std::uint32_t v : corners)
             {
-                p = format(p, mesh.mapCoords[v].u);
+                p = format(p, mesh.Data().mapCoords[v].u);
                 *p++ = ',', *p++ = ' ';
-                p = format(p, mesh.mapCoords[v].v);
+                p = format(p, mesh.Data().mapCoords[v].v);
                 *p++ = '\r', *p++ = '\n';
             }
             for (const std::uint32_t v : corners)
-                p = triple(p, mesh.vertexNormals[v]);
+                p = triple(p, mesh.Data().vertexNormals[v]);
         }
         bytes += static_cast<std::size_t>(p - text.data());
         benchmark::DoNotOptimize(text.data());

@@ -241,7 +241,7 @@ bool PrintInfo(const std::string& path, bool bQuiet, std::ostream& out, std::ost
         return false;
     out << ShownName(path) << '\n' << "  meshes: " << model.m_nMeshCount << '\n';
     for (const MeshObject& mesh : model.m_meshes)
-        out << "    \"" << ShownName(mesh.name) << "\": " << mesh.vertexCount << " vertices, "
+        out << "    \"" << ShownName(mesh.name.Str()) << "\": " << mesh.vertexCount << " vertices, "
             << mesh.faceCount << " faces, " << mesh.mapCoordCount << " mapping coordinates\n";
     out << "  materials: " << model.m_nMaterialCount << '\n';
     std::vector<std::string> names;
@@ -359,7 +359,7 @@ std::optional<RunReport> UpToDate(const ConversionRequest& request)
             names.push_back(material.mapName);
         for (const std::optional<TextureFile>& file : FindTextures(ParentFolder(*model), names))
             if (file)
-                inputs.push_back(file->path);
+                inputs.push_back(file->file.Path());
     }
     for (const std::string& input : inputs)
     {

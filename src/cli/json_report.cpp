@@ -226,7 +226,7 @@ std::string InfoJson(const std::vector<InfoModel>& models)
             for (const MeshObject& mesh : model.m_meshes)
             {
                 ordered_json entry = ordered_json::object();
-                PutName(entry, "name", mesh.name);
+                PutName(entry, "name", mesh.name.Str());
                 entry["vertices"] = mesh.vertexCount;
                 entry["faces"] = mesh.faceCount;
                 entry["mappingCoordinates"] = mesh.mapCoordCount;
@@ -247,7 +247,8 @@ std::string InfoJson(const std::vector<InfoModel>& models)
                     PutName(texture, "name", material.mapName);
                     const std::optional<TextureFile>& file =
                         i < info.textures.size() ? info.textures[i] : std::optional<TextureFile>();
-                    Merge(texture, NameOrNull(file ? std::optional(file->path) : std::nullopt, "found"));
+                    Merge(texture,
+                          NameOrNull(file ? std::optional(file->file.Path()) : std::nullopt, "found"));
                     texture["exact"] = file && file->exact;
                     entry["texture"] = std::move(texture);
                 }

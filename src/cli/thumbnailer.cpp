@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <sys/resource.h>
@@ -108,9 +107,8 @@ int main(int argc, char** argv)
     platform::CMessageLog log([](const platform::Message& message) {
         std::cerr << "3ds2vnp-thumbnailer: " << platform::OneLine(message.text) << '\n';
     });
-    std::error_code error;
-    const std::uintmax_t bytes = std::filesystem::file_size(platform::FileSystemPath(input), error);
-    if (!error && bytes > kMaxModelSize)
+    const platform::FileFacts facts = platform::Inspect(input);
+    if (facts.regular && facts.size > kMaxModelSize)
         return Fail(input + " is larger than 100 MB");
     // The output is never the model itself (a slip of the arguments, a
     // hard or symbolic link): replacing it would destroy the model.

@@ -7,7 +7,6 @@
 
 #include <cctype>
 #include <exception>
-#include <filesystem>
 #include <limits>
 #include <system_error>
 
@@ -352,15 +351,13 @@ std::optional<std::string> CConverterLogic::DroppedModel(const std::vector<std::
 
 std::string CConverterLogic::ModelProblem(const std::string& path)
 {
-    const std::filesystem::path native = platform::PathFromUtf8(path);
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(native, error);
-    if (!std::filesystem::exists(status))
-        return error && error != std::errc::no_such_file_or_directory ? error.message()
-                                                                      : "there is no such file";
-    if (!std::filesystem::is_regular_file(status))
+    const platform::FileFacts facts = platform::Inspect(path);
+    if (!facts.exists)
+        return platform::LastFileErrorIsNotFound() || facts.reason.empty() ? "there is no such file"
+                                                                           : facts.reason;
+    if (!facts.regular)
         return "it is not a file";
-    std::string extension = platform::Utf8FromPath(native.extension());
+    std::string extension = platform::Utf8FromPath(platform::PathFromUtf8(path).extension());
     for (char& c : extension)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return extension == ".3ds" ? std::string() : "it is not a .3ds file";

@@ -185,14 +185,14 @@ private:
 
     // A zero-terminated string: the first kMaxNameLength bytes are kept and
     // the rest consumed, so that the walk stays in step with the file.
-    void ReadString(Chunk& chunk, std::string& text)
+    template <typename Text> void ReadString(Chunk& chunk, Text& text)
     {
         const unsigned char* begin = m_pData + chunk.pos;
         const auto* zero = static_cast<const unsigned char*>(std::memchr(begin, 0, chunk.Left()));
         if (zero == nullptr)
             Damaged("the data of a chunk runs past its end");
         const auto length = static_cast<std::size_t>(zero - begin);
-        text.assign(reinterpret_cast<const char*>(begin), std::min(length, kMaxNameLength));
+        text = std::string_view(reinterpret_cast<const char*>(begin), std::min(length, kMaxNameLength));
         chunk.pos += length + 1;
     }
 
@@ -277,7 +277,7 @@ private:
                 ReadObjectChunks(mesh, chunk);
                 break;
             case kChunkVertexList:
-                mesh.vertexCount = ReadCountedArray(mesh, chunk, mesh.vertices,
+                mesh.vertexCount = ReadCountedArray(mesh, chunk, mesh.Data().vertices,
                                                     "vertex positions than its vertex list counts");
                 break;
             case kChunkFaceList:
@@ -293,8 +293,8 @@ private:
                 ReadLocalAxes(mesh, chunk);
                 break;
             case kChunkMapCoords:
-                mesh.mapCoordCount =
-                    ReadCountedArray(mesh, chunk, mesh.mapCoords, "mapping coordinates than it counts");
+                mesh.mapCoordCount = ReadCountedArray(mesh, chunk, mesh.Data().mapCoords,
+                                                      "mapping coordinates than it counts");
                 break;
             default:
                 break;
@@ -326,8 +326,8 @@ private:
         if (std::size_t{count} * kFaceSize > chunk.Left())
             Damaged(QuotedName(mesh) + " has fewer faces than its face list counts");
         const unsigned char* p = Take(chunk, count * kFaceSize);
-        mesh.faces.assign(count, FaceEntry{});
-        for (FaceEntry& face : mesh.faces)
+        mesh.Data().faces.assign(count, FaceEntry{});
+        for (FaceEntry& face : mesh.Data().faces)
         {
             face.vertexIndex[0] = LoadU16(p);
             face.vertexIndex[1] = LoadU16(p + 2);
@@ -351,9 +351,9 @@ private:
     {
         const std::size_t count = chunk.Left() / 4;
         const unsigned char* p = Take(chunk, count * 4);
-        mesh.smoothGroups.resize(count);
+        mesh.Data().smoothGroups.resize(count);
         for (std::size_t i = 0; i < count; ++i)
-            mesh.smoothGroups[i] = LoadU32(p + i * 4);
+            mesh.Data().smoothGroups[i] = LoadU32(p + i * 4);
     }
 
     // The object's X, Y and Z axes (then its origin, not needed here). The
@@ -387,8 +387,8 @@ private:
             // A face number beyond the face list, or a group before the face
             // list, names no face: it is passed over.
             const std::uint16_t face = LoadU16(p);
-            if (face < mesh.faces.size())
-                mesh.faces[face].materialIndex = material;
+            if (face < mesh.Data().faces.size())
+                mesh.Data().faces[face].materialIndex = material;
         }
     }
 
@@ -443,25 +443,26 @@ void CheckMeshes(const std::vector<MeshObject>& meshes)
 {
     for (const MeshObject& mesh : meshes)
     {
-        for (std::size_t f = 0; f < mesh.faces.size(); ++f)
+        for (std::size_t f = 0; f < mesh.Data().faces.size(); ++f)
         {
-            for (const std::uint32_t v : mesh.faces[f].vertexIndex)
+            for (const std::uint32_t v : mesh.Data().faces[f].vertexIndex)
             {
                 if (v >= static_cast<std::uint32_t>(mesh.vertexCount))
                     Damaged(QuotedName(mesh) + ": face " + std::to_string(f + 1) + " uses vertex " +
                             std::to_string(v) + ", but the mesh has " + std::to_string(mesh.vertexCount) +
-                            " vertices");
+                            " vertices (an object of more than 65,535 vertices, which the format cannot "
+                            "hold, gives this when saved)");
             }
         }
         if (mesh.mapCoordCount > 0 && mesh.mapCoordCount < mesh.vertexCount)
             Damaged(QuotedName(mesh) + " has mapping coordinates for " + std::to_string(mesh.mapCoordCount) +
                     " of its " + std::to_string(mesh.vertexCount) + " vertices");
-        for (const Vector3& p : mesh.vertices)
+        for (const Vector3& p : mesh.Data().vertices)
         {
             if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
                 Damaged(QuotedName(mesh) + " has a vertex position that is not a finite number");
         }
-        for (const MapCoord& uv : mesh.mapCoords)
+        for (const MapCoord& uv : mesh.Data().mapCoords)
         {
             if (!std::isfinite(uv.u) || !std::isfinite(uv.v))
                 Damaged(QuotedName(mesh) + " has a mapping coordinate that is not a finite number");
@@ -470,6 +471,34 @@ void CheckMeshes(const std::vector<MeshObject>& meshes)
 }
 
 } // namespace
+
+const MeshData MeshObject::kNoData;
+
+// An empty object costs its record, which must stay within the bound a
+// file's objects may take (three times the 21 bytes each takes in the
+// file, with the file itself held while they are read).
+static_assert(sizeof(void*) != 8 || sizeof(MeshObject) <= 40);
+
+MeshObject::MeshObject(const MeshObject& other)
+    : name(other.name), vertexCount(other.vertexCount), faceCount(other.faceCount),
+      mapCoordCount(other.mapCoordCount), normalExponent(other.normalExponent), mirrored(other.mirrored),
+      m_pData(other.m_pData ? std::make_unique<MeshData>(*other.m_pData) : nullptr)
+{
+}
+
+MeshObject& MeshObject::operator=(const MeshObject& other)
+{
+    if (this != &other)
+        *this = MeshObject(other);
+    return *this;
+}
+
+MeshData& MeshObject::Data()
+{
+    if (!m_pData)
+        m_pData = std::make_unique<MeshData>();
+    return *m_pData;
+}
 
 bool C3dsModel::Load(const char* path, platform::CMessageLog& log, IProgress* pProgress)
 {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "model/short_string.h"
 #include "model/vector3.h"
 #include "platform/messages.h"
 
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,16 +35,11 @@ struct MaterialEntry
     std::string mapName; // file name of the first texture map; empty when there is none
 };
 
-// One named object of the file. After a successful Load faceCount and
-// vertexCount are at most 65,535 (the file counts them in 16 bits), every
-// face's vertex numbers are below vertexCount, mapCoordCount is 0 or at least vertexCount,
-// and every position and mapping coordinate is a finite number.
-struct MeshObject
+// The arrays of a mesh. An object without vertices (a light, a camera,
+// an empty object) has none, so that a file of millions of them costs
+// little more than their names.
+struct MeshData
 {
-    std::int32_t vertexCount = 0;
-    std::int32_t faceCount = 0;
-    std::int32_t mapCoordCount = 0; // 0: the mesh has no mapping coordinates
-    std::string name;
     std::vector<Vector3> vertices;
     std::vector<Vector3> vertexNormals;
     std::vector<Vector3> faceNormals;
@@ -55,13 +52,42 @@ struct MeshObject
     // follow the smoothing groups (ComputeCornerNormals); empty otherwise,
     // and every corner then takes its vertex's normal.
     std::vector<Vector3> cornerNormals;
-    // The object's local axes have a negative determinant: the modelling
-    // program mirrored it, and its faces may be turned inside out.
-    bool mirrored = false;
+};
+
+// One named object of the file. After a successful Load faceCount and
+// vertexCount are at most 65,535 (the file counts them in 16 bits), every
+// face's vertex numbers are below vertexCount, mapCoordCount is 0 or at least vertexCount,
+// and every position and mapping coordinate is a finite number.
+struct MeshObject
+{
+    MeshObject() = default;
+    MeshObject(const MeshObject& other);
+    MeshObject& operator=(const MeshObject& other);
+    MeshObject(MeshObject&&) noexcept = default;
+    MeshObject& operator=(MeshObject&&) noexcept = default;
+    ~MeshObject() = default;
+
+    // The arrays; read through a const object, a mesh without them shows
+    // empty ones, and written through a mutable one, they are made.
+    const MeshData& Data() const { return m_pData ? *m_pData : kNoData; }
+    MeshData& Data();
+    bool HasData() const { return m_pData != nullptr; }
+
+    CShortString name;
+    std::int32_t vertexCount = 0;
+    std::int32_t faceCount = 0;
+    std::int32_t mapCoordCount = 0; // 0: the mesh has no mapping coordinates
     // The power of two the positions were multiplied by for the normals:
     // 0 but where single precision made a normal vanish (see
     // ComputeNormals).
     std::int16_t normalExponent = 0;
+    // The object's local axes have a negative determinant: the modelling
+    // program mirrored it, and its faces may be turned inside out.
+    bool mirrored = false;
+
+private:
+    static const MeshData kNoData;
+    std::unique_ptr<MeshData> m_pData;
 };
 
 // One loaded .3ds file: its named objects as meshes and its materials, in

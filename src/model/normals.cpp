@@ -16,13 +16,13 @@ namespace
 // The face's normal before normalisation: its length is twice the area, so
 // that summing these weighs each face by its area. Inlined in all three
 // callers: GCC leaves a call in the corner pass, which costs it a thirtieth.
-[[gnu::always_inline]] inline Vector3 AreaNormal(const MeshObject& mesh, const FaceEntry& face)
+[[gnu::always_inline]] inline Vector3 AreaNormal(const MeshData& data, const FaceEntry& face)
 {
     const std::uint32_t a = face.vertexIndex[0], b = face.vertexIndex[1], c = face.vertexIndex[2];
-    assert(a < mesh.vertices.size() && b < mesh.vertices.size() && c < mesh.vertices.size());
+    assert(a < data.vertices.size() && b < data.vertices.size() && c < data.vertices.size());
     Vector3 d1, d2, n;
-    SubtractVector(mesh.vertices[a], mesh.vertices[c], d1);
-    SubtractVector(mesh.vertices[c], mesh.vertices[b], d2);
+    SubtractVector(data.vertices[a], data.vertices[c], d1);
+    SubtractVector(data.vertices[c], data.vertices[b], d2);
     CrossProduct(d1, d2, n);
     return n;
 }
@@ -51,20 +51,21 @@ void DivideByCount(Vector3& sum, std::uint32_t count)
 // forms exactly those sums, in that order, in time linear in the mesh size.
 void ComputeMeshNormals(MeshObject& mesh)
 {
-    mesh.faceNormals.assign(static_cast<std::size_t>(mesh.faceCount), Vector3{});
-    mesh.vertexNormals.assign(static_cast<std::size_t>(mesh.vertexCount), Vector3{});
+    MeshData& data = mesh.Data();
+    data.faceNormals.assign(static_cast<std::size_t>(mesh.faceCount), Vector3{});
+    data.vertexNormals.assign(static_cast<std::size_t>(mesh.vertexCount), Vector3{});
     std::vector<std::uint32_t> faceCounts(static_cast<std::size_t>(mesh.vertexCount), 0);
 
     for (std::int32_t f = 0; f < mesh.faceCount; ++f)
     {
-        const FaceEntry& face = mesh.faces[f];
+        const FaceEntry& face = data.faces[f];
         const std::uint32_t a = face.vertexIndex[0], b = face.vertexIndex[1], c = face.vertexIndex[2];
-        const Vector3 n = AreaNormal(mesh, face);
-        mesh.faceNormals[f] = n;
+        const Vector3 n = AreaNormal(data, face);
+        data.faceNormals[f] = n;
 
         // A face that uses a vertex at two or three corners counts once.
         const auto addTo = [&](std::uint32_t v) {
-            AddVector(mesh.vertexNormals[v], n, mesh.vertexNormals[v]);
+            AddVector(data.vertexNormals[v], n, data.vertexNormals[v]);
             ++faceCounts[v];
         };
         addTo(a);
@@ -77,7 +78,7 @@ void ComputeMeshNormals(MeshObject& mesh)
     // Apart from the sums: a loop of only this lets the processor overlap
     // the square roots and divisions of many faces, which wait on each
     // other's latency when they sit between the sums.
-    for (Vector3& normal : mesh.faceNormals)
+    for (Vector3& normal : data.faceNormals)
         NormalizeVector(normal);
 
     for (std::int32_t v = 0; v < mesh.vertexCount; ++v)
@@ -86,19 +87,19 @@ void ComputeMeshNormals(MeshObject& mesh)
         const std::uint32_t count = faceCounts[v];
         if (count == 0)
             continue;
-        DivideByCount(mesh.vertexNormals[v], count);
-        NormalizeVector(mesh.vertexNormals[v]);
+        DivideByCount(data.vertexNormals[v], count);
+        NormalizeVector(data.vertexNormals[v]);
     }
 }
 
 // The face's cross product in double precision, which neither overflows
 // nor underflows for any float positions (differences below 2^129, above
 // 2^-150): zero only for a face without area.
-void ExactAreaNormal(const MeshObject& mesh, const FaceEntry& face, double (&n)[3])
+void ExactAreaNormal(const MeshData& data, const FaceEntry& face, double (&n)[3])
 {
-    const Vector3& a = mesh.vertices[face.vertexIndex[0]];
-    const Vector3& b = mesh.vertices[face.vertexIndex[1]];
-    const Vector3& c = mesh.vertices[face.vertexIndex[2]];
+    const Vector3& a = data.vertices[face.vertexIndex[0]];
+    const Vector3& b = data.vertices[face.vertexIndex[1]];
+    const Vector3& c = data.vertices[face.vertexIndex[2]];
     const double d1[3] = {double{a.x} - c.x, double{a.y} - c.y, double{a.z} - c.z};
     const double d2[3] = {double{c.x} - b.x, double{c.y} - b.y, double{c.z} - b.z};
     n[0] = d1[1] * d2[2] - d1[2] * d2[1];
@@ -117,15 +118,15 @@ bool IsZero(const Vector3& v)
 }
 
 // Whether a face of non-zero area was left without a direction.
-bool FaceVanished(const MeshObject& mesh, std::size_t f)
+bool FaceVanished(const MeshData& data, std::size_t f)
 {
-    const Vector3& normal = mesh.faceNormals[f];
+    const Vector3& normal = data.faceNormals[f];
     if (!IsFinite(normal))
         return true;
     if (!IsZero(normal))
         return false;
     double exact[3];
-    ExactAreaNormal(mesh, mesh.faces[f], exact);
+    ExactAreaNormal(data, data.faces[f], exact);
     return exact[0] != 0 || exact[1] != 0 || exact[2] != 0;
 }
 
@@ -138,7 +139,7 @@ bool FaceVanished(const MeshObject& mesh, std::size_t f)
 // (trigonometry leaves magnitudes near 1e-8 where 0 was meant, so the
 // bound is well below those), and this one pass over the positions' bits
 // spares them the closer look.
-bool PositionsInSafeRange(const MeshObject& mesh)
+bool PositionsInSafeRange(const MeshData& data)
 {
     // Signed comparisons of the magnitudes' bits (31 of them), which SSE2
     // has for four at once.
@@ -153,22 +154,22 @@ bool PositionsInSafeRange(const MeshObject& mesh)
     constexpr std::size_t kBlock = 256;
     float block[3 * kBlock];
     std::int32_t any = 0;
-    for (std::size_t first = 0; first < mesh.vertices.size(); first += kBlock)
+    for (std::size_t first = 0; first < data.vertices.size(); first += kBlock)
     {
-        const std::size_t count = std::min(kBlock, mesh.vertices.size() - first);
-        std::memcpy(block, &mesh.vertices[first], count * sizeof(Vector3));
+        const std::size_t count = std::min(kBlock, data.vertices.size() - first);
+        std::memcpy(block, &data.vertices[first], count * sizeof(Vector3));
         for (std::size_t i = 0; i < 3 * count; ++i)
             any |= outside(block[i]);
     }
     return any == 0;
 }
 
-bool NormalsVanished(const MeshObject& mesh)
+bool NormalsVanished(const MeshData& data)
 {
-    for (std::size_t f = 0; f < mesh.faceNormals.size(); ++f)
-        if (FaceVanished(mesh, f))
+    for (std::size_t f = 0; f < data.faceNormals.size(); ++f)
+        if (FaceVanished(data, f))
             return true;
-    for (const Vector3& normal : mesh.vertexNormals)
+    for (const Vector3& normal : data.vertexNormals)
         if (!IsFinite(normal))
             return true;
     return false;
@@ -177,10 +178,10 @@ bool NormalsVanished(const MeshObject& mesh)
 // The power of two that brings the largest position of the mesh into
 // [0.5, 1): multiplying by it is exact, so the normals keep the design's
 // rounding, only without leaving the range of a float.
-std::int16_t NormalExponent(const MeshObject& mesh)
+std::int16_t NormalExponent(const MeshData& data)
 {
     float largest = 0;
-    for (const Vector3& p : mesh.vertices)
+    for (const Vector3& p : data.vertices)
         largest = std::max({largest, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
     int exponent = 0;
     std::frexp(largest, &exponent);
@@ -189,11 +190,12 @@ std::int16_t NormalExponent(const MeshObject& mesh)
 
 std::vector<Vector3> ScaledPositions(const MeshObject& mesh)
 {
-    std::vector<Vector3> scaled(mesh.vertices.size());
+    const MeshData& data = mesh.Data();
+    std::vector<Vector3> scaled(data.vertices.size());
     const int e = -mesh.normalExponent;
     for (std::size_t v = 0; v < scaled.size(); ++v)
-        scaled[v] = {std::ldexp(mesh.vertices[v].x, e), std::ldexp(mesh.vertices[v].y, e),
-                     std::ldexp(mesh.vertices[v].z, e)};
+        scaled[v] = {std::ldexp(data.vertices[v].x, e), std::ldexp(data.vertices[v].y, e),
+                     std::ldexp(data.vertices[v].z, e)};
     return scaled;
 }
 
@@ -201,28 +203,30 @@ std::vector<Vector3> ScaledPositions(const MeshObject& mesh)
 // exponent, and gives the positions back.
 template <typename Compute> void OnScaledPositions(MeshObject& mesh, Compute compute)
 {
+    MeshData& data = mesh.Data();
     std::vector<Vector3> positions = ScaledPositions(mesh);
-    mesh.vertices.swap(positions);
+    data.vertices.swap(positions);
     compute();
-    mesh.vertices.swap(positions);
+    data.vertices.swap(positions);
 }
 
 // The normals of a mesh whose plain computation lost a face's direction.
 void RescueNormals(MeshObject& mesh)
 {
-    mesh.normalExponent = NormalExponent(mesh);
+    MeshData& data = mesh.Data();
+    mesh.normalExponent = NormalExponent(data);
     if (mesh.normalExponent != 0)
         OnScaledPositions(mesh, [&] { ComputeMeshNormals(mesh); });
     // A face far smaller than the mesh's largest positions may still
     // underflow: its own exact cross product gives its direction.
-    for (std::size_t f = 0; f < mesh.faceNormals.size(); ++f)
+    for (std::size_t f = 0; f < data.faceNormals.size(); ++f)
     {
-        if (!FaceVanished(mesh, f))
+        if (!FaceVanished(data, f))
             continue;
         double n[3];
-        ExactAreaNormal(mesh, mesh.faces[f], n);
+        ExactAreaNormal(data, data.faces[f], n);
         const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-        mesh.faceNormals[f] = {RoundToSingle(n[0] / length), RoundToSingle(n[1] / length),
+        data.faceNormals[f] = {RoundToSingle(n[0] / length), RoundToSingle(n[1] / length),
                                RoundToSingle(n[2] / length)};
     }
 }
@@ -282,9 +286,9 @@ std::uint32_t CornersAt(const std::uint32_t* v, std::uint32_t vertex)
     return (v[0] == vertex ? 1u : 0u) | (v[1] == vertex ? 2u : 0u) | (v[2] == vertex ? 4u : 0u);
 }
 
-void PutAt(MeshObject& mesh, std::uint32_t faceAndCorners, const Vector3& normal)
+void PutAt(MeshData& data, std::uint32_t faceAndCorners, const Vector3& normal)
 {
-    Vector3* corner = mesh.cornerNormals.data() + std::size_t{faceAndCorners & kFaceBits} * 3;
+    Vector3* corner = data.cornerNormals.data() + std::size_t{faceAndCorners & kFaceBits} * 3;
     if (faceAndCorners & 1u << 29)
         corner[0] = normal;
     if (faceAndCorners & 1u << 30)
@@ -302,7 +306,7 @@ void PutAt(MeshObject& mesh, std::uint32_t faceAndCorners, const Vector3& normal
 class CVertexSolver
 {
 public:
-    void Solve(MeshObject& mesh, const Around* begin, std::size_t n)
+    void Solve(MeshData& data, const Around* begin, std::size_t n)
     {
         constexpr std::size_t kFew = 8;
         m_surfaceOf.resize(n);
@@ -361,7 +365,7 @@ public:
             }
             if (s != kNone)
             {
-                AddVector(m_sums[s], AreaNormal(mesh, mesh.faces[begin[i].faceAndCorners & kFaceBits]),
+                AddVector(m_sums[s], AreaNormal(data, data.faces[begin[i].faceAndCorners & kFaceBits]),
                           m_sums[s]);
                 ++m_counts[s];
             }
@@ -377,7 +381,7 @@ public:
                 NormalizeVector(m_sums[s]);
                 m_counts[s] = 0;
             }
-            PutAt(mesh, begin[i].faceAndCorners, m_sums[s]);
+            PutAt(data, begin[i].faceAndCorners, m_sums[s]);
         }
     }
 
@@ -457,18 +461,19 @@ struct TwoSurfaces
 // more than two are gathered apart and solved whole.
 bool ComputeMeshCornerNormals(MeshObject& mesh)
 {
+    MeshData& data = mesh.Data();
     const auto faceCount = static_cast<std::size_t>(mesh.faceCount);
     const auto vertexCount = static_cast<std::size_t>(mesh.vertexCount);
-    const std::size_t covered = std::min(mesh.smoothGroups.size(), faceCount);
-    mesh.cornerNormals.resize(faceCount * 3);
-    const auto maskOf = [&](std::size_t f) { return f < covered ? mesh.smoothGroups[f] : 0u; };
+    const std::size_t covered = std::min(data.smoothGroups.size(), faceCount);
+    data.cornerNormals.resize(faceCount * 3);
+    const auto maskOf = [&](std::size_t f) { return f < covered ? data.smoothGroups[f] : 0u; };
 
     assert(faceCount <= 0xFFFF);
     std::vector<TwoSurfaces> surfaces(vertexCount);
     std::vector<std::uint32_t> faceCounts(vertexCount, 0); // all faces there, masked or not
     for (std::size_t f = 0; f < faceCount; ++f)
     {
-        const std::uint32_t* v = mesh.faces[f].vertexIndex;
+        const std::uint32_t* v = data.faces[f].vertexIndex;
         const std::uint32_t mask = maskOf(f);
         const bool b = v[1] != v[0], c = v[2] != v[0] && v[2] != v[1];
         ++faceCounts[v[0]];
@@ -476,7 +481,7 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
         faceCounts[v[2]] += c;
         if (mask == 0)
             continue;
-        const Vector3 n = AreaNormal(mesh, mesh.faces[f]);
+        const Vector3 n = AreaNormal(data, data.faces[f]);
         const auto face = static_cast<std::uint16_t>(f);
         surfaces[v[0]].Join(face, mask, n);
         if (b)
@@ -506,12 +511,12 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
         for (std::size_t k = 0; k < 2; ++k)
         {
             if (s.counts[k] == count)
-                s.sums[k] = mesh.vertexNormals[v];
+                s.sums[k] = data.vertexNormals[v];
             else if (s.counts[k] == 1)
             {
                 // The unit vector of a single face's sum is its face normal,
                 // but for the sign of a zero, which the sum from zero drops.
-                const Vector3& normal = mesh.faceNormals[s.last[k]];
+                const Vector3& normal = data.faceNormals[s.last[k]];
                 s.sums[k] = {normal.x + 0.0f, normal.y + 0.0f, normal.z + 0.0f};
             }
             else if (s.counts[k] != 0)
@@ -526,17 +531,17 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
     // again below.
     for (std::size_t f = 0; f < faceCount; ++f)
     {
-        const std::uint32_t* v = mesh.faces[f].vertexIndex;
-        Vector3* corner = mesh.cornerNormals.data() + f * 3;
+        const std::uint32_t* v = data.faces[f].vertexIndex;
+        Vector3* corner = data.cornerNormals.data() + f * 3;
         if (f >= covered)
         {
             for (std::size_t j = 0; j < 3; ++j)
-                corner[j] = mesh.vertexNormals[v[j]]; // no mask: today's normal
+                corner[j] = data.vertexNormals[v[j]]; // no mask: today's normal
         }
-        else if (const std::uint32_t mask = mesh.smoothGroups[f]; mask == 0)
+        else if (const std::uint32_t mask = data.smoothGroups[f]; mask == 0)
         {
             for (std::size_t j = 0; j < 3; ++j)
-                corner[j] = mesh.faceNormals[f]; // flat
+                corner[j] = data.faceNormals[f]; // flat
         }
         else
         {
@@ -556,7 +561,7 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
         std::vector<Around> around(aroundCount);
         for (std::size_t f = 0; f < faceCount; ++f)
         {
-            const std::uint32_t* v = mesh.faces[f].vertexIndex;
+            const std::uint32_t* v = data.faces[f].vertexIndex;
             const bool distinct[3] = {true, v[1] != v[0], v[2] != v[0] && v[2] != v[1]};
             for (std::size_t j = 0; j < 3; ++j)
                 if (distinct[j] && faceCounts[v[j]] != 0)
@@ -565,9 +570,9 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
         }
         CVertexSolver solver;
         for (std::size_t g = 0; g + 1 < generalFirst.size(); ++g)
-            solver.Solve(mesh, around.data() + generalFirst[g], generalFirst[g + 1] - generalFirst[g]);
+            solver.Solve(data, around.data() + generalFirst[g], generalFirst[g + 1] - generalFirst[g]);
     }
-    return faceCount == 0 || mesh.smoothGroups.size() == faceCount;
+    return faceCount == 0 || data.smoothGroups.size() == faceCount;
 }
 
 } // namespace
@@ -582,6 +587,8 @@ bool C3dsModel::ComputeCornerNormals(platform::CMessageLog& log, IProgress* pPro
             !pProgress->Continue(static_cast<std::uint64_t>(i), static_cast<std::uint64_t>(m_nMeshCount)))
             return false;
         MeshObject& mesh = m_meshes.at(static_cast<std::size_t>(i));
+        if (!mesh.HasData())
+            continue; // no faces: nothing to shade
         bool bMatched = true;
         if (mesh.normalExponent == 0)
             bMatched = ComputeMeshCornerNormals(mesh);
@@ -605,8 +612,10 @@ bool C3dsModel::ComputeNormals(IProgress* pProgress)
             return false;
         MeshObject& mesh = m_meshes.at(static_cast<std::size_t>(i));
         mesh.normalExponent = 0;
+        if (!mesh.HasData())
+            continue; // no vertices: no normals
         ComputeMeshNormals(mesh);
-        if (!PositionsInSafeRange(mesh) && NormalsVanished(mesh))
+        if (!PositionsInSafeRange(mesh.Data()) && NormalsVanished(mesh.Data()))
             RescueNormals(mesh);
     }
     return true;

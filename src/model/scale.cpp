@@ -7,7 +7,7 @@ bool Scale(C3dsModel& model, float multiplier, platform::CMessageLog& log)
     // Every product is checked before any coordinate changes.
     for (const MeshObject& mesh : model.m_meshes)
     {
-        for (const Vector3& v : mesh.vertices)
+        for (const Vector3& v : mesh.Data().vertices)
         {
             if (!std::isfinite(v.x * multiplier) || !std::isfinite(v.y * multiplier) ||
                 !std::isfinite(v.z * multiplier))
@@ -20,7 +20,7 @@ bool Scale(C3dsModel& model, float multiplier, platform::CMessageLog& log)
     }
     for (MeshObject& mesh : model.m_meshes)
     {
-        for (Vector3& v : mesh.vertices)
+        for (Vector3& v : mesh.Data().vertices)
         {
             v.x = v.x * multiplier;
             v.y = v.y * multiplier;

@@ -114,17 +114,20 @@ void ConversionJob::Convert(const ConversionRequest& request, const RunContext& 
     // are seen through by asking whether the two name the same file.
     const std::string outputPath = OutputPath(request.outputDir, request.lod1Title);
     report.outputPath = outputPath;
+    const platform::FileFacts output = platform::Inspect(outputPath);
     for (const std::optional<std::string>& input : {request.lod1Path, request.lod2Path})
     {
-        if (input && platform::SameFile(outputPath, *input))
+        if (!input)
+            continue;
+        const platform::CFileRef file(*input);
+        if (output.regular && file.Facts().regular && output.id == file.Facts().id)
         {
             log.Error("The output file " + outputPath + " is the input file " + *input +
                       ", which converting would destroy. Please choose another output folder.");
             report.outcome = RunOutcome::Failed;
             return;
         }
-        if (input)
-            guard.AddInput(*input);
+        guard.AddInput(file);
     }
     const std::string& model = *request.lod1Path;
     if (request.writeProject && !guard.Claim(outputPath, OutputKind::Project, model, std::string(), log))
@@ -196,7 +199,7 @@ void ConversionJob::Convert(const ConversionRequest& request, const RunContext& 
         pLod2 ? CheckTextures(*pLod2, lod2Path, log, report.textures) : decltype(lod1Textures)();
     for (const auto* pTextures : {&lod1Textures, &lod2Textures})
         for (const auto& [name, file] : *pTextures)
-            guard.AddInput(file.path);
+            guard.AddInput(file.file);
 
     // With a processor to spare, the picture is drawn while the project
     // file is written, and saved after it, so that its messages keep their
@@ -326,7 +329,7 @@ ConversionJob::Step ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pModel,
         report.faces += mesh.faceCount;
         report.vertices += mesh.vertexCount;
         if (mesh.mirrored)
-            report.mirroredMeshes.push_back(mesh.name);
+            report.mirroredMeshes.push_back(mesh.name.Str());
     }
     return Step::Loaded;
 }

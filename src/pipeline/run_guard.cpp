@@ -34,13 +34,13 @@ const char* KindName(OutputKind kind)
 
 } // namespace
 
-void CRunGuard::AddInput(const std::string& path)
+void CRunGuard::AddInput(const platform::CFileRef& file)
 {
-    const platform::FileFacts facts = platform::Inspect(path);
+    const platform::FileFacts& facts = file.Facts();
     if (!facts.regular)
         return;
     const std::lock_guard lock(m_mutex);
-    m_inputs.emplace(facts.id, path);
+    m_inputs.emplace(facts.id, file.Path());
 }
 
 bool CRunGuard::IsInput(const std::string& path) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pipeline/run_report.h"
+#include "platform/file_ref.h"
 #include "platform/file_system.h"
 
 #include <map>
@@ -17,7 +18,8 @@ class CRunGuard
 {
 public:
     // A file the run reads: a model, a LOD 2 model, a texture.
-    void AddInput(const std::string& path);
+    void AddInput(const platform::CFileRef& file);
+    void AddInput(const std::string& path) { AddInput(platform::CFileRef(path)); }
     bool IsInput(const std::string& path) const;
 
     // Whether model may write path as an output of kind; false after a

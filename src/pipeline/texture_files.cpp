@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <filesystem>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -140,7 +139,8 @@ public:
             }
             std::string relative = Native(pBest->relative);
             std::string path = platform::JoinPath(m_strFolder, relative);
-            files.push_back(TextureFile{std::move(path), std::move(relative), found.exact.has_value()});
+            files.push_back(TextureFile{platform::CFileRef(std::move(path)), std::move(relative),
+                                        found.exact.has_value()});
         }
         return files;
     }
@@ -266,7 +266,7 @@ std::vector<std::pair<std::string, TextureFile>> CheckTextures(const C3dsModel& 
         use.name = name;
         if (file)
         {
-            use.foundPath = file->path;
+            use.foundPath = file->file.Path();
             use.exact = file->exact;
             found.emplace_back(name, std::move(*file));
         }
@@ -307,13 +307,10 @@ std::optional<std::string> CopyTexture(const std::string& from, const std::strin
     return std::nullopt;
 }
 
-// Whether the file at from was changed after the one at to.
-bool IsNewer(const std::string& from, const std::string& to)
+// Whether from was changed after to (false when either cannot be told).
+bool IsNewer(const platform::FileFacts& from, const platform::FileFacts& to)
 {
-    std::error_code error, toError;
-    const auto fromTime = std::filesystem::last_write_time(platform::FileSystemPath(from), error);
-    const auto toTime = std::filesystem::last_write_time(platform::FileSystemPath(to), toError);
-    return !error && !toError && fromTime > toTime;
+    return from.regular && to.regular && from.modified > to.modified;
 }
 
 } // namespace
@@ -322,12 +319,11 @@ void CopyTextures(const std::vector<std::pair<std::string, TextureFile>>& textur
                   const std::string& modelPath, const std::string& outputDir, CRunGuard& guard,
                   platform::CMessageLog& log, RunReport& report)
 {
-    std::error_code error;
-    if (textures.empty() || std::filesystem::equivalent(platform::FileSystemPath(ParentFolder(modelPath)),
-                                                        platform::FileSystemPath(outputDir), error))
+    if (textures.empty() || platform::SameEntry(ParentFolder(modelPath), outputDir))
         return;
-    for (const auto& [name, file] : textures)
+    for (const auto& [name, texture] : textures)
     {
+        const platform::CFileRef& source = texture.file;
         // Under the name's last part only: a folder part ("..\", "C:\")
         // must not lead the copy out of the output folder.
         std::string fileName = name;
@@ -336,31 +332,32 @@ void CopyTextures(const std::vector<std::pair<std::string, TextureFile>>& textur
         if (fileName.empty() || fileName == "." || fileName == "..")
             continue;
         const std::string target = platform::JoinPath(outputDir, fileName);
-        if (!guard.Claim(target, OutputKind::Texture, modelPath, file.path, log))
+        if (!guard.Claim(target, OutputKind::Texture, modelPath, source.Path(), log))
             continue;
         const platform::FileFacts existing = platform::Inspect(target);
-        if (existing.regular && SameBytes(file.path, target))
+        if (existing.regular && SameBytes(source.Path(), target))
             continue;
         if (existing.regular)
         {
-            if (!IsNewer(file.path, target))
+            if (!IsNewer(source.Facts(), existing))
             {
                 log.Warning("Not copied: the texture file " + target + " holds other bytes than " +
-                            file.path + " and is not older; it is left as it is");
+                            source.Path() + " and is not older; it is left as it is");
                 continue;
             }
             log.Warning("Replaced the texture file " + target + ", which held other bytes, with the newer " +
-                        file.path);
+                        source.Path());
         }
-        if (const std::optional<std::string> reason = CopyTexture(file.path, target))
+        if (const std::optional<std::string> reason = CopyTexture(source.Path(), target))
         {
-            log.Warning("Could not copy the texture file " + file.path + " to " + target + ": " + *reason);
+            log.Warning("Could not copy the texture file " + source.Path() + " to " + target + ": " +
+                        *reason);
             report.bCopyFailed = true;
             continue;
         }
         report.written.push_back({OutputKind::Texture, target});
         for (TextureUse& use : report.textures)
-            if (use.name == name && use.foundPath == file.path)
+            if (use.name == name && use.foundPath == source.Path())
                 use.copiedTo = target;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pipeline/run_report.h"
+#include "platform/file_ref.h"
 #include "platform/file_system.h"
 
 #include <cstddef>
@@ -15,9 +16,9 @@ class CRunGuard;
 // A texture file named in a model, as found on disk.
 struct TextureFile
 {
-    std::string path;     // the file, UTF-8
-    std::string relative; // the same below the model's folder
-    bool exact = false;   // at the place and in the spelling the name gives
+    platform::CFileRef file; // the file as found
+    std::string relative;    // the same below the model's folder
+    bool exact = false;      // at the place and in the spelling the name gives
 };
 
 // Finds the texture files that a model names the way modellers lay them

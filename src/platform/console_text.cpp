@@ -59,6 +59,21 @@ std::string ShownName(const std::string& name)
     return shown;
 }
 
+std::string BoxText(const std::string& text)
+{
+    std::string box;
+    box.reserve(text.size());
+    for (std::size_t start = 0;;)
+    {
+        const std::size_t end = text.find('\n', start);
+        box += ShownName(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos)
+            return box;
+        box += '\n';
+        start = end + 1;
+    }
+}
+
 std::string OneLine(const std::string& text)
 {
     std::string line;

@@ -56,6 +56,14 @@ inline bool Unchanged(const FileFacts& before, const FileFacts& after)
            before.modified == after.modified;
 }
 
+// Whether two paths lead to one folder (or one file of any kind).
+inline bool SameEntry(const std::string& first, const std::string& second)
+{
+    const FileFacts a = Inspect(first);
+    const FileFacts b = Inspect(second);
+    return a.exists && b.exists && a.id == b.id;
+}
+
 // Whether two paths lead to one regular file.
 inline bool SameFile(const std::string& first, const std::string& second)
 {

@@ -2,6 +2,7 @@
 
 #include "model/c3ds_model.h"
 #include "pipeline/texture_files.h"
+#include "platform/console_text.h"
 #include "render/thumbnail.h"
 
 #include <algorithm>
@@ -88,7 +89,7 @@ std::unique_ptr<C3dsModel> ReduceModel(const C3dsModel& model, std::size_t faceB
 {
     std::size_t faceCount = 0;
     for (const MeshObject& mesh : model.m_meshes)
-        faceCount += mesh.faces.size();
+        faceCount += mesh.Data().faces.size();
     if (faceCount <= faceBudget || faceBudget == 0)
         return nullptr;
     const std::size_t stride = (faceCount + faceBudget - 1) / faceBudget;
@@ -103,41 +104,43 @@ std::unique_ptr<C3dsModel> ReduceModel(const C3dsModel& model, std::size_t faceB
         MeshObject copy;
         copy.name = mesh.name;
         copy.mirrored = mesh.mirrored;
-        newIndex.assign(mesh.vertices.size(), -1);
-        const bool bMapped = mesh.mapCoordCount > 0 && mesh.mapCoords.size() == mesh.vertices.size();
-        const bool bCorners = mesh.cornerNormals.size() == mesh.faces.size() * 3;
+        const MeshData& from = mesh.Data();
+        MeshData& to = copy.Data();
+        newIndex.assign(from.vertices.size(), -1);
+        const bool bMapped = mesh.mapCoordCount > 0 && from.mapCoords.size() == from.vertices.size();
+        const bool bCorners = from.cornerNormals.size() == from.faces.size() * 3;
         // The first face of this mesh that falls on the stride.
         std::size_t f = (stride - globalFace % stride) % stride;
-        for (; f < mesh.faces.size(); f += stride)
+        for (; f < from.faces.size(); f += stride)
         {
-            FaceEntry face = mesh.faces[f];
+            FaceEntry face = from.faces[f];
             if (std::any_of(std::begin(face.vertexIndex), std::end(face.vertexIndex),
-                            [&](std::uint32_t index) { return index >= mesh.vertices.size(); }))
+                            [&](std::uint32_t index) { return index >= from.vertices.size(); }))
                 continue; // the reader refuses such a face; a copy made by hand may hold one
             for (std::uint32_t& index : face.vertexIndex)
             {
                 std::int32_t& mapped = newIndex[index];
                 if (mapped < 0)
                 {
-                    mapped = static_cast<std::int32_t>(copy.vertices.size());
-                    copy.vertices.push_back(mesh.vertices[index]);
-                    copy.vertexNormals.push_back(index < mesh.vertexNormals.size() ? mesh.vertexNormals[index]
-                                                                                   : Vector3{});
+                    mapped = static_cast<std::int32_t>(to.vertices.size());
+                    to.vertices.push_back(from.vertices[index]);
+                    to.vertexNormals.push_back(index < from.vertexNormals.size() ? from.vertexNormals[index]
+                                                                                 : Vector3{});
                     if (bMapped)
-                        copy.mapCoords.push_back(mesh.mapCoords[index]);
+                        to.mapCoords.push_back(from.mapCoords[index]);
                 }
                 index = static_cast<std::uint32_t>(mapped);
             }
-            copy.faces.push_back(face);
-            if (f < mesh.faceNormals.size())
-                copy.faceNormals.push_back(mesh.faceNormals[f]);
+            to.faces.push_back(face);
+            if (f < from.faceNormals.size())
+                to.faceNormals.push_back(from.faceNormals[f]);
             if (bCorners)
-                copy.cornerNormals.insert(copy.cornerNormals.end(), mesh.cornerNormals.begin() + 3 * f,
-                                          mesh.cornerNormals.begin() + 3 * f + 3);
+                to.cornerNormals.insert(to.cornerNormals.end(), from.cornerNormals.begin() + 3 * f,
+                                        from.cornerNormals.begin() + 3 * f + 3);
         }
-        globalFace += mesh.faces.size();
-        copy.vertexCount = static_cast<std::int32_t>(copy.vertices.size());
-        copy.faceCount = static_cast<std::int32_t>(copy.faces.size());
+        globalFace += from.faces.size();
+        copy.vertexCount = static_cast<std::int32_t>(to.vertices.size());
+        copy.faceCount = static_cast<std::int32_t>(to.faces.size());
         copy.mapCoordCount = bMapped ? copy.vertexCount : 0;
         pReduced->m_meshes.push_back(std::move(copy));
     }
@@ -145,8 +148,8 @@ std::unique_ptr<C3dsModel> ReduceModel(const C3dsModel& model, std::size_t faceB
     if (ModelBounds(model, low, high))
     {
         MeshObject box;
-        box.vertices = {low, high};
-        box.vertexNormals = {Vector3{0, 0, 1}, Vector3{0, 0, 1}};
+        box.Data().vertices = {low, high};
+        box.Data().vertexNormals = {Vector3{0, 0, 1}, Vector3{0, 0, 1}};
         box.vertexCount = 2;
         pReduced->m_meshes.push_back(std::move(box));
     }
@@ -156,21 +159,26 @@ std::unique_ptr<C3dsModel> ReduceModel(const C3dsModel& model, std::size_t faceB
 
 std::string PreviewCaption(const PreviewModels& models, float multiplier)
 {
+    // Names come from files: shown as a message box shows them.
     if (!models.pLod1 || !models.reason.empty())
-        return models.reason;
+        return platform::BoxText(models.reason);
     std::string caption = CountLine("LOD 1", *models.pLod1);
     if (models.pLod2)
         caption.append("\n").append(CountLine("LOD 2", *models.pLod2));
-    caption += "\nTextures: " + std::to_string(models.textures.m_nFoundCount) + " found, " +
-               std::to_string(models.textures.m_nMissingCount) + " missing";
+    const CTextureSet& textures = models.textures;
+    caption += "\nTextures: " + std::to_string(textures.m_nFoundCount) + " found" +
+               (textures.m_nUndrawableCount > 0
+                    ? " (" + std::to_string(textures.m_nUndrawableCount) + " not drawable)"
+                    : std::string()) +
+               ", " + std::to_string(textures.m_nMissingCount) + " missing";
     for (const std::string& note : models.textures.m_notes)
         caption.append("\n").append(note);
 
     Vector3 low, high;
     if (!ModelBounds(*models.pLod1, low, high))
-        return caption;
+        return platform::BoxText(caption);
     caption += "\nSize: " + Number((static_cast<double>(high.x) - low.x) * multiplier) + " x " +
                Number((static_cast<double>(high.y) - low.y) * multiplier) + " x " +
                Number((static_cast<double>(high.z) - low.z) * multiplier);
-    return caption;
+    return platform::BoxText(caption);
 }

@@ -152,8 +152,9 @@ std::int64_t Wrap(std::int64_t value, std::int64_t size)
 bool ModelBounds(const C3dsModel& model, Vector3& low, Vector3& high)
 {
     bool bAny = false;
-    for (const MeshObject& mesh : model.m_meshes)
+    for (const MeshObject& object : model.m_meshes)
     {
+        const MeshData& mesh = object.Data();
         if (mesh.vertices.empty())
             continue;
         if (!bAny)
@@ -297,7 +298,7 @@ void CRenderer::Draw(const C3dsModel& lod1, const C3dsModel* pLod2, const CTextu
     }
 }
 
-void CRenderer::Project(const MeshObject& mesh, std::uint32_t i, bool bMapped, const Camera& camera,
+void CRenderer::Project(const MeshData& mesh, std::uint32_t i, bool bMapped, const Camera& camera,
                         ScreenVertex& vertex)
 {
     const Vector3& p = mesh.vertices[i];
@@ -328,7 +329,7 @@ void CRenderer::Project(const MeshObject& mesh, std::uint32_t i, bool bMapped, c
 // as Project's, and so the same bits (the min and max instructions choose
 // as std::min and std::max do, and truncating to 32 bits is exact for the
 // clamped values). Half the instructions of two calls of Project.
-void CRenderer::ProjectPair(const MeshObject& mesh, std::uint32_t first, bool bMapped, const Camera& camera,
+void CRenderer::ProjectPair(const MeshData& mesh, std::uint32_t first, bool bMapped, const Camera& camera,
                             ScreenVertex* out)
 {
     const Vector3& p0 = mesh.vertices[first];
@@ -420,12 +421,13 @@ void CRenderer::DrawModel(const C3dsModel& model, const CTextureSet& textures, c
     for (const MaterialEntry& material : model.m_materials)
         materialTextures.push_back(textures.Find(material.mapName));
 
-    for (const MeshObject& mesh : model.m_meshes)
+    for (const MeshObject& object : model.m_meshes)
     {
+        const MeshData& mesh = object.Data();
         // A loaded model keeps these sizes; a model made otherwise must not
         // make the drawing read past an array.
         const std::size_t count = std::min(mesh.vertices.size(), mesh.vertexNormals.size());
-        const bool bMapped = mesh.mapCoordCount > 0 && mesh.mapCoords.size() >= count;
+        const bool bMapped = object.mapCoordCount > 0 && mesh.mapCoords.size() >= count;
         // The cache no larger than the mesh's vertices (a power of two, for
         // the mask), so that drawing needs no more memory than the model
         // holds beside the picture and its depth.

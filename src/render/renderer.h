@@ -7,7 +7,7 @@
 #include <vector>
 
 class C3dsModel;
-struct MeshObject;
+struct MeshData;
 
 // Where the camera stands, as a turn away from the product shot (from the
 // front, the right and above): degrees round the model's upright axis and
@@ -84,9 +84,9 @@ private:
 
     void DrawModel(const C3dsModel& model, const CTextureSet& textures, const Camera& camera,
                    const Rect& rect, RgbaImage& image);
-    static void Project(const MeshObject& mesh, std::uint32_t index, bool bMapped, const Camera& camera,
+    static void Project(const MeshData& mesh, std::uint32_t index, bool bMapped, const Camera& camera,
                         ScreenVertex& vertex);
-    static void ProjectPair(const MeshObject& mesh, std::uint32_t first, bool bMapped, const Camera& camera,
+    static void ProjectPair(const MeshData& mesh, std::uint32_t first, bool bMapped, const Camera& camera,
                             ScreenVertex* out);
     void DrawTriangle(const ScreenVertex* corners[3], const RgbaImage* pTexture, const Rect& rect,
                       RgbaImage& image);

@@ -123,7 +123,7 @@ void CTextureSet::Load(const C3dsModel& model, const std::string& folder,
         if (!pFound || use == pFound->end())
             unknown.push_back(names[i]);
         else if (use->foundPath)
-            files[i] = TextureFile{*use->foundPath, std::string(), use->exact};
+            files[i] = TextureFile{platform::CFileRef(*use->foundPath), std::string(), use->exact};
     }
     if (!unknown.empty())
     {
@@ -135,14 +135,19 @@ void CTextureSet::Load(const C3dsModel& model, const std::string& folder,
     }
     for (std::size_t i = 0; i < names.size(); ++i)
     {
+        // A file that is there counts as found, as the conversion counts
+        // it, also when it cannot be drawn (no picture, damaged, too large).
         std::vector<unsigned char> bytes;
-        if (!files[i] || !ReadSmallFile(files[i]->path, bytes) || !Add(names[i], bytes.data(), bytes.size()))
-        {
-            m_textures[names[i]] = RgbaImage{};
+        if (!files[i])
             ++m_nMissingCount;
-        }
         else
+        {
             ++m_nFoundCount;
+            if (ReadSmallFile(files[i]->file.Path(), bytes) && Add(names[i], bytes.data(), bytes.size()))
+                continue;
+            ++m_nUndrawableCount;
+        }
+        m_textures[names[i]] = RgbaImage{};
     }
 }
 

@@ -19,8 +19,8 @@ struct RgbaImage
 
 // The texture files that the materials of a model name, found in the
 // model's folder or below it as the texture check finds them, and decoded.
-// A file that is missing, unreadable or too large counts as missing and is
-// drawn in grey; the counts tell.
+// A file that is missing, or found but unreadable, no picture or too large,
+// is drawn in grey; the counts tell which.
 // Every picture is sized from its header before it is decoded, and all the
 // textures of one set together are held to one budget of pixels: past it a
 // texture is drawn grey too, and m_notes says which and why, for the
@@ -55,7 +55,8 @@ public:
     // The decoded texture for a material's map name; nullptr when missing.
     const RgbaImage* Find(const std::string& mapName) const;
 
-    std::int32_t m_nFoundCount = 0;
+    std::int32_t m_nFoundCount = 0;      // the files there, drawable or not
+    std::int32_t m_nUndrawableCount = 0; // of those, the ones drawn grey
     std::int32_t m_nMissingCount = 0;
     std::vector<std::string> m_notes; // one line per texture drawn grey for its size
 

@@ -103,10 +103,11 @@ inline constexpr std::chrono::seconds kMaxReadTime{5};
 // stream gives it, for messages; empty when it gives none.
 HRESULT ReadStreamBytes(IStream* pStream, std::vector<unsigned char>& bytes, std::string& name,
                         std::string& reason);
-// Reads the bytes as a model without a message to anyone. A failure
-// HRESULT when they are no readable model or have more than kMaxFaces
-// faces; reason then says why in the words of the dialog's preview.
-HRESULT ModelFromBytes(const std::vector<unsigned char>& bytes, const std::string& name,
+// Reads the bytes as a model without a message to anyone, and frees them
+// once read, before the normals take their room. A failure HRESULT when
+// they are no readable model or have more than kMaxFaces faces; reason
+// then says why in the words of the dialog's preview.
+HRESULT ModelFromBytes(std::vector<unsigned char>&& bytes, const std::string& name,
                        std::unique_ptr<C3dsModel>& pModel, std::string& reason);
 // Both in turn.
 HRESULT ReadStreamModel(IStream* pStream, std::unique_ptr<C3dsModel>& pModel, std::string& reason);

@@ -311,7 +311,7 @@ private:
             {
                 auto pRead = std::make_shared<PreviewModels>();
                 std::string reason;
-                if (FAILED(shell::ModelFromBytes(pJob->bytes, pJob->name, pRead->pLod1, reason)))
+                if (FAILED(shell::ModelFromBytes(std::move(pJob->bytes), pJob->name, pRead->pLod1, reason)))
                     pRead->reason = reason;
                 pModels = std::move(pRead);
             }
@@ -319,7 +319,7 @@ private:
             {
                 // Without even that much memory the pane stays empty.
             }
-            pJob->bytes = {}; // freed before the pane draws
+            pJob->bytes = {}; // freed before the pane draws, whatever the read did
             const std::lock_guard lock(pJob->pLoad->mutex);
             pJob->pLoad->pModels = std::move(pModels);
             if (pJob->pLoad->hWnd)

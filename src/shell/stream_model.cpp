@@ -9,6 +9,7 @@
 #include "render/renderer.h"
 
 #include <new>
+#include <utility>
 
 namespace
 {
@@ -95,7 +96,7 @@ HRESULT ReadStreamBytes(IStream* pStream, std::vector<unsigned char>& bytes, std
     }
 }
 
-HRESULT ModelFromBytes(const std::vector<unsigned char>& bytes, const std::string& name,
+HRESULT ModelFromBytes(std::vector<unsigned char>&& bytes, const std::string& name,
                        std::unique_ptr<C3dsModel>& pModel, std::string& reason)
 {
     pModel.reset();
@@ -123,6 +124,9 @@ HRESULT ModelFromBytes(const std::vector<unsigned char>& bytes, const std::strin
                                                 : log.FirstError();
             return E_FAIL;
         }
+        // The model holds what it needs of them: a thumbnail's peak is the
+        // model with its normals, not that and the file.
+        std::vector<unsigned char>().swap(bytes);
         std::int64_t faces = 0;
         for (const MeshObject& mesh : pLoaded->m_meshes)
             faces += mesh.faceCount;
@@ -148,7 +152,7 @@ HRESULT ReadStreamModel(IStream* pStream, std::unique_ptr<C3dsModel>& pModel, st
     std::vector<unsigned char> bytes;
     std::string name;
     const HRESULT result = ReadStreamBytes(pStream, bytes, name, reason);
-    return FAILED(result) ? result : ModelFromBytes(bytes, name, pModel, reason);
+    return FAILED(result) ? result : ModelFromBytes(std::move(bytes), name, pModel, reason);
 }
 
 std::string CountsText(const C3dsModel& model)

@@ -1,5 +1,7 @@
 #include "ui/qt_platform.h"
 
+#include "platform/console_text.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -12,8 +14,8 @@ void CQtNotifier::ShowMessage(const std::string& text, platform::MessageKind kin
     const QMessageBox::Icon icon =
         kind == platform::MessageKind::Info ? QMessageBox::Information : QMessageBox::Warning;
     // The logic's texts are 8-bit in the user's code page, as are paths.
-    QMessageBox box(icon, QString::fromUtf8(platform::Caption(kind)), QString::fromLocal8Bit(text),
-                    QMessageBox::Ok, pOwner);
+    QMessageBox box(icon, QString::fromUtf8(platform::Caption(kind)),
+                    QString::fromLocal8Bit(platform::BoxText(text)), QMessageBox::Ok, pOwner);
     // Paths may hold "<b>" or "&lt;": the text is shown as it is.
     box.setTextFormat(Qt::PlainText);
     box.exec();

@@ -214,18 +214,10 @@ void CConverterDlg::NameForScreenReaders()
                                                     {kIdScaleFactor, L"Scale factor"},
                                                     {kIdOpenLod1, L"Open file... (level of detail 1)"},
                                                     {kIdOpenLod2, L"Open file... (level of detail 2)"}};
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IAccPropServices* pServices = nullptr;
-    if (SUCCEEDED(::CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_IAccPropServices, reinterpret_cast<void**>(&pServices))))
-    {
-        for (const auto& [id, name] : names)
-            pServices->SetHwndPropStr(::GetDlgItem(m_hWnd, id), static_cast<DWORD>(OBJID_CLIENT),
-                                      CHILDID_SELF, PROPID_ACC_NAME, name);
-        pServices->Release();
-    }
-    if (SUCCEEDED(com))
-        ::CoUninitialize();
+    std::vector<AccessibleText> texts;
+    for (const auto& [id, name] : names)
+        texts.push_back({::GetDlgItem(m_hWnd, id), PROPID_ACC_NAME, name});
+    AnnotateForScreenReaders(texts);
 }
 
 void CConverterDlg::OnToolTipText(NMTTDISPINFOW* info)

@@ -1,6 +1,7 @@
 #include "win32/preview_window.h"
 
 #include "platform/text_path.h"
+#include "win32/win32_platform.h"
 
 #include <windowsx.h>
 
@@ -45,7 +46,19 @@ bool CPreviewWindow::Create(HWND hParent)
     m_hWnd =
         ::CreateWindowExW(WS_EX_CLIENTEDGE, kPreviewClass, L"Preview", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0,
                           0, 0, 0, hParent, nullptr, hInstance, this);
+    if (m_hWnd)
+        Describe();
     return m_hWnd != nullptr;
+}
+
+void CPreviewWindow::Describe()
+{
+    // Its name is its window text; what it shows changes with the model.
+    const std::wstring description = platform::Widen(m_state.Description());
+    if (description == m_strDescription)
+        return;
+    m_strDescription = description;
+    AnnotateForScreenReaders({{m_hWnd, PROPID_ACC_DESCRIPTION, description}});
 }
 
 void CPreviewWindow::Move(const RECT& rect)
@@ -87,6 +100,7 @@ LRESULT CPreviewWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         return 1; // Paint covers every pixel
     case kMsgWake:
         m_state.Collect();
+        Describe();
         ::InvalidateRect(m_hWnd, nullptr, FALSE);
         ::SendMessageW(::GetParent(m_hWnd), kMsgChanged, 0, 0);
         return 0;

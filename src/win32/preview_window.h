@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // The picture of the chosen models beside the designed controls, a child
 // window of the main dialog with a sunken frame: drag to turn the model,
 // the wheel to zoom, a double click for the first view; with the focus,
@@ -36,7 +38,10 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Paint();
     void TellSize();
+    // Tells screen readers what the area shows now.
+    void Describe();
 
     HWND m_hWnd = nullptr;
     POINT m_lastDragPoint{};
+    std::wstring m_strDescription;
 };

@@ -1,5 +1,6 @@
 #include "win32/win32_platform.h"
 
+#include "platform/console_text.h"
 #include "platform/text_path.h"
 
 #include <windows.h>
@@ -16,8 +17,8 @@ void CWin32Notifier::ShowMessage(const std::string& text, platform::MessageKind 
     // task-modal disables every window of the thread instead.
     if (!hOwner)
         style |= MB_TASKMODAL;
-    ::MessageBoxW(hOwner, platform::Widen(text).c_str(), platform::Widen(platform::Caption(kind)).c_str(),
-                  style);
+    ::MessageBoxW(hOwner, platform::Widen(platform::BoxText(text)).c_str(),
+                  platform::Widen(platform::Caption(kind)).c_str(), style);
 }
 
 platform::CursorHandle CWin32Notifier::SetWaitCursor()
@@ -30,4 +31,20 @@ void CWin32Notifier::RestoreCursor(platform::CursorHandle cursor)
 {
     m_bWaiting = false;
     ::SetCursor(reinterpret_cast<HCURSOR>(cursor));
+}
+
+void AnnotateForScreenReaders(const std::vector<AccessibleText>& texts)
+{
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IAccPropServices* pServices = nullptr;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IAccPropServices, reinterpret_cast<void**>(&pServices))))
+    {
+        for (const AccessibleText& text : texts)
+            pServices->SetHwndPropStr(text.hWnd, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                      text.property, text.text.c_str());
+        pServices->Release();
+    }
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
 }

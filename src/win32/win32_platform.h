@@ -4,6 +4,11 @@
 
 #include <windows.h>
 
+#include <oleacc.h>
+
+#include <string>
+#include <vector>
+
 // The platform services on Windows: MessageBoxW with the caption, the
 // exclamation or information icon and an OK button, owned by the active
 // window or by none; the system wait cursor.
@@ -26,3 +31,13 @@ private:
     HWND m_hOwner = nullptr;
     bool m_bWaiting = false;
 };
+
+// What a screen reader announces for a window, where its label or class
+// would say something else (Dynamic Annotation).
+struct AccessibleText
+{
+    HWND hWnd = nullptr;
+    MSAAPROPID property{}; // PROPID_ACC_NAME, PROPID_ACC_DESCRIPTION
+    std::wstring text;
+};
+void AnnotateForScreenReaders(const std::vector<AccessibleText>& texts);

@@ -41,13 +41,14 @@ bool IsLineBreak(char c)
     return c == '\r' || c == '\n';
 }
 
-bool HasLineBreak(const std::string& name)
+bool HasLineBreak(std::string_view name)
 {
     return std::any_of(name.begin(), name.end(), IsLineBreak);
 }
 
-std::string WithSpaces(std::string name)
+std::string WithSpaces(std::string_view text)
 {
+    std::string name(text);
     std::replace_if(name.begin(), name.end(), IsLineBreak, ' ');
     return name;
 }
@@ -119,7 +120,7 @@ public:
     // A name followed by the line end. A line break inside the name would
     // put the editor's reading out of step with the records, so each CR or
     // LF byte is written as a space; every other byte as it is.
-    void NameLine(const std::string& name)
+    void NameLine(std::string_view name)
     {
         Reserve(name.size() + 2);
         for (const char c : name)
@@ -204,17 +205,18 @@ public:
     {
         const auto count = static_cast<std::size_t>(mesh.vertexCount);
         const bool bMapped = mesh.mapCoordCount > 0;
+        const MeshData& data = mesh.Data();
         m_lines.reserve(count * 3 + 1);
         m_text.reserve(count * (bMapped ? 72 : 56));
         char line[kMaxLineLength];
         for (std::size_t v = 0; v < count; ++v)
         {
-            Add(line, TripleText(line, mesh.vertices[v]));
+            Add(line, TripleText(line, data.vertices[v]));
             if (bMapped)
-                Add(line, PairText(line, mesh.mapCoords[v].u, mesh.mapCoords[v].v));
+                Add(line, PairText(line, data.mapCoords[v].u, data.mapCoords[v].v));
             else
                 Add(line, line); // no line: the face writes its literal zeros
-            Add(line, NormalText(line, mesh.vertexNormals[v]));
+            Add(line, NormalText(line, data.vertexNormals[v]));
         }
         m_lines.push_back(static_cast<std::uint32_t>(m_text.size()));
         m_text.append(kCopySlack, '\0');
@@ -262,7 +264,8 @@ const std::string& TextureOf(const MaterialEntry& material)
 void WriteFace(CTextBuffer& out, const MeshObject& mesh, const VertexText& text, std::int32_t f,
                const std::vector<std::string>& textureLines)
 {
-    const FaceEntry& face = mesh.faces[static_cast<std::size_t>(f)];
+    const MeshData& data = mesh.Data();
+    const FaceEntry& face = data.faces[static_cast<std::size_t>(f)];
     const std::uint32_t corners[4] = {face.vertexIndex[0], face.vertexIndex[2], face.vertexIndex[1],
                                       face.vertexIndex[0]};
 
@@ -285,7 +288,7 @@ void WriteFace(CTextBuffer& out, const MeshObject& mesh, const VertexText& text,
         std::memcpy(p, kNoMapping, sizeof kNoMapping - 1);
         p += sizeof kNoMapping - 1;
     }
-    if (mesh.cornerNormals.empty())
+    if (data.cornerNormals.empty())
     {
         for (const std::uint32_t v : corners)
             p = text.CopyLine(p, v, 2);
@@ -297,8 +300,8 @@ void WriteFace(CTextBuffer& out, const MeshObject& mesh, const VertexText& text,
         constexpr int kCornerOfLine[4] = {0, 2, 1, 0};
         for (int i = 0; i < 4; ++i)
         {
-            const Vector3& normal = mesh.cornerNormals[static_cast<std::size_t>(f) * 3 + kCornerOfLine[i]];
-            if (std::memcmp(&normal, &mesh.vertexNormals[corners[i]], sizeof normal) == 0)
+            const Vector3& normal = data.cornerNormals[static_cast<std::size_t>(f) * 3 + kCornerOfLine[i]];
+            if (std::memcmp(&normal, &data.vertexNormals[corners[i]], sizeof normal) == 0)
                 p = text.CopyLine(p, corners[i], 2);
             else
                 p = NormalText(p, normal);
@@ -306,7 +309,7 @@ void WriteFace(CTextBuffer& out, const MeshObject& mesh, const VertexText& text,
     }
 
     Vector3 faceNormal;
-    ScaleVector(mesh.faceNormals[static_cast<std::size_t>(f)], -1.0f, faceNormal);
+    ScaleVector(data.faceNormals[static_cast<std::size_t>(f)], -1.0f, faceNormal);
     p = NormalText(p, faceNormal);
     constexpr char kZeroLines[] = "0, 0, 0\r\n0, 0, 0\r\n";
     std::memcpy(p, kZeroLines, sizeof kZeroLines - 1);

@@ -43,7 +43,7 @@ std::size_t FaceCount(const C3dsModel& model)
 {
     std::size_t count = 0;
     for (const MeshObject& mesh : model.m_meshes)
-        count += mesh.faces.size();
+        count += mesh.Data().faces.size();
     return count;
 }
 
@@ -71,12 +71,12 @@ TEST(PreviewState, ReducesTheSameFacesEveryTime)
     EXPECT_GE(FaceCount(*pFirst), 900u);
     for (const MeshObject& mesh : pFirst->m_meshes)
     {
-        EXPECT_EQ(mesh.vertexCount, static_cast<std::int32_t>(mesh.vertices.size()));
-        EXPECT_EQ(mesh.vertexNormals.size(), mesh.vertices.size());
-        EXPECT_EQ(mesh.faceCount, static_cast<std::int32_t>(mesh.faces.size()));
-        for (const FaceEntry& face : mesh.faces)
+        EXPECT_EQ(mesh.vertexCount, static_cast<std::int32_t>(mesh.Data().vertices.size()));
+        EXPECT_EQ(mesh.Data().vertexNormals.size(), mesh.Data().vertices.size());
+        EXPECT_EQ(mesh.faceCount, static_cast<std::int32_t>(mesh.Data().faces.size()));
+        for (const FaceEntry& face : mesh.Data().faces)
             for (const std::uint32_t index : face.vertexIndex)
-                EXPECT_LT(index, mesh.vertices.size());
+                EXPECT_LT(index, mesh.Data().vertices.size());
     }
     Vector3 low, high, reducedLow, reducedHigh;
     ASSERT_TRUE(ModelBounds(model, low, high) && ModelBounds(*pFirst, reducedLow, reducedHigh));

@@ -37,10 +37,10 @@ TEST(Normals, WindingDegenerateFacesAndUnusedVertices)
     C3dsModel model;
     const MeshObject& mesh = Normals(model, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {2, 0, 0}, {5, 5, 5}},
                                      {{{0, 1, 2}, 0}, {{0, 1, 3}, 0}});
-    EXPECT_EQ(Text(mesh.faceNormals[1]), Text({0, 0, 0}));
-    EXPECT_EQ(Text(mesh.vertexNormals[0]), Text({0, 0, -1}));
-    EXPECT_EQ(Text(mesh.vertexNormals[3]), Text({0, 0, 0}));
-    EXPECT_EQ(Text(mesh.vertexNormals[4]), Text({0, 0, 0}));
+    EXPECT_EQ(Text(mesh.Data().faceNormals[1]), Text({0, 0, 0}));
+    EXPECT_EQ(Text(mesh.Data().vertexNormals[0]), Text({0, 0, -1}));
+    EXPECT_EQ(Text(mesh.Data().vertexNormals[3]), Text({0, 0, 0}));
+    EXPECT_EQ(Text(mesh.Data().vertexNormals[4]), Text({0, 0, 0}));
 }
 
 // A million faces of every kind (random, sliver-thin, with repeated
@@ -82,11 +82,12 @@ TEST(Normals, EveryFaceAndVertexGetsTheReferenceBits)
         C3dsModel model;
         const MeshObject& mesh = Normals(model, vertices, faces);
         const ReferenceNormals expected = ComputeReferenceNormals(mesh);
-        ASSERT_EQ(std::memcmp(mesh.faceNormals.data(), expected.face.data(), kFaces * sizeof(Vector3)), 0)
+        ASSERT_EQ(std::memcmp(mesh.Data().faceNormals.data(), expected.face.data(), kFaces * sizeof(Vector3)),
+                  0)
             << round;
-        ASSERT_EQ(
-            std::memcmp(mesh.vertexNormals.data(), expected.vertex.data(), vertices.size() * sizeof(Vector3)),
-            0)
+        ASSERT_EQ(std::memcmp(mesh.Data().vertexNormals.data(), expected.vertex.data(),
+                              vertices.size() * sizeof(Vector3)),
+                  0)
             << round;
     }
 }
@@ -101,20 +102,22 @@ namespace
 std::vector<Vector3> LiteralCornerNormals(const MeshObject& mesh)
 {
     const std::vector<Vector3> vertexNormals = ComputeReferenceNormals(mesh).vertex;
-    const std::size_t faceCount = mesh.faces.size();
-    const auto mask = [&](std::size_t f) { return f < mesh.smoothGroups.size() ? mesh.smoothGroups[f] : 0u; };
+    const std::size_t faceCount = mesh.Data().faces.size();
+    const auto mask = [&](std::size_t f) {
+        return f < mesh.Data().smoothGroups.size() ? mesh.Data().smoothGroups[f] : 0u;
+    };
     const auto uses = [&](std::size_t f, std::uint32_t v) {
-        const auto& idx = mesh.faces[f].vertexIndex;
+        const auto& idx = mesh.Data().faces[f].vertexIndex;
         return idx[0] == v || idx[1] == v || idx[2] == v;
     };
     std::vector<Vector3> corners(faceCount * 3);
     for (std::size_t f = 0; f < faceCount; ++f)
         for (int k = 0; k < 3; ++k)
         {
-            const std::uint32_t v = mesh.faces[f].vertexIndex[k];
+            const std::uint32_t v = mesh.Data().faces[f].vertexIndex[k];
             Vector3& out = corners[f * 3 + static_cast<std::size_t>(k)];
-            out = f >= mesh.smoothGroups.size() ? vertexNormals[v] : mesh.faceNormals[f];
-            if (f >= mesh.smoothGroups.size() || mask(f) == 0)
+            out = f >= mesh.Data().smoothGroups.size() ? vertexNormals[v] : mesh.Data().faceNormals[f];
+            if (f >= mesh.Data().smoothGroups.size() || mask(f) == 0)
                 continue;
             std::vector<bool> in(faceCount, false);
             in[f] = true;
@@ -131,9 +134,9 @@ std::vector<Vector3> LiteralCornerNormals(const MeshObject& mesh)
             for (std::size_t g = 0; g < faceCount; ++g)
                 if (in[g])
                 {
-                    const auto& gi = mesh.faces[g].vertexIndex;
-                    SubtractVector(mesh.vertices[gi[0]], mesh.vertices[gi[2]], d1);
-                    SubtractVector(mesh.vertices[gi[2]], mesh.vertices[gi[1]], d2);
+                    const auto& gi = mesh.Data().faces[g].vertexIndex;
+                    SubtractVector(mesh.Data().vertices[gi[0]], mesh.Data().vertices[gi[2]], d1);
+                    SubtractVector(mesh.Data().vertices[gi[2]], mesh.Data().vertices[gi[1]], d2);
                     CrossProduct(d1, d2, area);
                     AddVector(sum, area, sum);
                     ++count;
@@ -146,7 +149,7 @@ std::vector<Vector3> LiteralCornerNormals(const MeshObject& mesh)
 
 const MeshObject& CornerNormals(C3dsModel& model, MeshObject mesh, std::vector<std::uint32_t> masks)
 {
-    mesh.smoothGroups = std::move(masks);
+    mesh.Data().smoothGroups = std::move(masks);
     model.m_meshes = {std::move(mesh)};
     model.m_nMeshCount = 1;
     model.ComputeNormals();
@@ -198,10 +201,10 @@ TEST(Normals, SmoothingGroupsMatchTheLiteralRuleBitForBit)
         const std::vector<Vector3> expected = LiteralCornerNormals(mesh);
         for (std::size_t c = 0; c < expected.size(); ++c)
         {
-            ASSERT_TRUE(SameBits(mesh.cornerNormals[c], expected[c]))
-                << round << " " << c << " " << Text(mesh.cornerNormals[c]) << " " << Text(expected[c]);
-            const Vector3& today = mesh.vertexNormals[mesh.faces[c / 3].vertexIndex[c % 3]];
-            ASSERT_TRUE(round != 1 || SameBits(mesh.cornerNormals[c], today)) << c;
+            ASSERT_TRUE(SameBits(mesh.Data().cornerNormals[c], expected[c]))
+                << round << " " << c << " " << Text(mesh.Data().cornerNormals[c]) << " " << Text(expected[c]);
+            const Vector3& today = mesh.Data().vertexNormals[mesh.Data().faces[c / 3].vertexIndex[c % 3]];
+            ASSERT_TRUE(round != 1 || SameBits(mesh.Data().cornerNormals[c], today)) << c;
         }
     }
 }
@@ -216,8 +219,9 @@ TEST(Normals, SmoothingGroupsKeepHardEdgesHard)
     std::set<std::string> distinct;
     for (std::size_t c = 0; c < 36; ++c)
     {
-        EXPECT_EQ(Text(flat.cornerNormals[c]), Text(flat.faceNormals[c / 3])) << c;
-        distinct.insert(std::to_string(flat.faces[c / 3].vertexIndex[c % 3]) + Text(flat.cornerNormals[c]));
+        EXPECT_EQ(Text(flat.Data().cornerNormals[c]), Text(flat.Data().faceNormals[c / 3])) << c;
+        distinct.insert(std::to_string(flat.Data().faces[c / 3].vertexIndex[c % 3]) +
+                        Text(flat.Data().cornerNormals[c]));
     }
     EXPECT_EQ(distinct.size(), 24u);
 
@@ -238,11 +242,11 @@ TEST(Normals, SmoothingGroupsKeepHardEdgesHard)
     std::vector<std::uint32_t> masks(16, 1);
     masks.resize(faces.size(), 0);
     const MeshObject& cylinder = CornerNormals(model, MakeMesh(ring, faces), masks);
-    for (std::size_t c = 0; c < cylinder.cornerNormals.size(); ++c)
+    for (std::size_t c = 0; c < cylinder.Data().cornerNormals.size(); ++c)
     {
-        const Vector3& n = cylinder.cornerNormals[c];
+        const Vector3& n = cylinder.Data().cornerNormals[c];
         EXPECT_TRUE(c < 48 ? std::abs(n.z) + std::abs(std::hypot(n.x, n.y) - 1.0f) < 1e-6f
-                           : SameBits(n, cylinder.faceNormals[c / 3]))
+                           : SameBits(n, cylinder.Data().faceNormals[c / 3]))
             << c;
     }
 
@@ -251,7 +255,7 @@ TEST(Normals, SmoothingGroupsKeepHardEdgesHard)
     const MeshObject& hard = CornerNormals(
         model, MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{{0, 1, 2}, 0}, {{0, 3, 1}, 0}}),
         {0, 0});
-    EXPECT_EQ(Text(hard.cornerNormals[0]) + "|" + Text(hard.cornerNormals[3]),
+    EXPECT_EQ(Text(hard.Data().cornerNormals[0]) + "|" + Text(hard.Data().cornerNormals[3]),
               Text({0, 0, -1}) + "|" + Text({0, -1, 0}));
     const MeshObject& chain =
         CornerNormals(model,
@@ -259,8 +263,8 @@ TEST(Normals, SmoothingGroupsKeepHardEdgesHard)
                                {{{0, 1, 2}, 0}, {{0, 3, 1}, 0}, {{0, 2, 4}, 0}}),
                       {1, 2, 3});
     for (const std::size_t c : {3u, 6u})
-        EXPECT_TRUE(SameBits(chain.cornerNormals[c], chain.cornerNormals[0]) &&
-                    SameBits(chain.cornerNormals[0], chain.vertexNormals[0]));
+        EXPECT_TRUE(SameBits(chain.Data().cornerNormals[c], chain.Data().cornerNormals[0]) &&
+                    SameBits(chain.Data().cornerNormals[0], chain.Data().vertexNormals[0]));
 }
 
 // A cube scaled so far that single precision overflows (2e19) or
@@ -279,17 +283,20 @@ TEST(Normals, FacesOfHugeOrTinyModelsKeepTheirDirection)
     for (const float scale : {2e19f, -2e19f, 1e-23f, 1e-40f, 1e18f})
     {
         MeshObject scaled = plain;
-        for (Vector3& v : scaled.vertices)
+        for (Vector3& v : scaled.Data().vertices)
             v = {v.x * scale, v.y * scale, v.z * scale};
         C3dsModel model;
         const MeshObject& mesh = CornerNormals(model, scaled, masks);
         EXPECT_EQ(mesh.normalExponent == 0, scale == 1e18f) << scale;
-        for (std::size_t f = 0; f < mesh.faces.size(); ++f)
-            EXPECT_TRUE(near(mesh.faceNormals[f], expected.faceNormals[f])) << scale << " face " << f;
-        for (std::size_t v = 0; v < mesh.vertices.size(); ++v)
-            EXPECT_TRUE(near(mesh.vertexNormals[v], expected.vertexNormals[v])) << scale << " vertex " << v;
-        for (std::size_t c = 0; c < mesh.cornerNormals.size(); ++c)
-            EXPECT_TRUE(near(mesh.cornerNormals[c], expected.cornerNormals[c])) << scale << " corner " << c;
+        for (std::size_t f = 0; f < mesh.Data().faces.size(); ++f)
+            EXPECT_TRUE(near(mesh.Data().faceNormals[f], expected.Data().faceNormals[f]))
+                << scale << " face " << f;
+        for (std::size_t v = 0; v < mesh.Data().vertices.size(); ++v)
+            EXPECT_TRUE(near(mesh.Data().vertexNormals[v], expected.Data().vertexNormals[v]))
+                << scale << " vertex " << v;
+        for (std::size_t c = 0; c < mesh.Data().cornerNormals.size(); ++c)
+            EXPECT_TRUE(near(mesh.Data().cornerNormals[c], expected.Data().cornerNormals[c]))
+                << scale << " corner " << c;
     }
 
     C3dsModel model;
@@ -301,8 +308,8 @@ TEST(Normals, FacesOfHugeOrTinyModelsKeepTheirDirection)
                                        {0, 1e-30f, 0},
                                        {1e-30f, 0, 0}},
                                       {{{0, 1, 2}, 0}, {{3, 4, 5}, 0}, {{0, 0, 1}, 0}});
-    EXPECT_EQ(Text(mixed.faceNormals[0]), Text({0, 0, -1}));
-    EXPECT_EQ(Text(mixed.faceNormals[1]), Text({0, 0, 1}));
-    EXPECT_EQ(Text(mixed.faceNormals[2]), Text({0, 0, 0})); // no area: no direction
-    EXPECT_EQ(Text(mixed.vertexNormals[0]), Text({0, 0, -1}));
+    EXPECT_EQ(Text(mixed.Data().faceNormals[0]), Text({0, 0, -1}));
+    EXPECT_EQ(Text(mixed.Data().faceNormals[1]), Text({0, 0, 1}));
+    EXPECT_EQ(Text(mixed.Data().faceNormals[2]), Text({0, 0, 0})); // no area: no direction
+    EXPECT_EQ(Text(mixed.Data().vertexNormals[0]), Text({0, 0, -1}));
 }

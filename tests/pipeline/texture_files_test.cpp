@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using namespace build3ds;
 
 // The texture check and the copies, through the job as the dialogs and the
@@ -118,4 +123,58 @@ TEST_F(TextureFilesTest, SameBytesAreLeftAloneAndTheModelsOwnFolderGetsNoCopies)
     m_request.outputDir = m_dir.string();
     ASSERT_EQ(Run().outcome, RunOutcome::Converted);
     EXPECT_FALSE(std::filesystem::exists(m_dir / "BRICKWAL.BMP"));
+}
+
+// A copy reaches its target whole or not at all: a write that fails
+// part-way (a full disk) and a target that may not be written each leave
+// the old file as it was and no temporary file, with a warning, and the
+// run says copies are missing.
+TEST_F(TextureFilesTest, ACopyIsWholeOrNothingAndAReadOnlyTargetIsRefused)
+{
+    const std::string wood(3 << 20, 'W'); // several blocks
+    WriteFile(m_dir / "Wood.bmp", Bytes(wood.begin(), wood.end()));
+    const auto checkKept = [&](const char* what) {
+        const RunReport report = Run();
+        EXPECT_EQ(report.outcome, RunOutcome::Converted) << what;
+        EXPECT_TRUE(report.bCopyFailed) << what;
+        EXPECT_EQ(ReadWholeFile(m_out / "Wood.bmp"), std::string("old") + '\0') << what;
+        for (const auto& entry : std::filesystem::directory_iterator(m_out))
+            EXPECT_NE(entry.path().filename().string().rfind("vnptmp-", 0), 0u) << what;
+        const std::string warning =
+            "Warning: Could not copy the texture file " + (m_dir / "Wood.bmp").string();
+        EXPECT_TRUE(std::any_of(m_notes.m_events.begin(), m_notes.m_events.end(),
+                                [&](const std::string& event) { return event.rfind(warning, 0) == 0; }))
+            << what;
+        m_notes.m_events.clear();
+    };
+    const auto olderTarget = [&] {
+        WriteFile(m_out / "Wood.bmp", Str("old"));
+        std::filesystem::last_write_time(
+            m_out / "Wood.bmp", std::filesystem::last_write_time(m_dir / "Wood.bmp") - std::chrono::hours(1));
+    };
+
+    olderTarget();
+    COutputFile::s_pfnWrite = [](platform::CFile& file, const void* data, std::size_t size) -> long {
+        static int s_nBlocks = 0;
+        if (size >= 16 && std::string_view(static_cast<const char*>(data), 16) == std::string(16, 'W') &&
+            ++s_nBlocks == 2)
+        {
+            platform::SetLastFileError("No space left on device");
+            return -1;
+        }
+        return platform::WriteSome(file, data, size);
+    };
+    checkKept("a full disk after the first block");
+    COutputFile::s_pfnWrite = &platform::WriteSome;
+
+#ifdef _WIN32
+    ASSERT_TRUE(::SetFileAttributesW((m_out / "Wood.bmp").c_str(), FILE_ATTRIBUTE_READONLY));
+    checkKept("read-only");
+    ::SetFileAttributesW((m_out / "Wood.bmp").c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
+    std::filesystem::permissions(m_out / "Wood.bmp", std::filesystem::perms::owner_read |
+                                                         std::filesystem::perms::group_read |
+                                                         std::filesystem::perms::others_read);
+    checkKept("mode 0444");
+#endif
 }

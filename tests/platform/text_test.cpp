@@ -38,6 +38,9 @@ TEST(ConsoleText, EscapesWhatWouldSteerATerminal)
     platform::PrintMessage({platform::MessageKind::Info, "done"}, out, err, false);
     EXPECT_EQ(err.str(), "Error: Mesh \"\\x1B[2J\" is damaged\n");
     EXPECT_EQ(out.str(), "Info: done\n");
+    // A message box keeps the message's own line breaks.
+    EXPECT_EQ(platform::BoxText("The file a\x1b[2J\r.3ds is damaged:\n\nmesh \"\xff\"\n"),
+              "The file a\\x1B[2J .3ds is damaged:\n\nmesh \"\\xFF\"\n");
 }
 
 #ifdef _WIN32

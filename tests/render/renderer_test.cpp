@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <tuple>
 
 using namespace build3ds;
 
@@ -143,6 +144,14 @@ TEST(Renderer, TexturesAQuadWithTheFileBesideTheModelAndGreyWithout)
     CTextureSet none;
     none.Load(model, platform::Utf8FromPath(dir / "elsewhere"));
     EXPECT_EQ(none.m_nMissingCount, 1);
+    // A file that is there but no picture is found, and drawn grey.
+    std::filesystem::create_directory(dir / "elsewhere");
+    WriteFile(dir / "elsewhere" / "checker.tga", Str("not a picture"));
+    CTextureSet undrawable;
+    undrawable.Load(model, platform::Utf8FromPath(dir / "elsewhere"));
+    EXPECT_EQ(std::tuple(undrawable.m_nFoundCount, undrawable.m_nUndrawableCount, undrawable.m_nMissingCount),
+              std::tuple(1, 1, 0));
+    EXPECT_EQ(undrawable.Find("CHECKER.TGA"), nullptr);
     const RgbaImage grey = Draw(model, nullptr, 96, 96, none);
     EXPECT_EQ(Count(grey, [](const std::uint8_t* p) { return p[0] > p[2] && p[0] - p[2] < 8; }).second,
               drawn);

@@ -46,12 +46,12 @@ ReferenceNormals ComputeReferenceNormals(const MeshObject& mesh)
     ReferenceNormals result;
     std::vector<Triple> directions;
     // For every vertex, the faces that use it in ascending order, each once.
-    std::vector<std::vector<std::size_t>> facesOf(mesh.vertices.size());
-    for (std::size_t f = 0; f < mesh.faces.size(); ++f)
+    std::vector<std::vector<std::size_t>> facesOf(mesh.Data().vertices.size());
+    for (std::size_t f = 0; f < mesh.Data().faces.size(); ++f)
     {
-        const auto& idx = mesh.faces[f].vertexIndex;
-        directions.push_back(
-            FaceDirection(mesh.vertices[idx[0]], mesh.vertices[idx[1]], mesh.vertices[idx[2]]));
+        const auto& idx = mesh.Data().faces[f].vertexIndex;
+        directions.push_back(FaceDirection(mesh.Data().vertices[idx[0]], mesh.Data().vertices[idx[1]],
+                                           mesh.Data().vertices[idx[2]]));
         result.face.push_back(Stored(Normalized(directions.back())));
         for (int corner = 0; corner < 3; ++corner)
         {

@@ -53,7 +53,7 @@ MeshObject MakeMesh(std::vector<Vector3> vertices, std::vector<FaceEntry> faces)
     mesh.name = "Hand";
     mesh.vertexCount = static_cast<std::int32_t>(vertices.size());
     mesh.faceCount = static_cast<std::int32_t>(faces.size());
-    mesh.vertices = std::move(vertices);
-    mesh.faces = std::move(faces);
+    mesh.Data().vertices = std::move(vertices);
+    mesh.Data().faces = std::move(faces);
     return mesh;
 }

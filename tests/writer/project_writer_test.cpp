@@ -80,15 +80,16 @@ void ExpectFaceRecords(const std::string& file, const std::vector<const MeshObje
     for (const MeshObject* mesh : meshes)
     {
         const ReferenceNormals normals = ComputeReferenceNormals(*mesh);
-        for (std::size_t f = 0; f < mesh->faces.size(); ++f)
+        for (std::size_t f = 0; f < mesh->Data().faces.size(); ++f)
         {
             while (lines && next().rfind("FACE ", 0) != 0)
             {
             }
-            const auto& idx = mesh->faces[f].vertexIndex;
+            const auto& idx = mesh->Data().faces[f].vertexIndex;
             const std::uint32_t corners[] = {idx[0], idx[2], idx[1], idx[0]};
             for (std::uint32_t v : corners)
-                EXPECT_EQ(next(), Printed(mesh->vertices[v].x, mesh->vertices[v].y, mesh->vertices[v].z));
+                EXPECT_EQ(next(), Printed(mesh->Data().vertices[v].x, mesh->Data().vertices[v].y,
+                                          mesh->Data().vertices[v].z));
             for (int skipped = 0; skipped < 4; ++skipped) // the mapping, checked by hand
                 next();
             for (std::uint32_t v : corners)
@@ -227,7 +228,8 @@ TEST(ProjectWriter, FileFailuresKeepTheOldFile)
 TEST(ProjectWriter, CornerNormalsFollowTheCornerOrder)
 {
     C3dsModel model = LoadOk(File({Material("A"), Object(Triangle1())}));
-    model.m_meshes[0].cornerNormals = {{1, 0, 0}, model.m_meshes[0].vertexNormals[1], {0, 0, 0.5f}};
+    model.m_meshes[0].Data().cornerNormals = {
+        {1, 0, 0}, model.m_meshes[0].Data().vertexNormals[1], {0, 0, 0.5f}};
     EXPECT_NE(Text(model).find("\r\n1.0000, 0.0000, 0.0000\r\n0.0000, 0.0000, 0.5000\r\n0.0000, 0.0000, "
                                "-1.0000\r\n1.0000, 0.0000, 0.0000\r\n"),
               std::string::npos);
