@@ -220,27 +220,27 @@ void CConverterLogic::Convert(IWindowThread& window, std::vector<LoadedModel> lo
     platform::INotifier& target = platform::Notifier();
     try
     {
-        m_worker = std::thread([this, &window, &target, request = BuildRequest(),
-                                loaded = std::move(loaded)] {
-            CWindowHost host(window, target, m_bShowingMessage);
-            try
-            {
-                RunContext context;
-                context.pHost = &host;
-                context.pProgress = &m_progress;
-                context.pLoaded = &loaded;
-                m_job.Run(request, context);
-            }
-            catch (...)
-            {
-                // Only a message that could not be shown gets here; the
-                // run is over all the same.
-            }
-            window.Call([this, &window] {
-                m_bRunning = false;
-                window.OnRunEnded();
+        m_worker =
+            std::thread([this, &window, &target, request = BuildRequest(), loaded = std::move(loaded)] {
+                CWindowHost host(window, target, m_bShowingMessage);
+                try
+                {
+                    RunContext context;
+                    context.pHost = &host;
+                    context.pProgress = &m_progress;
+                    context.pLoaded = &loaded;
+                    m_job.Run(request, context);
+                }
+                catch (...)
+                {
+                    // Only a message that could not be shown gets here; the
+                    // run is over all the same.
+                }
+                window.Call([this, &window] {
+                    m_bRunning = false;
+                    window.OnRunEnded();
+                });
             });
-        });
     }
     catch (const std::system_error& error)
     {
