@@ -8,21 +8,24 @@
 //    moment after Convert (goal: the run ends at most 100 ms after Cancel
 //    at every step).
 //
-//   dialog_run MODEL.3ds OUTPUT_DIR [STOP_AFTER_MS ...]
+//   dialog_run MODEL.3ds OUTPUT_DIR [--preview] [STOP_AFTER_MS ...]
 //
 // The run's messages go to a notifier that answers them at once, and its
 // window is the worker's own thread, as in the dialog logic's tests.
 
 #include "dialog/converter_logic.h"
+#include "dialog/preview_state.h"
 #include "platform/notifier.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -90,7 +93,7 @@ int main(int argc, char** argv)
 {
     if (argc < 3)
     {
-        std::fprintf(stderr, "usage: dialog_run MODEL.3ds OUTPUT_DIR [STOP_AFTER_MS ...]\n");
+        std::fprintf(stderr, "usage: dialog_run MODEL.3ds OUTPUT_DIR [--preview] [STOP_AFTER_MS ...]\n");
         return 2;
     }
     CSilentNotifier notifier;
@@ -99,13 +102,26 @@ int main(int argc, char** argv)
     CConverterLogic logic;
     logic.OnLod1Chosen(std::string(argv[1]));
     logic.OnFolderChosen(std::string(argv[2]));
+    // With --preview the model is read for a preview first, as the app
+    // does when a file is chosen, and each run takes it from there.
+    int first = 3;
+    std::optional<CPreviewState> preview;
+    if (argc > 3 && std::string(argv[3]) == "--preview")
+    {
+        preview.emplace([] {});
+        preview->Choose(std::string(argv[1]), std::nullopt);
+        preview->WaitUntilIdle();
+        preview->Collect();
+        first = 4;
+    }
+    const auto loaded = [&] { return preview ? preview->LoadedModels() : std::vector<LoadedModel>(); };
 
     // A whole run: the caption's percentage, read every 10 ms.
     CAskGaps gaps;
     logic.SetProgressObserver(&gaps);
     gaps.Start();
     const Clock::time_point start = Clock::now();
-    logic.Convert(window);
+    logic.Convert(window, loaded());
     std::string last = logic.Title();
     Clock::time_point lastChange = start;
     double largestGap = 0;
@@ -137,10 +153,10 @@ int main(int argc, char** argv)
     std::error_code ignored;
     std::filesystem::remove(ConversionJob::OutputPath(request.outputDir, request.lod1Title), ignored);
 
-    for (int i = 3; i < argc; ++i)
+    for (int i = first; i < argc; ++i)
     {
         const int after = std::atoi(argv[i]);
-        logic.Convert(window);
+        logic.Convert(window, loaded());
         std::this_thread::sleep_for(std::chrono::milliseconds(after));
         const std::string title = logic.Title();
         const Clock::time_point cancel = Clock::now();
