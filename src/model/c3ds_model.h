@@ -174,3 +174,6 @@ private:
 // the model untouched and the reason in log, when a coordinate would leave
 // the range of a float (and reach the project file as "inf").
 [[nodiscard]] bool Scale(C3dsModel& model, float multiplier, platform::CMessageLog& log);
+// Whether Scale would succeed, with its reason in log when not; for a
+// model that is scaled as it is written rather than in place.
+[[nodiscard]] bool CanScale(const C3dsModel& model, float multiplier, platform::CMessageLog& log);

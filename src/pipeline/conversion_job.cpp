@@ -8,7 +8,6 @@
 #include "writer/output_file.h"
 #include "writer/project_writer.h"
 
-#include <cassert>
 #include <chrono>
 #include <functional>
 #include <future>
@@ -139,10 +138,17 @@ void ConversionJob::Convert(const ConversionRequest& request, const RunContext& 
     // A factor of 0 or below is passed over silently and the models are
     // written as loaded. A factor that would overflow has been reported by
     // the scaling, and writing unscaled would be wrong.
-    if (const std::optional<float> multiplier = Multiplier(request.scaleMode, request.scaleFactor))
+    // A model read before the run is not changed: then both are scaled
+    // as they are written, after the same check.
+    const std::optional<float> multiplier = Multiplier(request.scaleMode, request.scaleFactor);
+    const bool bScaleAsWritten = multiplier && (m_pLoadedLod1 || m_pLoadedLod2);
+    if (multiplier)
     {
-        assert(m_pLod1 && !m_pLoadedLod2); // a model read before the run is never scaled
-        if (!Scale(*m_pLod1, *multiplier, log) || (m_pLod2 && !Scale(*m_pLod2, *multiplier, log)))
+        const bool bScaled =
+            bScaleAsWritten
+                ? CanScale(lod1, *multiplier, log) && (!pLod2 || CanScale(*pLod2, *multiplier, log))
+                : Scale(*m_pLod1, *multiplier, log) && (!m_pLod2 || Scale(*m_pLod2, *multiplier, log));
+        if (!bScaled)
         {
             report.outcome = RunOutcome::Failed;
             return;
@@ -218,6 +224,8 @@ void ConversionJob::Convert(const ConversionRequest& request, const RunContext& 
     }
     m_pWriter = std::make_unique<CProjectWriter>(outputPath, &lod1, pLod2);
     m_pWriter->SetProgress(context.pProgress);
+    if (bScaleAsWritten)
+        m_pWriter->SetMultiplier(*multiplier);
     const bool bWritten = m_pWriter->Write(log);
     const bool bStopped = m_pWriter->IsStopped();
     m_pWriter.reset();
@@ -280,10 +288,12 @@ ConversionJob::Step ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pModel,
                                              platform::CMessageLog& log, RunReport& report)
 {
     // A model read before the run went through what a fresh read goes
-    // through up to its normals; scaling and the smoothing groups would
-    // change it under its other user, so they take a fresh read.
+    // through up to its normals. The smoothing groups would change it under
+    // its other user, and so would scaling a picture drawn from it: these
+    // take a fresh read. The project file's positions are scaled as written.
     const bool bMayReuse =
-        context.pLoaded && !request.smoothingGroups && !Multiplier(request.scaleMode, request.scaleFactor);
+        context.pLoaded && !request.smoothingGroups &&
+        !(Multiplier(request.scaleMode, request.scaleFactor) && request.pictureSize > 0 && context.pPainter);
     if (bMayReuse)
     {
         for (const LoadedModel& loaded : *context.pLoaded)

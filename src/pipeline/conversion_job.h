@@ -55,9 +55,9 @@ struct RunContext
     CRunGuard* pGuard = nullptr;    // the inputs and outputs of the whole run; none: this conversion's own
     const IPicturePainter* pPainter = nullptr; // draws the picture when one is asked for
     bool bDrawBeside = false; // a processor is spare: the picture is drawn while the project is written
-    // Models read already: one serves its path when neither scaling nor
-    // the smoothing groups would change it, and its file has the identity,
-    // size and time of change it had when read.
+    // Models read already: one serves its path when the smoothing groups
+    // (or scaling for a picture) would not change it, and its file has the
+    // identity, size and time of change it had when read.
     const std::vector<LoadedModel>* pLoaded = nullptr;
 };
 

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -201,7 +202,8 @@ private:
 class VertexText
 {
 public:
-    explicit VertexText(const MeshObject& mesh)
+    // multiplier, when given, scales each position as Scale would have.
+    VertexText(const MeshObject& mesh, const std::optional<float>& multiplier)
     {
         const auto count = static_cast<std::size_t>(mesh.vertexCount);
         const bool bMapped = mesh.mapCoordCount > 0;
@@ -211,7 +213,14 @@ public:
         char line[kMaxLineLength];
         for (std::size_t v = 0; v < count; ++v)
         {
-            Add(line, TripleText(line, data.vertices[v]));
+            Vector3 position = data.vertices[v];
+            if (multiplier)
+            {
+                position.x = position.x * *multiplier;
+                position.y = position.y * *multiplier;
+                position.z = position.z * *multiplier;
+            }
+            Add(line, TripleText(line, position));
             if (bMapped)
                 Add(line, PairText(line, data.mapCoords[v].u, data.mapCoords[v].v));
             else
@@ -333,14 +342,14 @@ std::vector<std::string> TextureLines(const std::vector<MaterialEntry>& material
 // A section: the level line, the face count, the LOD value, the faces. The
 // LOD 1 and LOD 2 sections differ only in these arguments.
 void WriteSection(CTextBuffer& out, const char* levelLine, std::int32_t lodValue, const MeshObject& mesh,
-                  const std::vector<std::string>& textureLines)
+                  const std::vector<std::string>& textureLines, const std::optional<float>& multiplier)
 {
     out.Literal(levelLine, std::strlen(levelLine));
     out.IntLine(mesh.faceCount);
     out.IntLine(lodValue);
     if (out.IsFailed())
         return;
-    const VertexText text(mesh);
+    const VertexText text(mesh, multiplier);
     // A failed or stopped write formats nothing more: the rest of a big
     // file would hold up the stop for a second.
     for (std::int32_t f = 0; f < mesh.faceCount && !out.IsFailed(); ++f)
@@ -455,10 +464,10 @@ bool CProjectWriter::Emit(IByteSink& sink)
         out.Literal(" 0 \r\n 0 \r\n 1 \r\n 0 \r\n"
                     "0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0\r\n"
                     "0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n");
-        WriteSection(out, "LOD 1\r\n", 1000, mesh, lod1TextureLines);
+        WriteSection(out, "LOD 1\r\n", 1000, mesh, lod1TextureLines, m_multiplier);
         if (bHasPartner)
             WriteSection(out, "LOD 2\r\n", 2000, m_pLod2->m_meshes.at(static_cast<std::size_t>(i)),
-                         lod2TextureLines);
+                         lod2TextureLines, m_multiplier);
     }
 
     for (std::int32_t t = 0; t < m_nTextureCount; ++t)

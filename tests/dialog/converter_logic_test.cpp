@@ -263,10 +263,10 @@ TEST(ConverterLogic, AStopAtAnyStepLeavesTheOldOutput)
 }
 
 // The preview's model serves a run in place of a fresh read: the same
-// bytes and messages as a fresh read, but only while the file is as it was
-// read, and never when scaling or the smoothing groups would change it. A
-// model that is not the file's, given under the file's facts, shows which
-// one the run took.
+// bytes and messages as a fresh read, scaled or not, but only while the
+// file is as it was read, and never when the smoothing groups would change
+// it. A model that is not the file's, given under the file's facts, shows
+// which one the run took.
 TEST(ConverterLogic, ThePreviewsModelServesTheRunWhileItsFileIsUnchanged)
 {
     TempDir dir;
@@ -305,9 +305,12 @@ TEST(ConverterLogic, ThePreviewsModelServesTheRunWhileItsFileIsUnchanged)
     other[0].messages.clear();
     EXPECT_NE(convert(other).find("Other"), std::string::npos);
 
-    logic.OnScaleMode(ScaleMode::ScaleUp);
-    logic.OnScaleFactorChange("1");
-    EXPECT_EQ(convert(other), fresh) << "scaled";
+    logic.OnScaleMode(ScaleMode::ScaleDown);
+    logic.OnScaleFactorChange("3");
+    const std::string scaled = convert({});
+    EXPECT_NE(scaled, fresh);
+    EXPECT_EQ(convert(preview.LoadedModels()), scaled);
+    EXPECT_NE(convert(other).find("Other"), std::string::npos) << "scaled";
     logic.OnScaleMode(ScaleMode::ScaleNone);
     logic.OnSmoothingGroups(true);
     EXPECT_EQ(convert(other).find("Other"), std::string::npos) << "smoothing groups";
