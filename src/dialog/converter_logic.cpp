@@ -82,6 +82,7 @@ CConverterLogic::~CConverterLogic()
 {
     Cancel();
     JoinRun();
+    platform::FinishRemovals(); // a stopped run's temporary file is gone before the program
 }
 
 void CConverterLogic::OnLod1Chosen(const std::optional<std::string>& path)
@@ -184,7 +185,7 @@ ConversionRequest CConverterLogic::BuildRequest() const
     return request;
 }
 
-void CConverterLogic::Convert(IWindowThread& window)
+void CConverterLogic::Convert(IWindowThread& window, std::vector<LoadedModel> loaded)
 {
     if (m_bRunning)
     {
@@ -220,31 +221,33 @@ void CConverterLogic::Convert(IWindowThread& window)
     platform::INotifier& target = platform::Notifier();
     try
     {
-        m_worker = std::thread([this, &window, &target, request = BuildRequest()] {
-            CWindowHost host(window, target, m_bShowingMessage);
-            try
-            {
-                RunContext context;
-                context.pHost = &host;
-                context.pProgress = &m_progress;
-                // The same run as the command line's, of one model: the
-                // host has shown every message by the time it ends.
-                struct COneModel final : IBatchHost
+        m_worker =
+            std::thread([this, &window, &target, request = BuildRequest(), loaded = std::move(loaded)] {
+                CWindowHost host(window, target, m_bShowingMessage);
+                try
                 {
-                    void OnReport(std::size_t, const RunReport&) override {}
-                } batch;
-                RunBatch({request}, 1, nullptr, batch, context);
-            }
-            catch (...)
-            {
-                // Only a message that could not be shown gets here; the
-                // run is over all the same.
-            }
-            window.Call([this, &window] {
-                m_bRunning = false;
-                window.OnRunEnded();
+                    RunContext context;
+                    context.pHost = &host;
+                    context.pProgress = &m_progress;
+                    context.pLoaded = &loaded;
+                    // The same run as the command line's, of one model: the
+                    // host has shown every message by the time it ends.
+                    struct COneModel final : IBatchHost
+                    {
+                        void OnReport(std::size_t, const RunReport&) override {}
+                    } batch;
+                    RunBatch({request}, 1, nullptr, batch, context);
+                }
+                catch (...)
+                {
+                    // Only a message that could not be shown gets here; the
+                    // run is over all the same.
+                }
+                window.Call([this, &window] {
+                    m_bRunning = false;
+                    window.OnRunEnded();
+                });
             });
-        });
     }
     catch (const std::system_error& error)
     {
@@ -256,6 +259,7 @@ void CConverterLogic::Convert(IWindowThread& window)
 void CConverterLogic::WaitForRun()
 {
     JoinRun();
+    platform::FinishRemovals();
 }
 
 void CConverterLogic::JoinRun()

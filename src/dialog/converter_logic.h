@@ -70,8 +70,9 @@ public:
     // scaling chosen, a factor below 1 (an empty box, 0) or beyond 2^31 - 1
     // is refused before anything is loaded. While a run is in progress
     // every choice and command is refused; the Convert button then stops
-    // the run, once it shows "Cancel".
-    void Convert(IWindowThread& window);
+    // the run, once it shows "Cancel". A model of loaded (the preview's)
+    // serves the run in place of a fresh read when the job allows it.
+    void Convert(IWindowThread& window, std::vector<LoadedModel> loaded = {});
     bool IsRunning() const { return m_bRunning; }
     // Asks the run to stop: the output stays as it was and no temporary
     // file remains. The run ends soon after, without a further message.
@@ -80,8 +81,9 @@ public:
     // run held at its next step meanwhile, so that it neither ends nor
     // reports under the question. Yes stops it as Cancel does.
     bool ConfirmStop(const std::function<bool()>& ask);
-    // Waits until a run has ended; for windows whose thread is not needed
-    // by the run (tests).
+    // Waits until a run has ended and a stopped run's temporary file is
+    // gone (its removal may go on after the run reports its end); for
+    // windows whose thread is not needed by the run (tests).
     void WaitForRun();
     // A progress told of every step of the next runs, whose false stops
     // the run as Cancel does; for tests and benchmarks, which stop a run

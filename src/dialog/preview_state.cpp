@@ -92,6 +92,31 @@ bool CPreviewState::HasModel() const
     return m_pModels && m_pModels->pLod1 && m_pModels->reason.empty();
 }
 
+std::vector<LoadedModel> CPreviewState::LoadedModels() const
+{
+    std::vector<LoadedModel> loaded;
+    if (!HasModel())
+        return loaded;
+    // The paths as chosen: the key holds them, split by a zero byte.
+    const std::size_t split = m_strKey.find('\0');
+    const std::pair<std::string, const C3dsModel*> models[] = {
+        {m_strKey.substr(0, split), m_pModels->pLod1.get()},
+        {m_strKey.substr(split + 1), m_pModels->pLod2.get()}};
+    const platform::FileFacts* const facts[] = {&m_pModels->lod1Facts, &m_pModels->lod2Facts};
+    const std::vector<platform::Message>* const messages[] = {&m_pModels->lod1Messages,
+                                                              &m_pModels->lod2Messages};
+    for (std::size_t i = 0; i < 2; ++i)
+    {
+        if (!models[i].second)
+            continue;
+        // Each shares in the whole of the preview's models, which thus
+        // outlive a run that outlasts the choice.
+        loaded.push_back({models[i].first, *facts[i],
+                          std::shared_ptr<const C3dsModel>(m_pModels, models[i].second), *messages[i]});
+    }
+    return loaded;
+}
+
 bool CPreviewState::Collect()
 {
     bool bChanged = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pipeline/conversion_job.h"
 #include "render/model_preview.h"
 #include "render/renderer.h"
 
@@ -11,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 // The preview beside the designed controls, in dialog units, for both
 // views: the picture's frame from the top of "File selection" to the
@@ -76,6 +78,10 @@ public:
     void Choose(const std::optional<std::string>& lod1Path, const std::optional<std::string>& lod2Path);
     bool IsReading() const { return m_pPending != nullptr; }
     bool HasModel() const;
+
+    // The models shown, for a conversion to take as read (see
+    // LoadedModel); none while they are being read or could not be.
+    std::vector<LoadedModel> LoadedModels() const;
 
     // Takes what the workers finished: true when the view should repaint.
     bool Collect();

@@ -130,8 +130,10 @@ public:
     // on one of 1e-23), the mesh's normals are computed on its positions
     // scaled by a power of two that brings them near 1, and a face still
     // left without one takes the direction of its exact cross product.
-    // Other meshes keep the bits of the plain computation.
-    void ComputeNormals();
+    // Other meshes keep the bits of the plain computation. pProgress, when
+    // given, is asked before each mesh (done: meshes finished); when it
+    // says to stop, the result is false and the normals are incomplete.
+    bool ComputeNormals(IProgress* pProgress = nullptr);
     // Fills cornerNormals of every mesh as the smoothing groups shade it,
     // from the positions and the normals of ComputeNormals: a corner of a
     // face of mask 0 takes the face normal; any other corner the unit
@@ -139,7 +141,8 @@ public:
     // that are joined to its face through shared bits. A face the mesh has
     // no mask for keeps its vertices' normals, and one warning names the
     // meshes whose masks do not match their faces (too few or too many).
-    void ComputeCornerNormals(platform::CMessageLog& log);
+    // pProgress as for ComputeNormals: false when it stopped the work.
+    bool ComputeCornerNormals(platform::CMessageLog& log, IProgress* pProgress = nullptr);
 
     std::int32_t m_nMaterialCount = 0;
     std::int32_t m_nMeshCount = 0;
@@ -171,3 +174,6 @@ private:
 // the model untouched and the reason in log, when a coordinate would leave
 // the range of a float (and reach the project file as "inf").
 [[nodiscard]] bool Scale(C3dsModel& model, float multiplier, platform::CMessageLog& log);
+// Whether Scale would succeed, with its reason in log when not; for a
+// model that is scaled as it is written rather than in place.
+[[nodiscard]] bool CanScale(const C3dsModel& model, float multiplier, platform::CMessageLog& log);

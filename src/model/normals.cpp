@@ -1,5 +1,7 @@
 #include "model/c3ds_model.h"
 
+#include "platform/progress.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -575,11 +577,15 @@ bool ComputeMeshCornerNormals(MeshObject& mesh)
 
 } // namespace
 
-void C3dsModel::ComputeCornerNormals(platform::CMessageLog& log)
+bool C3dsModel::ComputeCornerNormals(platform::CMessageLog& log, IProgress* pProgress)
 {
     std::string names;
     for (std::int32_t i = 0; i < m_nMeshCount; ++i)
     {
+        // A mesh takes milliseconds; a model may have thousands.
+        if (pProgress &&
+            !pProgress->Continue(static_cast<std::uint64_t>(i), static_cast<std::uint64_t>(m_nMeshCount)))
+            return false;
         MeshObject& mesh = m_meshes.at(static_cast<std::size_t>(i));
         if (!mesh.HasData())
             continue; // no faces: nothing to shade
@@ -594,12 +600,16 @@ void C3dsModel::ComputeCornerNormals(platform::CMessageLog& log)
     if (!names.empty())
         log.Warning("The smoothing groups do not match the faces of " + names +
                     "; a face without a group is smoothed across all its edges");
+    return true;
 }
 
-void C3dsModel::ComputeNormals()
+bool C3dsModel::ComputeNormals(IProgress* pProgress)
 {
     for (std::int32_t i = 0; i < m_nMeshCount; ++i)
     {
+        if (pProgress &&
+            !pProgress->Continue(static_cast<std::uint64_t>(i), static_cast<std::uint64_t>(m_nMeshCount)))
+            return false;
         MeshObject& mesh = m_meshes.at(static_cast<std::size_t>(i));
         mesh.normalExponent = 0;
         if (!mesh.HasData())
@@ -608,4 +618,5 @@ void C3dsModel::ComputeNormals()
         if (!PositionsInSafeRange(mesh.Data()) && NormalsVanished(mesh.Data()))
             RescueNormals(mesh);
     }
+    return true;
 }

@@ -2,9 +2,8 @@
 
 #include <cmath>
 
-bool Scale(C3dsModel& model, float multiplier, platform::CMessageLog& log)
+bool CanScale(const C3dsModel& model, float multiplier, platform::CMessageLog& log)
 {
-    // Every product is checked before any coordinate changes.
     for (const MeshObject& mesh : model.m_meshes)
     {
         for (const Vector3& v : mesh.Data().vertices)
@@ -18,6 +17,14 @@ bool Scale(C3dsModel& model, float multiplier, platform::CMessageLog& log)
             }
         }
     }
+    return true;
+}
+
+bool Scale(C3dsModel& model, float multiplier, platform::CMessageLog& log)
+{
+    // Every product is checked before any coordinate changes.
+    if (!CanScale(model, multiplier, log))
+        return false;
     for (MeshObject& mesh : model.m_meshes)
     {
         for (Vector3& v : mesh.Data().vertices)

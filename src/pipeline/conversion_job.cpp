@@ -97,15 +97,17 @@ void ConversionJob::Convert(const ConversionRequest& request, const RunContext& 
 
     // Both models are loaded and checked before any output path or writer
     // exists: a model that fails never leads to a file.
-    Step step = LoadModel(m_pLod1, *request.lod1Path, "No materials found for the LOD 1 model",
-                          request.smoothingGroups, context.pProgress, log, report);
+    Step step = LoadModel(m_pLod1, m_pLoadedLod1, *request.lod1Path, "No materials found for the LOD 1 model",
+                          request, context, log, report);
     if (step == Step::Loaded && stopped())
         return;
     if (step == Step::Loaded && request.lod2Path)
-        step = LoadModel(m_pLod2, *request.lod2Path, "No materials found for the LOD 2 model",
-                         request.smoothingGroups, context.pProgress, log, report);
+        step = LoadModel(m_pLod2, m_pLoadedLod2, *request.lod2Path, "No materials found for the LOD 2 model",
+                         request, context, log, report);
     if (step != Step::Loaded || stopped())
         return;
+    const C3dsModel& lod1 = m_pLod1 ? *m_pLod1 : *m_pLoadedLod1;
+    const C3dsModel* const pLod2 = m_pLod2 ? m_pLod2.get() : m_pLoadedLod2.get();
 
     // Writing over an input would destroy it; links, "..", and letter case
     // are seen through by asking whether the two name the same file.
@@ -136,16 +138,24 @@ void ConversionJob::Convert(const ConversionRequest& request, const RunContext& 
     // A factor of 0 or below is passed over silently and the models are
     // written as loaded. A factor that would overflow has been reported by
     // the scaling, and writing unscaled would be wrong.
-    if (const std::optional<float> multiplier = Multiplier(request.scaleMode, request.scaleFactor))
+    // A model read before the run is not changed: then both are scaled
+    // as they are written, after the same check.
+    const std::optional<float> multiplier = Multiplier(request.scaleMode, request.scaleFactor);
+    const bool bScaleAsWritten = multiplier && (m_pLoadedLod1 || m_pLoadedLod2);
+    if (multiplier)
     {
-        if (!Scale(*m_pLod1, *multiplier, log) || (m_pLod2 && !Scale(*m_pLod2, *multiplier, log)))
+        const bool bScaled =
+            bScaleAsWritten
+                ? CanScale(lod1, *multiplier, log) && (!pLod2 || CanScale(*pLod2, *multiplier, log))
+                : Scale(*m_pLod1, *multiplier, log) && (!m_pLod2 || Scale(*m_pLod2, *multiplier, log));
+        if (!bScaled)
         {
             report.outcome = RunOutcome::Failed;
             return;
         }
     }
     // The LOD 2 meshes pair with the LOD 1 meshes by position.
-    if (m_pLod2 && m_pLod2->m_nMeshCount > m_pLod1->m_nMeshCount)
+    if (pLod2 && pLod2->m_nMeshCount > lod1.m_nMeshCount)
     {
         log.Error("The LOD 2 contains more meshes than LOD 1");
         report.outcome = RunOutcome::Failed;
@@ -162,8 +172,8 @@ void ConversionJob::Convert(const ConversionRequest& request, const RunContext& 
     const auto draw = [&]() -> bool {
         try
         {
-            return context.pPainter->Paint(request.pictureSize, *m_pLod1, model, m_pLod2.get(), lod2Path,
-                                           report.textures, png, pictureNotes);
+            return context.pPainter->Paint(request.pictureSize, lod1, model, pLod2, lod2Path, report.textures,
+                                           png, pictureNotes);
         }
         catch (const std::exception& error)
         {
@@ -190,9 +200,9 @@ void ConversionJob::Convert(const ConversionRequest& request, const RunContext& 
 
     // Each model's textures are looked for beside it, so that the user
     // hears of a missing one now rather than in the editor.
-    const auto lod1Textures = CheckTextures(*m_pLod1, model, log, report.textures);
+    const auto lod1Textures = CheckTextures(lod1, model, log, report.textures);
     const auto lod2Textures =
-        m_pLod2 ? CheckTextures(*m_pLod2, lod2Path, log, report.textures) : decltype(lod1Textures)();
+        pLod2 ? CheckTextures(*pLod2, lod2Path, log, report.textures) : decltype(lod1Textures)();
     for (const auto* pTextures : {&lod1Textures, &lod2Textures})
         for (const auto& [name, file] : *pTextures)
             guard.AddInput(file.file);
@@ -212,8 +222,10 @@ void ConversionJob::Convert(const ConversionRequest& request, const RunContext& 
         {
         }
     }
-    m_pWriter = std::make_unique<CProjectWriter>(outputPath, m_pLod1.get(), m_pLod2.get());
+    m_pWriter = std::make_unique<CProjectWriter>(outputPath, &lod1, pLod2);
     m_pWriter->SetProgress(context.pProgress);
+    if (bScaleAsWritten)
+        m_pWriter->SetMultiplier(*multiplier);
     const bool bWritten = m_pWriter->Write(log);
     const bool bStopped = m_pWriter->IsStopped();
     m_pWriter.reset();
@@ -231,7 +243,7 @@ void ConversionJob::Convert(const ConversionRequest& request, const RunContext& 
     if (request.copyTextures)
     {
         CopyTextures(lod1Textures, model, request.outputDir, guard, log, report);
-        if (m_pLod2)
+        if (pLod2)
             CopyTextures(lod2Textures, lod2Path, request.outputDir, guard, log, report);
     }
     if (bPicture)
@@ -269,29 +281,60 @@ std::optional<float> ConversionJob::Multiplier(ScaleMode mode, std::int32_t fact
     }
 }
 
-ConversionJob::Step ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path,
-                                             const char* noMaterials, bool bSmoothingGroups,
-                                             IProgress* pProgress, platform::CMessageLog& log,
-                                             RunReport& report)
+ConversionJob::Step ConversionJob::LoadModel(std::unique_ptr<C3dsModel>& pModel,
+                                             std::shared_ptr<const C3dsModel>& pLoaded,
+                                             const std::string& path, const char* noMaterials,
+                                             const ConversionRequest& request, const RunContext& context,
+                                             platform::CMessageLog& log, RunReport& report)
 {
-    pModel = std::make_unique<C3dsModel>();
-    if (!pModel->Load(path.c_str(), log, pProgress))
+    // A model read before the run went through what a fresh read goes
+    // through up to its normals. The smoothing groups would change it under
+    // its other user, and so would scaling a picture drawn from it: these
+    // take a fresh read. The project file's positions are scaled as written.
+    const bool bMayReuse =
+        context.pLoaded && !request.smoothingGroups &&
+        !(Multiplier(request.scaleMode, request.scaleFactor) && request.pictureSize > 0 && context.pPainter);
+    if (bMayReuse)
     {
-        // A read the user stopped has nothing more to say.
-        report.outcome = pModel->IsStopped() ? RunOutcome::Stopped : RunOutcome::Failed;
-        return Step::Ended;
+        for (const LoadedModel& loaded : *context.pLoaded)
+        {
+            if (loaded.pModel && loaded.path == path &&
+                platform::Unchanged(loaded.facts, platform::Inspect(path)))
+            {
+                for (const platform::Message& message : loaded.messages)
+                    log.Add(message.kind, message.text, message.owner);
+                pLoaded = loaded.pModel;
+                break;
+            }
+        }
     }
-    if (pModel->m_nMaterialCount < 1)
+    if (!pLoaded)
+    {
+        pModel = std::make_unique<C3dsModel>();
+        if (!pModel->Load(path.c_str(), log, context.pProgress))
+        {
+            // A read the user stopped has nothing more to say.
+            report.outcome = pModel->IsStopped() ? RunOutcome::Stopped : RunOutcome::Failed;
+            return Step::Ended;
+        }
+    }
+    const C3dsModel& model = pLoaded ? *pLoaded : *pModel;
+    if (model.m_nMaterialCount < 1)
     {
         log.Error(noMaterials);
         report.outcome = RunOutcome::Refused;
         return Step::Ended;
     }
-    pModel->ComputeNormals();
-    if (bSmoothingGroups)
-        pModel->ComputeCornerNormals(log);
-    report.meshes += pModel->m_nMeshCount;
-    for (const MeshObject& mesh : pModel->m_meshes)
+    // The normals of a big model take longer than the user waits for a
+    // stop, so they ask the progress between meshes too.
+    if (pModel && (!pModel->ComputeNormals(context.pProgress) ||
+                   (request.smoothingGroups && !pModel->ComputeCornerNormals(log, context.pProgress))))
+    {
+        report.outcome = RunOutcome::Stopped;
+        return Step::Ended;
+    }
+    report.meshes += model.m_nMeshCount;
+    for (const MeshObject& mesh : model.m_meshes)
     {
         report.faces += mesh.faceCount;
         report.vertices += mesh.vertexCount;
@@ -306,6 +349,8 @@ void ConversionJob::Release()
     m_pWriter.reset();
     m_pLod2.reset();
     m_pLod1.reset();
+    m_pLoadedLod2.reset();
+    m_pLoadedLod1.reset();
 }
 
 std::string ConversionJob::OutputPath(const std::string& outputDir, const std::string& lod1Title)

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "pipeline/run_report.h"
+#include "platform/file_system.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class C3dsModel;
 class CProjectWriter;
@@ -34,6 +36,17 @@ struct ConversionRequest
     bool writeProject = true;     // false: the picture alone
 };
 
+// A model read before the run (the desktop preview's), which serves the
+// run in place of a fresh read while its file is as it was when read, so
+// that a big model is held in memory once.
+struct LoadedModel
+{
+    std::string path;
+    platform::FileFacts facts; // the file's when it was read: it had not changed during the read
+    std::shared_ptr<const C3dsModel> pModel; // as Load left it, then ComputeNormals; nothing else
+    std::vector<platform::Message> messages; // what Load said of it
+};
+
 // What a run may use besides the request: all optional.
 struct RunContext
 {
@@ -42,6 +55,10 @@ struct RunContext
     CRunGuard* pGuard = nullptr;    // the inputs and outputs of the whole run; none: this conversion's own
     const IPicturePainter* pPainter = nullptr; // draws the picture when one is asked for
     bool bDrawBeside = false; // a processor is spare: the picture is drawn while the project is written
+    // Models read already: one serves its path when the smoothing groups
+    // (or scaling for a picture) would not change it, and its file has the
+    // identity, size and time of change it had when read.
+    const std::vector<LoadedModel>* pLoaded = nullptr;
 };
 
 // One conversion from .3ds to .vnp, reported from start to end.
@@ -85,18 +102,21 @@ private:
 
     void Convert(const ConversionRequest& request, const RunContext& context, CRunGuard& guard,
                  platform::CMessageLog& log, RunReport& report);
-    Step LoadModel(std::unique_ptr<C3dsModel>& pModel, const std::string& path, const char* noMaterials,
-                   bool bSmoothingGroups, IProgress* pProgress, platform::CMessageLog& log,
-                   RunReport& report);
+    Step LoadModel(std::unique_ptr<C3dsModel>& pModel, std::shared_ptr<const C3dsModel>& pLoaded,
+                   const std::string& path, const char* noMaterials, const ConversionRequest& request,
+                   const RunContext& context, platform::CMessageLog& log, RunReport& report);
     void WritePicture(const std::string& path, const std::vector<unsigned char>& png,
                       const std::string& model, CRunGuard& guard, platform::CMessageLog& log,
                       RunReport& report);
     void Release();
 
     // The writer refers to the models, so it is declared after them and
-    // released before them.
+    // released before them. A model is the run's own, which scaling may
+    // change, or one read before the run, which nothing changes.
     std::unique_ptr<C3dsModel> m_pLod1;
     std::unique_ptr<C3dsModel> m_pLod2;
+    std::shared_ptr<const C3dsModel> m_pLoadedLod1;
+    std::shared_ptr<const C3dsModel> m_pLoadedLod2;
     std::unique_ptr<CProjectWriter> m_pWriter;
     bool m_bRunning = false;
 };

@@ -48,6 +48,14 @@ struct FileFacts
 
 FileFacts Inspect(const std::string& path);
 
+// Whether two looks at a file, before and after, saw one regular file
+// unchanged: the same file, neither grown nor shrunk nor written between.
+inline bool Unchanged(const FileFacts& before, const FileFacts& after)
+{
+    return before.regular && after.regular && before.id == after.id && before.size == after.size &&
+           before.modified == after.modified;
+}
+
 // Whether two paths lead to one folder (or one file of any kind).
 inline bool SameEntry(const std::string& first, const std::string& second)
 {
@@ -164,6 +172,12 @@ std::string TemporaryFolder();
 // interrupt removes it.
 bool CreateTemporary(const std::string& folder, CFile& file, std::string& path, int& slot);
 void RemoveTemporary(const std::string& path, int slot);
+// RemoveTemporary on another thread, for a caller that must not wait:
+// freeing a file of gigabytes takes the file system a tenth of a second or
+// more. Until it is gone an interrupt still removes it; FinishRemovals,
+// and the program's end, wait for every removal handed over.
+void RemoveTemporaryLater(const std::string& path, int slot);
+void FinishRemovals();
 // The file stays: it was renamed, or it is kept on purpose.
 void ForgetTemporary(int slot);
 // Makes an interrupt (Ctrl+C, SIGTERM, SIGHUP; on Windows Ctrl+Break and

@@ -13,13 +13,22 @@ namespace
 {
 
 // Loads a model without showing anything: the first error is the reason.
-std::unique_ptr<C3dsModel> LoadQuietly(const std::string& path, std::string& reason)
+// The file's facts are kept only when they were the same before and after
+// the read, so that a file written meanwhile is never taken for the one
+// read.
+std::unique_ptr<C3dsModel> LoadQuietly(const std::string& path, std::string& reason,
+                                       platform::FileFacts& facts, std::vector<platform::Message>& messages)
 {
     platform::CMessageLog log;
     auto pModel = std::make_unique<C3dsModel>();
+    const platform::FileFacts before = platform::Inspect(path);
     if (pModel->Load(path.c_str(), log))
     {
         pModel->ComputeNormals();
+        const platform::FileFacts after = platform::Inspect(path);
+        if (platform::Unchanged(before, after))
+            facts = before;
+        messages = log.Take();
         return pModel;
     }
     reason = log.FirstError().empty() ? "The model could not be read: " + path : log.FirstError();
@@ -52,9 +61,10 @@ std::unique_ptr<PreviewModels> LoadPreviewModels(const std::string& lod1Path,
     auto pModels = std::make_unique<PreviewModels>();
     try
     {
-        pModels->pLod1 = LoadQuietly(lod1Path, pModels->reason);
+        pModels->pLod1 = LoadQuietly(lod1Path, pModels->reason, pModels->lod1Facts, pModels->lod1Messages);
         if (pModels->pLod1 && lod2Path)
-            pModels->pLod2 = LoadQuietly(*lod2Path, pModels->reason);
+            pModels->pLod2 =
+                LoadQuietly(*lod2Path, pModels->reason, pModels->lod2Facts, pModels->lod2Messages);
         if (pModels->pLod1)
             pModels->textures.Load(*pModels->pLod1, ParentFolder(lod1Path));
         if (pModels->pLod2)

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "model/c3ds_model.h"
+#include "platform/file_system.h"
 #include "render/renderer.h"
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The models of a preview, read on a worker thread and then handed to the
 // window's thread whole. The reduced models are drawn while the user turns
@@ -13,6 +15,11 @@
 struct PreviewModels
 {
     std::unique_ptr<C3dsModel> pLod1, pLod2;
+    // For a conversion that takes a model as read: its file's facts when
+    // read (exists false when the file changed during the read) and what
+    // its reading said.
+    platform::FileFacts lod1Facts, lod2Facts;
+    std::vector<platform::Message> lod1Messages, lod2Messages;
     std::unique_ptr<C3dsModel> pReducedLod1, pReducedLod2;
     CTextureSet textures;
     std::string reason; // why a model could not be read; empty when both were

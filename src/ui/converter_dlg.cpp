@@ -310,7 +310,7 @@ void CConverterDlg::OnScaleFactorChange()
 
 void CConverterDlg::OnConvert()
 {
-    m_logic.Convert(*this);
+    m_logic.Convert(*this, m_pPreviewArea->m_state.LoadedModels());
     if (m_logic.IsRunning())
         m_pProgressTimer->start();
     ShowState();

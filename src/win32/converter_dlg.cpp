@@ -331,7 +331,7 @@ bool CConverterDlg::OnSysCommand(WPARAM command)
 
 void CConverterDlg::OnConvert()
 {
-    m_logic.Convert(*this);
+    m_logic.Convert(*this, m_preview.m_state.LoadedModels());
     if (m_logic.IsRunning())
     {
         ::SetTimer(m_hWnd, kProgressTimer, 100, nullptr);

@@ -215,6 +215,16 @@ bool COutputFile::Fail()
     return false;
 }
 
+void COutputFile::Abandon()
+{
+    m_file.Close();
+    m_target.Close();
+    if (!m_strTempPath.empty())
+        platform::RemoveTemporaryLater(m_strTempPath, m_nSlot);
+    m_nSlot = -1;
+    m_strTempPath.clear();
+}
+
 void COutputFile::Discard()
 {
     m_file.Close();

@@ -52,6 +52,12 @@ public:
     // Moves or copies the complete text to the target.
     [[nodiscard]] bool Commit();
 
+    // Drops the text as a failure does, but leaves the removal of the
+    // temporary file to another thread (platform::RemoveTemporaryLater):
+    // a stop the user asked for takes effect at once however big the
+    // file has grown.
+    void Abandon();
+
     // The reason for the last failure.
     const std::string& Error() const { return m_strError; }
 

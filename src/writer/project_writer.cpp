@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -156,6 +157,7 @@ public:
     // Faces written, for the progress asked at each block.
     void AddDone(std::int32_t faces) { m_nDone += static_cast<std::uint64_t>(faces); }
     bool IsStopped() const { return m_bStopped; }
+    bool IsFailed() const { return m_bFailed; }
 
 private:
     // Blocks of 1 MiB: fewer, larger writes than the file system needs to
@@ -200,7 +202,8 @@ private:
 class VertexText
 {
 public:
-    explicit VertexText(const MeshObject& mesh)
+    // multiplier, when given, scales each position as Scale would have.
+    VertexText(const MeshObject& mesh, const std::optional<float>& multiplier)
     {
         const auto count = static_cast<std::size_t>(mesh.vertexCount);
         const bool bMapped = mesh.mapCoordCount > 0;
@@ -210,7 +213,14 @@ public:
         char line[kMaxLineLength];
         for (std::size_t v = 0; v < count; ++v)
         {
-            Add(line, TripleText(line, data.vertices[v]));
+            Vector3 position = data.vertices[v];
+            if (multiplier)
+            {
+                position.x = position.x * *multiplier;
+                position.y = position.y * *multiplier;
+                position.z = position.z * *multiplier;
+            }
+            Add(line, TripleText(line, position));
             if (bMapped)
                 Add(line, PairText(line, data.mapCoords[v].u, data.mapCoords[v].v));
             else
@@ -331,15 +341,19 @@ std::vector<std::string> TextureLines(const std::vector<MaterialEntry>& material
 // A section: the level line, the face count, the LOD value, the faces. The
 // LOD 1 and LOD 2 sections differ only in these arguments.
 void WriteSection(CTextBuffer& out, const char* levelLine, std::int32_t lodValue, const MeshObject& mesh,
-                  const std::vector<std::string>& textureLines)
+                  const std::vector<std::string>& textureLines, const std::optional<float>& multiplier)
 {
     out.Literal(levelLine, std::strlen(levelLine));
     out.IntLine(mesh.faceCount);
     out.IntLine(lodValue);
-    const VertexText text(mesh);
+    if (out.IsFailed())
+        return;
+    const VertexText text(mesh, multiplier);
     const MeshData& data = mesh.Data();
     const bool bMapped = mesh.mapCoordCount > 0;
-    for (std::int32_t f = 0; f < mesh.faceCount; ++f)
+    // A failed or stopped write formats nothing more: the rest of a big
+    // file would hold up the stop for a second.
+    for (std::int32_t f = 0; f < mesh.faceCount && !out.IsFailed(); ++f)
         WriteFace(out, data, bMapped, text, f, textureLines);
     out.AddDone(mesh.faceCount);
 }
@@ -403,7 +417,10 @@ bool CProjectWriter::Write(platform::CMessageLog& log)
     if (!Emit(file))
     {
         if (m_bStopped)
+        {
+            file.Abandon();
             return false; // asked for: the user needs no message
+        }
         log.Error("Could not write output file: " + m_szOutputPath + "\n\n" + file.Error());
         return false;
     }
@@ -439,7 +456,7 @@ bool CProjectWriter::Emit(IByteSink& sink)
     const std::vector<std::string> lod1TextureLines = TextureLines(m_pLod1->m_materials);
     const std::vector<std::string> lod2TextureLines =
         m_bHasLod2 ? TextureLines(m_pLod2->m_materials) : std::vector<std::string>();
-    for (std::int32_t i = 0; i < m_pLod1->m_nMeshCount; ++i)
+    for (std::int32_t i = 0; i < m_pLod1->m_nMeshCount && !out.IsFailed(); ++i)
     {
         const MeshObject& mesh = m_pLod1->m_meshes.at(static_cast<std::size_t>(i));
         const bool bHasPartner = i < lod2MeshCount;
@@ -448,10 +465,10 @@ bool CProjectWriter::Emit(IByteSink& sink)
         out.Literal(" 0 \r\n 0 \r\n 1 \r\n 0 \r\n"
                     "0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0\r\n"
                     "0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n0, 0, 0\r\n");
-        WriteSection(out, "LOD 1\r\n", 1000, mesh, lod1TextureLines);
+        WriteSection(out, "LOD 1\r\n", 1000, mesh, lod1TextureLines, m_multiplier);
         if (bHasPartner)
             WriteSection(out, "LOD 2\r\n", 2000, m_pLod2->m_meshes.at(static_cast<std::size_t>(i)),
-                         lod2TextureLines);
+                         lod2TextureLines, m_multiplier);
     }
 
     for (std::int32_t t = 0; t < m_nTextureCount; ++t)

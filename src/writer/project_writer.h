@@ -4,6 +4,7 @@
 #include "platform/progress.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ public:
     // replaced only when the new one was written completely.
     [[nodiscard]] bool Write(platform::CMessageLog& log);
 
+    // Positions written multiplied, as Scale would have multiplied them,
+    // for models that others share and so are not scaled in place.
+    void SetMultiplier(float multiplier) { m_multiplier = multiplier; }
+
     // Asked between blocks of the text whether to go on; none by default.
     void SetProgress(IProgress* pProgress) { m_pProgress = pProgress; }
     // The last write was stopped by its IProgress.
@@ -58,4 +63,5 @@ private:
     bool m_bHasLod2;
     IProgress* m_pProgress = nullptr;
     bool m_bStopped = false;
+    std::optional<float> m_multiplier;
 };

@@ -1,10 +1,12 @@
 #include "dialog/converter_logic.h"
+#include "dialog/preview_state.h"
 #include "platform/text_path.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <limits>
 
@@ -206,13 +208,20 @@ TEST(ConverterLogic, ARunRefusesEveryCommandAndACancelKeepsTheOldOutput)
 // Stop means stop at every step where the run asks whether to go on: a
 // run stopped after its n-th question, for each n it asks, writes
 // nothing, keeps the old output, leaves no temporary file and says
-// nothing.
+// nothing. The normals, which take long on a big model, ask before each
+// mesh, as do the corners of the smoothing groups.
 TEST(ConverterLogic, AStopAtAnyStepLeavesTheOldOutput)
 {
     struct StopAfter final : IProgress
     {
-        bool Continue(std::uint64_t, std::uint64_t) override { return ++m_nCalls < m_nStopAt; }
+        bool Continue(std::uint64_t done, std::uint64_t total) override
+        {
+            if (total == 6)
+                m_perMesh.push_back(done);
+            return ++m_nCalls < m_nStopAt;
+        }
         int m_nCalls = 0, m_nStopAt = 0;
+        std::vector<std::uint64_t> m_perMesh; // the asks out of the 6 meshes
     };
     TempDir dir;
     std::vector<Bytes> objects = {Material("Wood")};
@@ -222,6 +231,7 @@ TEST(ConverterLogic, AStopAtAnyStepLeavesTheOldOutput)
     RecordingNotifier notes;
     CConverterLogic logic;
     logic.OnLod1Chosen(platform::Utf8FromPath(dir / "Crate.3ds"));
+    logic.OnSmoothingGroups(true);
     TestWindow window;
     StopAfter counter;
     counter.m_nStopAt = std::numeric_limits<int>::max();
@@ -230,6 +240,7 @@ TEST(ConverterLogic, AStopAtAnyStepLeavesTheOldOutput)
     logic.WaitForRun();
     const int steps = counter.m_nCalls;
     ASSERT_GE(steps, 2);
+    EXPECT_EQ(counter.m_perMesh, (std::vector<std::uint64_t>{0, 1, 2, 3, 4, 5, 0, 1, 2, 3, 4, 5}));
     for (int n = 1; n <= steps; ++n)
     {
         WriteFile(dir / "crate.vnp", Str("old"));
@@ -242,6 +253,72 @@ TEST(ConverterLogic, AStopAtAnyStepLeavesTheOldOutput)
         EXPECT_EQ(stopper.m_nCalls, n);
         EXPECT_EQ(ReadWholeFile(dir / "crate.vnp"), std::string("old") + '\0') << "stopped at step " << n;
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2) << "at step " << n;
+        // The cubes have no smoothing groups: the warning of that is heard
+        // as soon as their corners are done, before any later stop.
+        std::erase_if(notes.m_events, [](const std::string& event) {
+            return event.starts_with("Warning: The smoothing groups do not match");
+        });
         EXPECT_EQ(notes.m_events, (std::vector<std::string>{"wait", "restore"})) << "at step " << n;
     }
+}
+
+// The preview's model serves a run in place of a fresh read: the same
+// bytes and messages as a fresh read, scaled or not, but only while the
+// file is as it was read, and never when the smoothing groups would change
+// it. A model that is not the file's, given under the file's facts, shows
+// which one the run took.
+TEST(ConverterLogic, ThePreviewsModelServesTheRunWhileItsFileIsUnchanged)
+{
+    TempDir dir;
+    const std::string crate = platform::Utf8FromPath(dir / "Crate.3ds");
+    // Version 4 draws a warning, which a run on the preview's model repeats.
+    WriteFile(dir / "Crate.3ds", File({Version(4), Material("Wood", "wood.bmp"), Object(Cube("Crate"))}));
+    RecordingNotifier notes;
+    CConverterLogic logic;
+    logic.OnLod1Chosen(crate);
+    TestWindow window;
+    const auto convert = [&](std::vector<LoadedModel> loaded) {
+        notes.m_events.clear();
+        logic.Convert(window, std::move(loaded));
+        logic.WaitForRun();
+        return ReadWholeFile(dir / "crate.vnp");
+    };
+    const std::string fresh = convert({});
+    const std::vector<std::string> freshEvents = notes.m_events;
+    ASSERT_EQ(freshEvents.size(), 5u); // wait, version, texture, restore, success
+
+    CPreviewState preview([] {});
+    preview.Choose(crate, std::nullopt);
+    preview.WaitUntilIdle();
+    preview.Collect();
+    ASSERT_EQ(preview.LoadedModels().size(), 1u);
+    EXPECT_EQ(convert(preview.LoadedModels()), fresh);
+    EXPECT_EQ(notes.m_events, freshEvents);
+
+    std::vector<LoadedModel> other = preview.LoadedModels();
+    auto pOther = std::make_shared<C3dsModel>();
+    platform::CMessageLog log;
+    const Bytes otherFile = File({Material("Wood", "wood.bmp"), Object(Cube("Other"))});
+    ASSERT_TRUE(pOther->LoadBytes(otherFile.data(), otherFile.size(), "other", log));
+    pOther->ComputeNormals();
+    other[0].pModel = pOther;
+    other[0].messages.clear();
+    EXPECT_NE(convert(other).find("Other"), std::string::npos);
+
+    logic.OnScaleMode(ScaleMode::ScaleDown);
+    logic.OnScaleFactorChange("3");
+    const std::string scaled = convert({});
+    EXPECT_NE(scaled, fresh);
+    EXPECT_EQ(convert(preview.LoadedModels()), scaled);
+    EXPECT_NE(convert(other).find("Other"), std::string::npos) << "scaled";
+    logic.OnScaleMode(ScaleMode::ScaleNone);
+    logic.OnSmoothingGroups(true);
+    EXPECT_EQ(convert(other).find("Other"), std::string::npos) << "smoothing groups";
+    logic.OnSmoothingGroups(false);
+
+    // The same bytes written again: a new time of change.
+    const auto path = dir / "Crate.3ds";
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(2));
+    EXPECT_EQ(convert(other), fresh) << "changed";
+    EXPECT_EQ(notes.m_events, freshEvents);
 }
