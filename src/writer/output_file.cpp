@@ -217,20 +217,20 @@ bool COutputFile::Fail()
 
 void COutputFile::Abandon()
 {
-    m_file.Close();
-    m_target.Close();
-    if (!m_strTempPath.empty())
-        platform::RemoveTemporaryLater(m_strTempPath, m_nSlot);
-    m_nSlot = -1;
-    m_strTempPath.clear();
+    Drop(&platform::RemoveTemporaryLater);
 }
 
 void COutputFile::Discard()
 {
+    Drop(&platform::RemoveTemporary);
+}
+
+void COutputFile::Drop(void (*remove)(const std::string& path, int slot))
+{
     m_file.Close();
     m_target.Close();
     if (!m_strTempPath.empty())
-        platform::RemoveTemporary(m_strTempPath, m_nSlot);
+        remove(m_strTempPath, m_nSlot);
     m_nSlot = -1;
     m_strTempPath.clear();
 }

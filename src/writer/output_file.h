@@ -71,6 +71,8 @@ public:
 
 private:
     void Discard();
+    // Closes both files and has the temporary one removed by remove.
+    void Drop(void (*remove)(const std::string& path, int slot));
     bool Fail();
     bool WriteAll(platform::CFile& file, const char* data, std::size_t size);
     bool CopyIntoTarget(std::uint64_t from, std::uint64_t to);
