@@ -94,10 +94,12 @@ test-windows: windows build
 	bash tests/shell/preview_under_xvfb.sh $(WINDOWS_BUILD)
 	bash tests/cli/report_under_wine.sh $(BUILD) $(WINDOWS_BUILD)
 
-# The Explorer extension's speed and memory on a 65,535-face model, under
+# The Explorer extension's speed and memory on a 65,535-face model, and the
+# Win32 app's Convert beside the command line's on a real-sized one, under
 # Wine and Xvfb.
-bench-windows: windows
+bench-windows: windows build
 	bash scripts/bench_shell.sh $(WINDOWS_BUILD)
+	bash scripts/bench_dialog_wine.sh $(WINDOWS_BUILD) $(BUILD)
 
 # The same bytes from every compiler we ship: the GCC, Clang (sanitizer)
 # and Windows builds convert the generated fidelity corpus, compared file
