@@ -134,7 +134,9 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
         pOption->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_flag("--thumbnail-only", bThumbnailOnly, "write the pictures and no project files");
     app.set_version_flag("-V,--version", "3ds2vnp " VNP_VERSION);
-    app.footer("Exit status: 0 when every model was converted, 1 when any failed or a texture copy asked for "
+    app.footer("Ctrl+C stops a run: the models converted stay, the one under way is left as it was, and the "
+               "report marks the rest not reached; a second Ctrl+C ends the program at once.\n\n"
+               "Exit status: 0 when every model was converted, 1 when any failed or a texture copy asked for "
                "failed, 2 for a usage error.");
 
     for (int i = 1; i < argc && std::string(argv[i]) != "--"; ++i)
