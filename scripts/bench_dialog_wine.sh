@@ -26,15 +26,8 @@ echo "model: $(stat -c %s "$work/Big.3ds") bytes"
 
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 fail() { echo "bench_dialog_wine: $*" >&2; exit 1; }
-wait_window() {
-  local id=""
-  for _ in $(seq 1 240); do
-    id="$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1 || true)"
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.25
-  done
-  return 1
-}
+# shellcheck source=scripts/wait_window.sh
+source "$here/wait_window.sh"
 
 best_gui=0 best_cli=0 peak_gui=0 peak_cli=0
 for _ in $(seq "$runs"); do

@@ -39,16 +39,8 @@ python3 -c 'import sys; b = bytearray(open(sys.argv[1], "rb").read()); b[12] = 4
 
 fail() { echo "win_gui_smoke: $*" >&2; exit 1; }
 
-# Waits up to 60 s for a window of the name; prints its id.
-wait_window() {
-  local id=""
-  for _ in $(seq 1 120); do
-    id="$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1 || true)"
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.5
-  done
-  return 1
-}
+# shellcheck source=scripts/wait_window.sh
+source "$here/wait_window.sh"
 
 # Wine's services, started by a program without a display (the tests just
 # run), keep their desktop without one for a few seconds after it; a
