@@ -213,7 +213,7 @@ bool StopRequested();
 // UTF-16).
 std::vector<std::string> PrepareConsoleProgram(int argc, char** argv);
 
-const std::string& LastFileError();
+std::string LastFileError();
 void SetLastFileError(std::string text);
 // Whether the last failure was a refused permission (a folder that takes
 // no new files, say).

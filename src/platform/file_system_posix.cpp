@@ -1,6 +1,7 @@
 #include "platform/file_system.h"
 
 #include "platform/temporary_registry.h"
+#include "platform/thread_text.h"
 
 #include <atomic>
 #include <cerrno>
@@ -32,7 +33,7 @@ namespace platform
 namespace
 {
 
-thread_local std::string t_strLastError;
+thread_local detail::ThreadText t_lastError;
 thread_local int t_nLastErrno = 0;
 
 detail::CTemporaryRegistry<char> s_temporaries;
@@ -40,7 +41,7 @@ detail::CTemporaryRegistry<char> s_temporaries;
 bool Failed()
 {
     t_nLastErrno = errno;
-    t_strLastError = std::strerror(errno);
+    t_lastError.Set(std::strerror(errno));
     return false;
 }
 
@@ -103,7 +104,7 @@ FileFacts Inspect(const std::string& path)
     if (::stat(path.c_str(), &info) != 0)
     {
         Failed();
-        facts.reason = t_strLastError;
+        facts.reason = t_lastError.Get();
         return facts;
     }
     facts.exists = true;
@@ -320,10 +321,10 @@ bool CreateTemporary(const std::string& folder, CFile& file, std::string& path, 
     if (::fchmod(fd, 0666 & ~mask) != 0)
     {
         Failed();
-        const std::string reason = t_strLastError;
+        const std::string reason = t_lastError.Get();
         file.Close();
         RemoveTemporary(path, slot);
-        t_strLastError = reason;
+        t_lastError.Set(reason);
         return false;
     }
     return true;
@@ -427,15 +428,15 @@ std::vector<std::string> PrepareConsoleProgram(int argc, char** argv)
     return std::vector<std::string>(argv, argv + argc);
 }
 
-const std::string& LastFileError()
+std::string LastFileError()
 {
-    return t_strLastError;
+    return t_lastError.Get();
 }
 
 void SetLastFileError(std::string text)
 {
     t_nLastErrno = 0;
-    t_strLastError = std::move(text);
+    t_lastError.Set(text);
 }
 
 bool LastFileErrorIsNoAccess()

@@ -2,6 +2,7 @@
 
 #include "platform/temporary_registry.h"
 #include "platform/text_path.h"
+#include "platform/thread_text.h"
 
 #include <windows.h>
 
@@ -17,7 +18,7 @@ namespace platform
 namespace
 {
 
-thread_local std::string t_strLastError;
+thread_local detail::ThreadText t_lastError;
 thread_local DWORD t_nLastCode = 0;
 
 detail::CTemporaryRegistry<wchar_t> s_temporaries;
@@ -27,7 +28,7 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 bool Failed(DWORD code = ::GetLastError())
 {
     t_nLastCode = code;
-    t_strLastError = SystemErrorText(code);
+    t_lastError.Set(SystemErrorText(code));
     return false;
 }
 
@@ -119,7 +120,7 @@ FileFacts Inspect(const std::string& path)
     if (hFile == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(hFile, &info))
     {
         Failed();
-        facts.reason = t_strLastError;
+        facts.reason = t_lastError.Get();
         if (hFile != INVALID_HANDLE_VALUE)
             ::CloseHandle(hFile);
         return facts;
@@ -380,15 +381,15 @@ std::vector<std::string> PrepareConsoleProgram(int argc, char** argv)
     return arguments;
 }
 
-const std::string& LastFileError()
+std::string LastFileError()
 {
-    return t_strLastError;
+    return t_lastError.Get();
 }
 
 void SetLastFileError(std::string text)
 {
     t_nLastCode = 0;
-    t_strLastError = std::move(text);
+    t_lastError.Set(text);
 }
 
 bool LastFileErrorIsNoAccess()

@@ -10,11 +10,12 @@ bool DrawThumbnail(std::int32_t size, const C3dsModel& lod1, const std::string& 
                    const C3dsModel* pLod2, const std::string& lod2Path, std::vector<unsigned char>& png,
                    std::vector<std::string>* pNotes, const std::vector<TextureUse>* pFound)
 {
-    // Kept by each thread between the pictures of a batch, which mostly
-    // share one size: the picture and its depth are not allocated and
-    // faulted in afresh for every model.
-    thread_local CRenderer t_renderer;
-    thread_local RgbaImage t_image;
+    // Made for each picture: kept per thread (thread_local) they would
+    // spare a batch some allocations, but a thread_local object with a
+    // destructor is not safe on every system we build for (MinGW's runtime
+    // can free a thread's storage before it runs them).
+    CRenderer renderer;
+    RgbaImage image;
     std::vector<std::string> notes;
     bool bDrawn = false;
     try
@@ -24,16 +25,14 @@ bool DrawThumbnail(std::int32_t size, const C3dsModel& lod1, const std::string& 
         if (pLod2)
             textures.Load(*pLod2, ParentFolder(lod2Path), pFound);
         notes = std::move(textures.m_notes);
-        t_image.width = t_image.height = size;
-        t_renderer.Draw(lod1, pLod2, textures, ViewAngles{}, t_image);
-        bDrawn = EncodePng(t_image, png);
+        image.width = image.height = size;
+        renderer.Draw(lod1, pLod2, textures, ViewAngles{}, image);
+        bDrawn = EncodePng(image, png);
     }
     catch (const std::bad_alloc&)
     {
         // The picture is an extra: the memory it could not have must not
-        // fail the conversion it goes with, nor stay taken for the next.
-        t_renderer = CRenderer{};
-        t_image = RgbaImage{};
+        // fail the conversion it goes with.
         png = {};
         notes.push_back("There is not enough memory to draw the picture of " + lod1Path);
     }
